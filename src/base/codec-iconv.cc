@@ -1,0 +1,67 @@
+#include "base/codec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace quorvel::codec {
+namespace {
+
+struct IconvCloser {
+  void operator()(void* cd) const noexcept { iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle open_converter(const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  return IconvHandle(cd);
+}
+
+// Runs the whole input through a fresh converter; any stop short of the end
+// (unmappable or invalid input) is a failure the caller resolves per character.
+bool convert(const char* to, const char* from, const char* in, std::size_t in_size,
+             std::string& out) {
+  IconvHandle cd = open_converter(to, from);
+  if (!cd) return false;
+  out.assign(in_size * 2 + 16, '\0');
+  char* src = const_cast<char*>(in);
+  std::size_t src_left = in_size;
+  std::size_t used = 0;
+  while (src_left > 0) {
+    char* dst = out.data() + used;
+    std::size_t dst_left = out.size() - used;
+    std::size_t rc = iconv(static_cast<iconv_t>(cd.get()), &src, &src_left, &dst, &dst_left);
+    used = out.size() - dst_left;
+    if (rc != static_cast<std::size_t>(-1)) break;
+    if (errno != E2BIG) return false;
+    out.resize(out.size() * 2);
+  }
+  out.resize(used);
+  return true;
+}
+
+}  // namespace
+
+bool gb18030_to_utf16(std::string_view run, std::u16string& out) {
+  std::string bytes;
+  if (!convert("UTF-16LE", "GB18030", run.data(), run.size(), bytes)) return false;
+  out.resize(bytes.size() / 2);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  }
+  return true;
+}
+
+bool utf16_to_gb18030(std::u16string_view run, std::string& out) {
+  std::string le(run.size() * 2, '\0');
+  for (std::size_t i = 0; i < run.size(); ++i) {
+    le[2 * i] = static_cast<char>(run[i] & 0xFF);
+    le[2 * i + 1] = static_cast<char>(run[i] >> 8);
+  }
+  return convert("GB18030", "UTF-16LE", le.data(), le.size(), out);
+}
+
+}  // namespace quorvel::codec

@@ -1,0 +1,22 @@
+// quorvel-tool: a command-line companion for administrators and support
+// staff. See tool_commands.h for the commands.
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+
+#include "tools/console.h"
+#include "tools/tool_commands.h"
+
+int main(int argc, char** argv) {
+  quorvel::tool::prepare_console();
+  std::vector<std::string> args = quorvel::tool::utf8_arguments(argc, argv);
+  quorvel::tool::Io io;
+  // Only json-get reads its input; other commands must not wait on a terminal.
+  if (!args.empty() && args[0] == "json-get") {
+    io.input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  }
+  const int status = quorvel::tool::run(args, io);
+  std::fwrite(io.output.data(), 1, io.output.size(), stdout);
+  std::fwrite(io.error.data(), 1, io.error.size(), stderr);
+  return status;
+}

@@ -1,0 +1,84 @@
+#include "tools/tool_commands.h"
+
+#include <string_view>
+
+#include "app/config_file.h"
+#include "app/profile.h"
+#include "base/text.h"
+#include "data/json_document.h"
+
+namespace quorvel::tool {
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage:\n"
+    "  quorvel-tool json-get [--zero-based] PATH      < json\n"
+    "  quorvel-tool config get KEY [--file FILE]\n"
+    "  quorvel-tool config set KEY VALUE [--file FILE]\n";
+
+int usage(Io& io) {
+  io.error += kUsage;
+  return 2;
+}
+
+std::string without_final_newline(std::string s) {
+  if (!s.empty() && s.back() == '\n') {
+    s.pop_back();
+    if (!s.empty() && s.back() == '\r') s.pop_back();
+  }
+  return s;
+}
+
+int json_get(const std::vector<std::string>& args, Io& io) {
+  bool zero_based = false;
+  std::vector<std::string> rest;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--zero-based") {
+      zero_based = true;
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  if (rest.size() != 1) return usage(io);
+  JsonDocument doc;
+  doc.parse(from_utf8(without_final_newline(io.input)), zero_based);
+  io.output += to_utf8(doc.get_text(from_utf8(rest[0]))) + "\n";
+  return 0;
+}
+
+int config(const std::vector<std::string>& args, Io& io) {
+  std::vector<std::string> rest;
+  Text file;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--file") {
+      if (++i >= args.size()) return usage(io);
+      file = from_utf8(args[i]);
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  if (file.empty()) file = config::file_path();
+  if (rest.size() == 2 && rest[0] == "get") {
+    io.output += to_utf8(profile::read_string(file, config::kSection, from_utf8(rest[1]))) + "\n";
+    return 0;
+  }
+  if (rest.size() == 3 && rest[0] == "set") {
+    if (!profile::write_string(file, config::kSection, from_utf8(rest[1]), from_utf8(rest[2]))) {
+      io.error += "quorvel-tool: cannot write " + to_utf8(file) + "\n";
+      return 1;
+    }
+    return 0;
+  }
+  return usage(io);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, Io& io) {
+  if (args.empty()) return usage(io);
+  if (args[0] == "json-get") return json_get(args, io);
+  if (args[0] == "config") return config(args, io);
+  return usage(io);
+}
+
+}  // namespace quorvel::tool

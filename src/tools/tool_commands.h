@@ -1,0 +1,20 @@
+// The command-line companion's commands, apart from the process around
+// them so that tests can run them in memory. Arguments, input and output
+// are UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvel::tool {
+
+struct Io {
+  std::string input;   // all of standard input (read only by commands that use it)
+  std::string output;  // what goes to standard output
+  std::string error;   // what goes to standard error
+};
+
+// The exit status: 0, 1 when a file cannot be written, 2 for wrong arguments.
+int run(const std::vector<std::string>& args, Io& io);
+
+}  // namespace quorvel::tool

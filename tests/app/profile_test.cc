@@ -1,0 +1,142 @@
+#include "app/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/config_file.h"
+#include "base/file.h"
+
+namespace quorvel {
+namespace {
+
+using profile::find_value;
+using profile::with_value;
+
+TEST(ProfileRead, NamesIgnoreAsciiCaseAndLeadingControlCharacters) {
+  const std::string ini = "[Main]\r\nHostDataId=123\r\n";
+  EXPECT_EQ(find_value(ini, "main", "hostdataid"), "123");
+  EXPECT_EQ(find_value(ini, " \t main", "\x01hostdataid"), "123");
+  EXPECT_EQ(find_value(ini, "other", "hostdataid"), "");
+  EXPECT_EQ(find_value(ini, "main", "missing"), "");
+  EXPECT_EQ(find_value("", "main", "x"), "");
+}
+
+TEST(ProfileRead, ValuesAreTrimmedAndLoseOnePairOfQuotes) {
+  const std::string ini = "[main]\nA =  spaced out  \nb=\"quoted\"\nc='single'\nd=\"mixed'\ne=\"\"x\"\"\n";
+  EXPECT_EQ(find_value(ini, "main", "a"), "spaced out");
+  EXPECT_EQ(find_value(ini, "main", "b"), "quoted");
+  EXPECT_EQ(find_value(ini, "main", "c"), "single");
+  EXPECT_EQ(find_value(ini, "main", "d"), "\"mixed'");
+  EXPECT_EQ(find_value(ini, "main", "e"), "\"x\"");
+}
+
+TEST(ProfileRead, FirstSectionAndFirstKeyWin) {
+  const std::string ini = "[main]\nk=1\nk=2\n[other]\nk=3\n[main]\nk=4\nz=5\n";
+  EXPECT_EQ(find_value(ini, "main", "k"), "1");
+  EXPECT_EQ(find_value(ini, "main", "z"), "");
+  EXPECT_EQ(find_value(ini, "other", "k"), "3");
+}
+
+TEST(ProfileRead, LongValuesAreCutAtTheBufferSize) {
+  const std::string ini = "[main]\nhostdata=" + std::string(20000, 'x') + "\n";
+  EXPECT_EQ(find_value(ini, "main", "hostdata").size(), profile::kMaxValueBytes);
+}
+
+TEST(ProfileRead, DoubleByteNamesCompareExactly) {
+  // The second bytes 0x41/0x61 would fold together if compared as letters.
+  const std::string ini = "[main]\n\xB0\x41=upper\n";
+  EXPECT_EQ(find_value(ini, "main", "\xB0\x41"), "upper");
+  EXPECT_EQ(find_value(ini, "main", "\xB0\x61"), "");
+}
+
+TEST(ProfileWrite, ReplacesInPlaceAndKeepsEverythingElse) {
+  const std::string ini = "; comment\r\n[other]\r\nwide=1\r\n\r\n[MAIN]\r\nWide=5\r\nhigth=6\r\n";
+  EXPECT_EQ(with_value(ini, "main", "wide", "800"),
+            "; comment\r\n[other]\r\nwide=1\r\n\r\n[MAIN]\r\nWide=800\r\nhigth=6\r\n");
+}
+
+TEST(ProfileWrite, NewKeyGoesAfterTheSectionsLastEntry) {
+  const std::string ini = "[main]\na=1\n\n[next]\nb=2\n";
+  EXPECT_EQ(with_value(ini, "main", "c", "3"), "[main]\na=1\nc=3\n\n[next]\nb=2\n");
+  EXPECT_EQ(with_value("[main]", "main", "c", ""), "[main]\r\nc=\r\n");
+}
+
+TEST(ProfileWrite, NewSectionGoesToTheEnd) {
+  EXPECT_EQ(with_value("", "main", "k", "v"), "[main]\r\nk=v\r\n");
+  EXPECT_EQ(with_value("[x]\ny=1", "main", "k", "v"), "[x]\ny=1\n[main]\nk=v\n");
+}
+
+TEST(ProfileWrite, LineBreaksInValuesBecomeSpaces) {
+  const std::string ini = with_value("", "main", "hostdata", "{\"a\":\r\n1}\nx");
+  EXPECT_EQ(find_value(ini, "main", "hostdata"), "{\"a\":  1} x");
+  EXPECT_EQ(find_value(ini, "main", "x"), "");
+}
+
+TEST(ProfileWrite, ValuesWithQuotesReadBackUnchangedUnlessFullyQuoted) {
+  const std::string answer = "\"aGVsbG8=\"";  // a wrapped directory answer
+  const std::string ini = with_value("", "main", "hostdata", answer);
+  // One pair of enclosing quotes is removed on reading, as the platform does.
+  EXPECT_EQ(find_value(ini, "main", "hostdata"), "aGVsbG8=");
+  const std::string json = "{\"code\":\"200\"}";
+  EXPECT_EQ(find_value(with_value("", "main", "hostdata", json), "main", "hostdata"), json);
+}
+
+class ProfileFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quorvel-profile-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "config.ini").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+  std::string path_;
+};
+
+TEST_F(ProfileFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
+  EXPECT_EQ(profile::read_string(path_, "main", "loginurl"), "");
+  EXPECT_TRUE(profile::write_string(path_, "main", "loginurl", "service/login"));
+  EXPECT_EQ(profile::read_string(path_, "main", "loginurl"), "service/login");
+  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+}
+
+TEST_F(ProfileFile, MissingFolderIsNeverCreated) {
+  const std::string inside = (dir_ / "config" / "config.ini").string();
+  EXPECT_FALSE(profile::write_string(inside, "main", "k", "v"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "config"));
+}
+
+TEST_F(ProfileFile, WriteGoesThroughASymbolicLinkToItsTarget) {
+  const auto target = dir_ / "real.ini";
+  { std::ofstream(target) << "[main]\nk=old\n"; }
+  std::error_code ec;
+  std::filesystem::create_symlink(target, path_, ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here";
+  EXPECT_TRUE(profile::write_string(path_, "main", "k", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(path_));
+  EXPECT_EQ(profile::read_string(target.string(), "main", "k"), "new");
+}
+
+TEST_F(ProfileFile, PermissionsAreKept) {
+  { std::ofstream(path_) << "[main]\nk=1\n"; }
+  using std::filesystem::perms;
+  std::filesystem::permissions(path_, perms::owner_read | perms::owner_write | perms::group_read);
+  EXPECT_TRUE(profile::write_string(path_, "main", "k", "2"));
+  const auto p = std::filesystem::status(path_).permissions();
+  EXPECT_EQ(p & perms::all, perms::owner_read | perms::owner_write | perms::group_read);
+}
+
+TEST(ConfigLocation, BesideTheExecutable) {
+  const Text path = config::file_path();
+  const Text exe_dir = file::directory_of(file::executable_path());
+  ASSERT_FALSE(exe_dir.empty());
+  EXPECT_EQ(path, exe_dir + "/config/config.ini");
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,57 @@
+#include "tools/tool_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace quorvel::tool {
+namespace {
+
+int run_with(std::vector<std::string> args, Io& io) { return run(args, io); }
+
+TEST(ToolJsonGet, ReadsAPathFromUtf8Input) {
+  Io io;
+  io.input = "{\"D\":{\"BossName\":\"\xE5\xBC\xA0\xE4\xB8\x89\"}}\r\n";
+  EXPECT_EQ(run_with({"json-get", "D.BossName"}, io), 0);
+  EXPECT_EQ(io.output, "\xE5\xBC\xA0\xE4\xB8\x89\n");
+  Io zero;
+  zero.input = "{\"l\":[5,6]}";
+  EXPECT_EQ(run_with({"json-get", "--zero-based", "l[1]"}, zero), 0);
+  EXPECT_EQ(zero.output, "6\n");
+}
+
+TEST(ToolJsonGet, OnlyOneTrailingLineBreakIsDropped) {
+  Io io;
+  io.input = "[a\n\n";
+  EXPECT_EQ(run_with({"json-get", "[1]"}, io), 0);
+  EXPECT_EQ(io.output, "a\n\n");
+}
+
+TEST(ToolUsage, WrongArgumentsExitWithTwo) {
+  Io io;
+  EXPECT_EQ(run_with({}, io), 2);
+  EXPECT_NE(io.error.find("usage"), std::string::npos);
+  EXPECT_EQ(run_with({"json-get"}, io), 2);
+  EXPECT_EQ(run_with({"config", "get"}, io), 2);
+  EXPECT_EQ(run_with({"config", "set", "k"}, io), 2);
+  EXPECT_EQ(run_with({"config", "get", "k", "--file"}, io), 2);
+  EXPECT_EQ(run_with({"frobnicate"}, io), 2);
+}
+
+TEST(ToolConfig, SetThenGetInANamedFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "quorvel-tool-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "config.ini").string();
+  Io io;
+  EXPECT_EQ(run_with({"config", "set", "hostdataid", "\xE4\xB8\xAD" "7", "--file", file}, io), 0);
+  EXPECT_EQ(run_with({"config", "--file", file, "get", "HOSTDATAID"}, io), 0);
+  EXPECT_EQ(io.output, "\xE4\xB8\xAD" "7\n");
+  Io missing;
+  EXPECT_EQ(run_with({"config", "set", "k", "v", "--file", (dir / "no" / "x.ini").string()}, missing),
+            1);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quorvel::tool
