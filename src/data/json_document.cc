@@ -53,8 +53,9 @@ void JsonDocument::add_array_elements(const JsonTexts& elements, int parent) {
   YieldPacer pacer;
   for (std::size_t n = 1; n <= elements.size(); ++n) {
     pacer.step();
-    add_member("[" + std::to_string(static_cast<long>(n) - zero_based_) + "]", elements[n - 1],
-               parent);
+    Text name = "[";
+    name.append(std::to_string(static_cast<long>(n) - zero_based_)).push_back(']');
+    add_member(std::move(name), elements[n - 1], parent);
   }
 }
 
@@ -132,8 +133,12 @@ Text JsonDocument::node_path(int node) const {
   Text path;
   for (int parent = nodes_.parent_of(node); parent >= 1; parent = nodes_.parent_of(node)) {
     Text name = nodes_.name_of(node);
-    if (name.find('.') != Text::npos) name = "\"" + name + "\"";
-    path = path.empty() ? name : name + "." + path;
+    if (name.find('.') != Text::npos) {
+      name.insert(name.begin(), '"');
+      name.push_back('"');
+    }
+    if (!path.empty()) name.append(".").append(path);
+    path = std::move(name);
     node = parent;
   }
   return path;

@@ -7,12 +7,10 @@
 namespace quorvel {
 namespace {
 
-constexpr char kTokens[7] = {'{', '}', '[', ']', '"', ':', ','};
+constexpr std::string_view kTokens = "{}[]\":,";
 constexpr std::string_view kOutOfRange = "\xB3\xAC\xB3\xF6";  // "超出"
 
-int token_index(char token) {
-  return static_cast<int>(std::strchr(kTokens, token) - kTokens);
-}
+std::size_t token_index(char token) { return kTokens.find(token); }
 
 // Character classes of the rewrite patterns, tested on whole characters.
 bool is_ideographic_space(std::string_view s, std::size_t i, std::size_t len) {
@@ -71,6 +69,48 @@ class RunFinder {
   std::size_t end_ = 0;
 };
 
+// Bytes that can start a match of a rewrite pattern; everything else is
+// copied in bulk, which is where the time of a large text goes.
+struct Interesting {
+  bool ascii[128] = {};
+  constexpr explicit Interesting(std::string_view bytes) {
+    for (char c : bytes) ascii[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr Interesting kWhite(" \t\n\v\f\r");
+constexpr Interesting kClosers("]}\"");
+constexpr Interesting kBlank(" \t");
+constexpr Interesting kWhiteOrQuote(" \t\n\v\f\r\"");
+
+// End of the run from i of characters that cannot start a match: ASCII
+// bytes outside the set, and double-byte characters other than the
+// ideographic space (when that counts).
+std::size_t plain_run_end(std::string_view s, std::size_t i, const Interesting& set,
+                          bool ideographic_counts) {
+  while (i < s.size()) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      if (set.ascii[b]) break;
+      ++i;
+      continue;
+    }
+    const std::size_t len = char_length_at(s, i);
+    if (ideographic_counts && is_ideographic_space(s, i, len)) break;
+    i += len;
+  }
+  return i;
+}
+
+// Copies a plain run at i, if there is one; true when it did.
+bool copy_plain(std::string_view s, std::size_t& i, Text& out, const Interesting& set,
+                bool ideographic_counts) {
+  const std::size_t end = plain_run_end(s, i, set, ideographic_counts);
+  if (end == i) return false;
+  out.append(s.substr(i, end - i));
+  i = end;
+  return true;
+}
+
 void append_char(std::string_view s, std::size_t& i, Text& out) {
   const std::size_t len = char_length_at(s, i);
   out.append(s.substr(i, len));
@@ -83,6 +123,7 @@ Text drop_white_before_openers(std::string_view s) {
   out.reserve(s.size());
   RunFinder<is_white> white(s);
   for (std::size_t i = 0; i < s.size();) {
+    if (copy_plain(s, i, out, kWhite, true)) continue;
     const std::size_t j = white.end_from(i);
     if (j > i) {
       if (j < s.size() && (s[j] == '[' || s[j] == '{' || s[j] == '"')) {
@@ -105,6 +146,7 @@ Text drop_white_after_closers(std::string_view s) {
   out.reserve(s.size());
   RunFinder<is_white> white(s);
   for (std::size_t i = 0; i < s.size();) {
+    if (copy_plain(s, i, out, kClosers, false)) continue;
     if (s[i] == ']' || s[i] == '}' || s[i] == '"') {
       out += s[i];
       i = white.end_from(i + 1);
@@ -127,6 +169,7 @@ Text JsonScanner::trim_spaces(std::string_view s) {
   out.reserve(s.size());
   RunFinder<is_blank> blank(s);
   for (std::size_t i = 0; i < s.size();) {
+    if (copy_plain(s, i, out, kBlank, true)) continue;
     const std::size_t j = blank.end_from(i);
     if (j > i) {
       if (!at_line_start(s, i) && !at_line_end(s, j)) out.append(s.substr(i, j - i));
@@ -146,6 +189,7 @@ Text JsonScanner::trim_quotes(std::string_view s) {
   RunFinder<is_white> white(s);
   RunFinder<is_blank_or_quote> edge(s);
   for (std::size_t i = 0; i < s.size();) {
+    if (copy_plain(s, i, out, kWhiteOrQuote, true)) continue;
     const std::size_t w = white.end_from(i);
     if (w > i && w < s.size() && s[w] == '"') {
       i = w + 1;
@@ -200,10 +244,14 @@ void JsonScanner::load_text(std::string_view text) {
   // Escaped backslashes are parked as "\|\|" so that the escaped quotes can
   // be turned into "\''", a form without a double quote; the parking is
   // then undone (a literal "\|\|" in the input thus reads as "\\").
-  Text t = replace_all(text, "\\\\", "\\|\\|");
-  t = replace_all(t, "\\\"", "\\''");
-  t = replace_all(t, "\\|\\|", "\\\\");
-  source_ = compact(t);
+  if (text.find('\\') == std::string_view::npos) {
+    source_ = compact(text);  // nothing to park or protect
+  } else {
+    Text t = replace_all(text, "\\\\", "\\|\\|");
+    t = replace_all(t, "\\\"", "\\''");
+    t = replace_all(t, "\\|\\|", "\\\\");
+    source_ = compact(t);
+  }
   structure_ = source_;
   // Blank string contents; then hide the later bytes of every double-byte
   // character outside strings, which may equal a bracket or a brace.
@@ -229,7 +277,7 @@ void JsonScanner::load_text(std::string_view text) {
 long JsonScanner::find(char token, long from) {
   if (from < 1) from = 1;
   if (from > length()) return -1;
-  FindCache& cache = find_cache_[static_cast<std::size_t>(token_index(token))];
+  FindCache& cache = find_cache_[token_index(token)];
   if (cache.from != -1 && from >= cache.from && (cache.result == -1 || from <= cache.result)) {
     return cache.result;
   }

@@ -18,15 +18,15 @@ std::string translate_dot(std::string_view pattern) {
     if (in_class) {
       if (c == ']') in_class = false;
     } else if (c == '[') {
+      out += c;
       in_class = true;
       // "[]" and "[^]" are complete classes here; their "]" closes them.
       if (i + 1 < pattern.size() && pattern[i + 1] == '^') out += pattern[++i];
       if (i + 1 < pattern.size() && pattern[i + 1] == ']') {
-        out += c;
         out += pattern[++i];
         in_class = false;
-        continue;
       }
+      continue;
     } else if (c == '.') {
       out += "[^\\n]";
       continue;

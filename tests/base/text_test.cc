@@ -9,7 +9,7 @@ namespace {
 const Text kChinese = "\xD6\xD0\xCE\xC4";
 const std::string kChineseUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";
 // U+1F600 (an emoji, outside code page 936) in GB18030 and UTF-8.
-const Text kEmoji = "\x94\x39\xFC\x38";
+const Text kEmoji = "\x94\x39\xFC\x36";
 const std::string kEmojiUtf8 = "\xF0\x9F\x98\x80";
 // U+FFFD in GB18030 and UTF-8.
 const Text kReplacement = "\x84\x31\xA4\x37";

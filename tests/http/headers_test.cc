@@ -71,7 +71,7 @@ TEST(MergeCookieText, NewValuesWinAndDeletionsHide) {
   old_list = "";
   new_list = " x=1; ";
   EXPECT_EQ(merge_cookie_text(old_list, new_list), "x=1");
-  EXPECT_EQ(new_list, "x=1");
+  EXPECT_EQ(new_list, "x=1; ");  // the trimmed form, with its separator space
 }
 
 TEST(RemoveDuplicateItems, BySeparatorOrByCharacter) {

@@ -22,7 +22,7 @@ TEST(ToolJsonGet, ReadsAPathFromUtf8Input) {
 
 TEST(ToolJsonGet, OnlyOneTrailingLineBreakIsDropped) {
   Io io;
-  io.input = "[a\n\n";
+  io.input = "a\n\n";  // a bare value becomes a one-element array
   EXPECT_EQ(run_with({"json-get", "[1]"}, io), 0);
   EXPECT_EQ(io.output, "a\n\n");
 }
