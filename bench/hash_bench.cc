@@ -16,7 +16,7 @@ const std::vector<std::string>& keys() {
   static const std::vector<std::string> k = [] {
     std::vector<std::string> v;
     v.reserve(kKeys);
-    for (int i = 0; i < kKeys; ++i) v.push_back("visitor-" + std::to_string(i * 7919));
+    for (int i = 0; i < kKeys; ++i) v.push_back("visitor-" + std::to_string(i * 7919LL));
     return v;
   }();
   return k;

@@ -5,9 +5,17 @@
 namespace quorvel::codec {
 namespace {
 constexpr UINT kGb18030 = 54936;
+
+// Every Windows since XP has code page 54936; Wine 8 has not, and there the
+// table converter, checked against glibc's iconv, takes its place.
+bool system_has_gb18030() {
+  static const bool has = IsValidCodePage(kGb18030) != 0;
+  return has;
 }
+}  // namespace
 
 bool gb18030_to_utf16(std::string_view run, std::u16string& out) {
+  if (!system_has_gb18030()) return table::gb18030_to_utf16(run, out);
   if (run.empty()) {
     out.clear();
     return true;
@@ -22,6 +30,7 @@ bool gb18030_to_utf16(std::string_view run, std::u16string& out) {
 }
 
 bool utf16_to_gb18030(std::u16string_view run, std::string& out) {
+  if (!system_has_gb18030()) return table::utf16_to_gb18030(run, out);
   if (run.empty()) {
     out.clear();
     return true;

@@ -13,4 +13,11 @@ namespace quorvel::codec {
 [[nodiscard]] bool gb18030_to_utf16(std::string_view run, std::u16string& out);
 [[nodiscard]] bool utf16_to_gb18030(std::u16string_view run, std::string& out);
 
+// The same conversion from a table generated from glibc's iconv, for
+// systems without a GB18030 code page of their own (Wine has none).
+namespace table {
+[[nodiscard]] bool gb18030_to_utf16(std::string_view run, std::u16string& out);
+[[nodiscard]] bool utf16_to_gb18030(std::u16string_view run, std::string& out);
+}  // namespace table
+
 }  // namespace quorvel::codec

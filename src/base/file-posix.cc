@@ -74,7 +74,9 @@ bool replace_contents(const Text& path, std::string_view data) {
   mode_t mode = 0644;
   struct stat st{};
   if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return false;
+    // A file that may not be written stays as it is, as the platform's own
+    // profile service would leave it, though a rename could replace it.
+    if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
     mode = st.st_mode & 07777;
   }
   const std::string tmp = target + ".tmp";

@@ -60,7 +60,11 @@ bool replace_contents(const Text& path, std::string_view data) {
     target = resolve_links(target);
   }
   const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // A read-only file may not be written: it stays as it is.
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+    return false;
+  }
   const std::wstring tmp = target + L".tmp";
   {
     UniqueHandle f = open_file(tmp, GENERIC_WRITE, CREATE_ALWAYS);
@@ -76,13 +80,12 @@ bool replace_contents(const Text& path, std::string_view data) {
       data.remove_prefix(n);
     }
   }
-  // A read-only file keeps its attribute, as the permission bits are kept
-  // on Linux; MoveFileEx cannot replace a read-only file, so such a file
-  // stays as it is, as a refused write does.
   if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(tmp.c_str());
     return false;
   }
+  // The file keeps its attributes (hidden, archive...), as the permission
+  // bits are kept on Linux.
   if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), attributes);
   return true;
 }
