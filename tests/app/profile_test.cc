@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -87,9 +88,10 @@ TEST(ProfileWrite, ValuesWithQuotesReadBackUnchangedUnlessFullyQuoted) {
 class ProfileFile : public testing::Test {
  protected:
   void SetUp() override {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     dir_ = std::filesystem::temp_directory_path() /
-           ("quorvel-profile-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    std::filesystem::remove_all(dir_);
+           ("quorvel-profile-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(now));
     std::filesystem::create_directories(dir_);
     path_ = (dir_ / "config.ini").string();
   }

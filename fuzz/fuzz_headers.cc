@@ -1,0 +1,19 @@
+// Header blocks and cookie lists of any bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "http/headers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string in(reinterpret_cast<const char*>(data), size);
+  const auto half = in.size() / 2;
+  (void)quorvel::http::normalize_header_block(in);
+  (void)quorvel::http::header_value(in, "Set-Cookie");
+  (void)quorvel::http::text_between(in, in.substr(0, 2), ";", static_cast<int>(size % 7), size % 2);
+  std::string old_list = in.substr(0, half);
+  std::string new_list = in.substr(half);
+  (void)quorvel::http::merge_cookie_text(old_list, new_list);
+  (void)quorvel::http::remove_duplicate_items(in, "; ", size % 3 == 0);
+  return 0;
+}

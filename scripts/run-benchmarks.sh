@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of a release build. By hand only, never in CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh bench
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench
+build/release/bin/json_bench
+build/release/bin/hash_bench

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the gcc build, the clang build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (plus a fixed run of each
+# fuzz target), and the Windows cross build with its tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+fuzz_seconds=${QUORVEL_FUZZ_SECONDS:-60}
+
+bash scripts/install-deps.sh test
+
+echo "== gcc debug build"
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j"$jobs"
+ctest --preset debug -j"$jobs"
+
+echo "== clang ASan + UBSan build"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
+for target in build/sanitize/bin/fuzz_*; do
+  corpus=$(mktemp -d)
+  echo "-- $(basename "$target") for ${fuzz_seconds}s"
+  "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
+  rm -rf "$corpus"
+done
+
+echo "== Windows cross build, tests under Wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$jobs"
+export WINEPREFIX="$PWD/build/windows/wineprefix"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+# A persistent server, or every test waits seconds for one to start.
+/usr/lib/wine/wineserver -p
+trap '/usr/lib/wine/wineserver -k || true' EXIT
+ctest --preset windows
