@@ -31,7 +31,11 @@ cmake --build --preset windows -j"$jobs"
 export WINEPREFIX="$PWD/build/windows/wineprefix"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
-# A persistent server, or every test waits seconds for one to start.
+# A prefix of the build's own, made once; then a persistent server, or
+# every test waits seconds for one to start.
+mkdir -p "$WINEPREFIX"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wineserver -p
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 trap '/usr/lib/wine/wineserver -k || true' EXIT
 ctest --preset windows
