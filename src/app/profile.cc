@@ -7,7 +7,9 @@
 namespace quorvel::profile {
 namespace {
 
-bool is_blank(unsigned char c) { return c >= 1 && c <= 32; }
+bool is_blank(unsigned char c) {
+  return c >= 1 && c <= 32;
+}
 
 std::string_view skip_leading_blanks(std::string_view s) {
   while (!s.empty() && is_blank(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -22,7 +24,9 @@ std::string_view trim_blanks(std::string_view s) {
   return s;
 }
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // ASCII case is ignored only in single-byte characters: the second byte of
 // a double-byte character may look like a Latin letter.
@@ -98,8 +102,8 @@ struct Location {
   const Line* last_entry = nullptr;  // the section's last key line
 };
 
-Location locate(std::string_view contents, const std::vector<Line>& lines,
-                std::string_view section, std::string_view key) {
+Location locate(std::string_view contents, const std::vector<Line>& lines, std::string_view section,
+                std::string_view key) {
   Location at;
   for (const Line& line : lines) {
     const Parsed p = parse_line(contents.substr(line.begin, line.end - line.begin));

@@ -28,8 +28,9 @@ void append_four_bytes(std::uint32_t index, std::string& out) {
 // Code point of a four-byte index inside the BMP, or 0.
 std::uint32_t bmp_of_index(std::uint32_t index) {
   const auto* end = std::end(kFourByteRuns);
-  const auto* run = std::upper_bound(std::begin(kFourByteRuns), end, index,
-                                     [](std::uint32_t i, const std::uint32_t (&r)[3]) { return i < r[0]; });
+  const auto* run =
+      std::upper_bound(std::begin(kFourByteRuns), end, index,
+                       [](std::uint32_t i, const std::uint32_t(&r)[3]) { return i < r[0]; });
   if (run == std::begin(kFourByteRuns)) return 0;
   --run;
   return index < (*run)[0] + (*run)[2] ? (*run)[1] + (index - (*run)[0]) : 0;
@@ -104,7 +105,8 @@ bool gb18030_to_utf16(std::string_view run, std::u16string& out) {
     }
     const unsigned trail = b[i + 1];
     if (b[i] > 0xFE || trail < 0x40 || trail == 0x7F || trail > 0xFE) return false;
-    const std::uint32_t cp = kTwoByte[(b[i] - 0x81u) * 190 + (trail < 0x7F ? trail - 0x40 : trail - 0x41)];
+    const std::uint32_t cp =
+        kTwoByte[(b[i] - 0x81u) * 190 + (trail < 0x7F ? trail - 0x40 : trail - 0x41)];
     if (cp == 0) return false;
     append_utf16(cp, out);
     i += 2;
@@ -122,7 +124,8 @@ bool utf16_to_gb18030(std::u16string_view run, std::string& out) {
     } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < run.size() && run[i + 1] >= 0xDC00 &&
                run[i + 1] <= 0xDFFF) {
       const std::uint32_t cp = kSupplementaryStart + ((u - 0xD800u) << 10) + (run[++i] - 0xDC00u);
-      if (const std::uint32_t code = cp >= 0x20000 && cp < 0x30000 ? two_byte_supplementary(cp) : 0) {
+      if (const std::uint32_t code =
+              cp >= 0x20000 && cp < 0x30000 ? two_byte_supplementary(cp) : 0) {
         out += static_cast<char>(code >> 8);
         out += static_cast<char>(code & 0xFF);
       } else {

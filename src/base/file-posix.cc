@@ -19,7 +19,9 @@ struct FdCloser {
   }
 };
 
-std::string native(const Text& path) { return to_utf8(path); }
+std::string native(const Text& path) {
+  return to_utf8(path);
+}
 
 // The file the path finally names, so that a link is replaced at its target.
 std::string resolve_links(const std::string& path) {
@@ -72,7 +74,7 @@ std::optional<std::string> read(const Text& path) {
 bool replace_contents(const Text& path, std::string_view data) {
   const std::string target = resolve_links(native(path));
   mode_t mode = 0644;
-  struct stat st{};
+  struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
     // A file that may not be written stays as it is, as the platform's own
     // profile service would leave it, though a rename could replace it.
@@ -108,7 +110,7 @@ Text directory_of(const Text& path) {
 }
 
 bool is_directory(const Text& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

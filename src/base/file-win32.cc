@@ -112,7 +112,9 @@ bool is_directory(const Text& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool is_writable_directory(const Text& path) { return is_directory(path); }
+bool is_writable_directory(const Text& path) {
+  return is_directory(path);
+}
 
 bool make_directories(const Text& path) {
   if (path.empty()) return false;

@@ -7,10 +7,18 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool is_trail_byte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
-bool is_digit_byte(unsigned char b) { return b >= 0x30 && b <= 0x39; }
-bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool is_low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool is_trail_byte(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+}
+bool is_digit_byte(unsigned char b) {
+  return b >= 0x30 && b <= 0x39;
+}
+bool is_high_surrogate(char16_t u) {
+  return u >= 0xD800 && u <= 0xDBFF;
+}
+bool is_low_surrogate(char16_t u) {
+  return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 bool is_valid_start(std::string_view s, std::size_t i, std::size_t len) {
   const auto b = static_cast<unsigned char>(s[i]);
@@ -214,8 +222,12 @@ std::string utf16_to_utf8(std::u16string_view units) {
   return out;
 }
 
-std::string to_utf8(std::string_view text) { return utf16_to_utf8(to_utf16_units(text)); }
+std::string to_utf8(std::string_view text) {
+  return utf16_to_utf8(to_utf16_units(text));
+}
 
-Text from_utf8(std::string_view utf8) { return from_utf16_units(utf8_to_utf16(utf8)); }
+Text from_utf8(std::string_view utf8) {
+  return from_utf16_units(utf8_to_utf16(utf8));
+}
 
 }  // namespace quorvel

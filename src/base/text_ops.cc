@@ -5,7 +5,9 @@
 namespace quorvel {
 namespace {
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool matches_at(std::string_view hay, std::size_t i, std::string_view needle, bool ignore_case) {
   if (hay.size() - i < needle.size()) return false;

@@ -7,7 +7,9 @@ namespace {
 std::atomic<YieldHook> g_hook{nullptr};
 }
 
-void set_yield_hook(YieldHook hook) noexcept { g_hook.store(hook); }
+void set_yield_hook(YieldHook hook) noexcept {
+  g_hook.store(hook);
+}
 
 void yield_to_ui() {
   if (YieldHook hook = g_hook.load()) hook();

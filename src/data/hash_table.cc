@@ -12,7 +12,7 @@ namespace hash_detail {
 
 struct Entry {
   std::int32_t hash;
-  void* key;    // the integer itself for kind 3, else the item in the heap
+  void* key;  // the integer itself for kind 3, else the item in the heap
   void* value;
   Entry* next;
 };
@@ -42,9 +42,13 @@ using hash_detail::Table;
 
 namespace {
 
-bool valid_kind(int kind) { return kind == kHashInt || kind == kHashText || kind == kHashBytes; }
+bool valid_kind(int kind) {
+  return kind == kHashInt || kind == kHashText || kind == kHashBytes;
+}
 
-void* as_slot(std::int32_t n) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(n)); }
+void* as_slot(std::int32_t n) {
+  return reinterpret_cast<void*>(static_cast<std::intptr_t>(n));
+}
 std::int32_t slot_number(void* slot) {
   return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(slot));
 }
@@ -277,7 +281,9 @@ bool read_item(const Bytes& image, std::uint32_t slot, int kind, View& out) {
 
 }  // namespace
 
-HashTable::~HashTable() { release(); }
+HashTable::~HashTable() {
+  release();
+}
 
 HashTable::HashTable(const HashTable& other) : table_(other.table_), owner_(other.owner_) {
   if (owner_) owner_->references.fetch_add(1);
@@ -380,10 +386,18 @@ Bytes HashTable::save() const {
   return image;
 }
 
-int HashTable::count() const { return table_ ? table_->count : 0; }
-int HashTable::capacity() const { return table_ ? table_->capacity : 0; }
-int HashTable::threshold() const { return table_ ? table_->threshold : 0; }
-int HashTable::modifications() const { return table_ ? table_->modifications : 0; }
+int HashTable::count() const {
+  return table_ ? table_->count : 0;
+}
+int HashTable::capacity() const {
+  return table_ ? table_->capacity : 0;
+}
+int HashTable::threshold() const {
+  return table_ ? table_->threshold : 0;
+}
+int HashTable::modifications() const {
+  return table_ ? table_->modifications : 0;
+}
 
 int HashTable::put(const HashItem& key, const HashItem& value) {
   if (!table_) return -1;
@@ -464,7 +478,8 @@ int HashTable::keys(std::vector<HashItem>& out) const {
   if (!table_) return 0;
   out.reserve(static_cast<std::size_t>(table_->count));
   const int kind = table_->key_kind;
-  for_each_entry(table_, [&](const Entry& e) { out.push_back(to_item(stored_view(e.key, kind), kind)); });
+  for_each_entry(table_,
+                 [&](const Entry& e) { out.push_back(to_item(stored_view(e.key, kind), kind)); });
   return table_->count;
 }
 

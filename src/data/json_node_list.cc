@@ -69,14 +69,24 @@ int JsonNodeList::parent_of(int node) const {
   }
 }
 
-const JsonNode* JsonNodeList::at(int node) const { return valid(node) ? &ref(node) : nullptr; }
-int JsonNodeList::level_of(int node) const { return valid(node) ? ref(node).level : -1; }
+const JsonNode* JsonNodeList::at(int node) const {
+  return valid(node) ? &ref(node) : nullptr;
+}
+int JsonNodeList::level_of(int node) const {
+  return valid(node) ? ref(node).level : -1;
+}
 int JsonNodeList::child_count_of(int node) const {
   return valid(node) ? ref(node).child_count : -1;
 }
-Text JsonNodeList::name_of(int node) const { return valid(node) ? ref(node).name : Text(); }
-int JsonNodeList::kind_of(int node) const { return valid(node) ? ref(node).kind : -1; }
-Text JsonNodeList::value_of(int node) const { return valid(node) ? ref(node).value : Text(); }
+Text JsonNodeList::name_of(int node) const {
+  return valid(node) ? ref(node).name : Text();
+}
+int JsonNodeList::kind_of(int node) const {
+  return valid(node) ? ref(node).kind : -1;
+}
+Text JsonNodeList::value_of(int node) const {
+  return valid(node) ? ref(node).value : Text();
+}
 
 bool JsonNodeList::set_kind(int node, int kind) {
   if (!valid(node)) return false;

@@ -10,7 +10,9 @@ namespace {
 constexpr std::string_view kTokens = "{}[]\":,";
 constexpr std::string_view kOutOfRange = "\xB3\xAC\xB3\xF6";  // "超出"
 
-std::size_t token_index(char token) { return kTokens.find(token); }
+std::size_t token_index(char token) {
+  return kTokens.find(token);
+}
 
 // Character classes of the rewrite patterns, tested on whole characters.
 bool is_ideographic_space(std::string_view s, std::size_t i, std::size_t len) {
@@ -283,16 +285,15 @@ long JsonScanner::find(char token, long from) {
   }
   const void* hit = std::memchr(structure_.data() + from - 1, token,
                                 static_cast<std::size_t>(length() - from + 1));
-  const long result = hit ? static_cast<long>(static_cast<const char*>(hit) - structure_.data()) + 1
-                          : -1;
+  const long result =
+      hit ? static_cast<long>(static_cast<const char*>(hit) - structure_.data()) + 1 : -1;
   cache = {from, result};
   return result;
 }
 
 Text JsonScanner::source_between(long from, long to) const {
   if (from < 0 || to <= from + 1 || from >= static_cast<long>(source_.size())) return {};
-  return source_.substr(static_cast<std::size_t>(from),
-                        static_cast<std::size_t>(to - from - 1));
+  return source_.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from - 1));
 }
 
 bool JsonScanner::is_balanced(long from, long to) {
@@ -307,12 +308,23 @@ bool JsonScanner::is_balanced(long from, long to) {
   for (long p = balance_to_; p < end; ++p) {
     pacer_.step();
     switch (structure_[static_cast<std::size_t>(p - 1)]) {
-      case '{': ++balance_counts_[0]; break;
-      case '}': ++balance_counts_[1]; break;
-      case '[': ++balance_counts_[2]; break;
-      case ']': ++balance_counts_[3]; break;
-      case '"': ++balance_counts_[4]; break;
-      default: break;
+      case '{':
+        ++balance_counts_[0];
+        break;
+      case '}':
+        ++balance_counts_[1];
+        break;
+      case '[':
+        ++balance_counts_[2];
+        break;
+      case ']':
+        ++balance_counts_[3];
+        break;
+      case '"':
+        ++balance_counts_[4];
+        break;
+      default:
+        break;
     }
   }
   if (end > balance_to_) balance_to_ = end;

@@ -45,7 +45,9 @@ void* new_chunk(PrivateHeap* heap, std::size_t size) {
 
 }  // namespace
 
-PrivateHeap* create() noexcept { return new (std::nothrow) PrivateHeap(); }
+PrivateHeap* create() noexcept {
+  return new (std::nothrow) PrivateHeap();
+}
 
 void destroy(PrivateHeap* heap) noexcept {
   if (!heap) return;

@@ -7,7 +7,9 @@ namespace quorvel::heap {
 // The handle of a growable private heap (HeapCreate with no flags).
 struct PrivateHeap;
 
-PrivateHeap* create() noexcept { return reinterpret_cast<PrivateHeap*>(HeapCreate(0, 0, 0)); }
+PrivateHeap* create() noexcept {
+  return reinterpret_cast<PrivateHeap*>(HeapCreate(0, 0, 0));
+}
 
 void destroy(PrivateHeap* heap) noexcept {
   if (heap) HeapDestroy(reinterpret_cast<HANDLE>(heap));

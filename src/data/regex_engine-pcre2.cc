@@ -50,8 +50,8 @@ class Pcre2Engine final : public Engine {
     const auto* s = reinterpret_cast<PCRE2_SPTR>(subject.data());
     std::size_t start = 0;
     while (start <= subject.size()) {
-      const int rc = pcre2_match(code_.get(), s, subject.size(), start, 0, data.get(),
-                                 match_context_.get());
+      const int rc =
+          pcre2_match(code_.get(), s, subject.size(), start, 0, data.get(), match_context_.get());
       if (rc <= 0) break;
       const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data.get());
       std::uint32_t groups = 0;

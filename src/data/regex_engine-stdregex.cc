@@ -39,7 +39,8 @@ std::wstring escape_literal_braces(const std::u16string& p) {
         out += c;
         continue;
       }
-      out.append(p.begin() + static_cast<std::ptrdiff_t>(i), p.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+      out.append(p.begin() + static_cast<std::ptrdiff_t>(i),
+                 p.begin() + static_cast<std::ptrdiff_t>(j) + 1);
       i = j;
       continue;
     }
@@ -68,8 +69,8 @@ class StdRegexEngine final : public Engine {
     std::size_t start = 0;
     while (start <= w.size()) {
       std::wsmatch m;
-      const auto flags = start > 0 ? std::regex_constants::match_prev_avail
-                                   : std::regex_constants::match_default;
+      const auto flags =
+          start > 0 ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
       try {
         if (!std::regex_search(w.begin() + static_cast<std::ptrdiff_t>(start), w.end(), m, re_,
                                flags)) {

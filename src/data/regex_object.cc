@@ -34,7 +34,9 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject, bo
   return true;
 }
 
-Text RegexObject::pattern() const { return state_ ? state_->pattern : Text(); }
+Text RegexObject::pattern() const {
+  return state_ ? state_->pattern : Text();
+}
 
 int RegexObject::match_count() const {
   return state_ ? static_cast<int>(state_->matches.size()) : 0;

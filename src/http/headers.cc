@@ -1,5 +1,7 @@
 #include "http/headers.h"
 
+#include <unordered_set>
+
 #include "base/text_ops.h"
 
 namespace quorvel::http {
@@ -14,7 +16,9 @@ bool ends_with(std::string_view s, std::string_view tail) {
 }
 
 // Drops `n` trailing bytes, or everything when there are fewer.
-void drop_tail(Text& s, std::size_t n) { s.resize(s.size() > n ? s.size() - n : 0); }
+void drop_tail(Text& s, std::size_t n) {
+  s.resize(s.size() > n ? s.size() - n : 0);
+}
 
 }  // namespace
 
@@ -87,7 +91,8 @@ Text header_value(std::string_view block, std::string_view name) {
   for (const Text& line : split_text(block, kCrLf)) {
     if (line.compare(0, name.size(), name) != 0 || line.size() < name.size()) continue;
     std::size_t last = npos;
-    for (std::size_t at = find_text(line, marker); at != npos; at = find_text(line, marker, at + marker.size())) {
+    for (std::size_t at = find_text(line, marker); at != npos;
+         at = find_text(line, marker, at + marker.size())) {
       last = at;
     }
     return last == npos ? Text() : line.substr(last + marker.size());
@@ -136,8 +141,12 @@ Text merge_cookie_text(Text& old_list, Text& new_list) {
   const Text old_trimmed = trimmed_cookie_list(old_list);
   new_list = trimmed_cookie_list(new_list);
   TextList merged = split_text(new_list, kCookieSeparator);
+  // The names present so far, so that a long hostile list costs linear
+  // time; the outcome is that of asking has_cookie_named item by item.
+  std::unordered_set<Text> names;
+  for (const Text& item : merged) names.insert(cookie_name(item));
   for (const Text& item : split_text(old_trimmed, kCookieSeparator)) {
-    if (!has_cookie_named(merged, cookie_name(item))) merged.push_back(item);
+    if (names.insert(cookie_name(item)).second) merged.push_back(item);
   }
   Text out;
   for (const Text& item : merged) {
@@ -152,11 +161,12 @@ Text merge_cookie_text(Text& old_list, Text& new_list) {
 Text remove_duplicate_items(std::string_view text, std::string_view separator,
                             bool split_at_separator) {
   const TextList items = split_at_separator ? split_text(text, separator) : split_characters(text);
-  TextList kept;
+  // A set of the items kept so far answers what find_item would, in
+  // constant time.
+  std::unordered_set<std::string_view> kept;
   Text out;
   for (const Text& item : items) {
-    if (find_item(kept, item) != -1) continue;
-    kept.push_back(item);
+    if (!kept.insert(item).second) continue;
     out.append(item).append(separator);
   }
   drop_tail(out, separator.size());

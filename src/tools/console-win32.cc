@@ -1,6 +1,8 @@
+// windows.h first: shellapi.h depends on it.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>

@@ -20,12 +20,13 @@ bool well_formed(const std::string& v, int key) {
   const auto colon = v.find(':');
   if (colon == std::string::npos || colon == 0) return false;
   const std::string filler = v.substr(colon + 1);
-  return filler == std::string(static_cast<std::size_t>(500 + key * 300), static_cast<char>('a' + key));
+  return filler ==
+         std::string(static_cast<std::size_t>(500 + key * 300), static_cast<char>('a' + key));
 }
 
 TEST(ConfigWrite, SurvivesKillAtRandomMoments) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("quorvel-kill-" + std::to_string(getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quorvel-kill-" + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "config.ini").string();
@@ -48,8 +49,10 @@ TEST(ConfigWrite, SurvivesKillAtRandomMoments) {
     int status = 0;
     waitpid(pid, &status, 0);
     for (int key = 0; key < 8; ++key) {
-      const std::string v = quorvel::profile::read_string(file, "main", "key" + std::to_string(key));
-      ASSERT_TRUE(well_formed(v, key)) << "round " << round << " key " << key << ": " << v.substr(0, 40);
+      const std::string v =
+          quorvel::profile::read_string(file, "main", "key" + std::to_string(key));
+      ASSERT_TRUE(well_formed(v, key))
+          << "round " << round << " key " << key << ": " << v.substr(0, 40);
     }
   }
   std::filesystem::remove_all(dir);

@@ -7,7 +7,8 @@
 
 std::string value_for(int key, long generation) {
   const std::string head = std::to_string(generation) + ":";
-  return head + std::string(static_cast<std::size_t>(500 + key * 300), static_cast<char>('a' + key));
+  return head +
+         std::string(static_cast<std::size_t>(500 + key * 300), static_cast<char>('a' + key));
 }
 
 int main(int argc, char** argv) {

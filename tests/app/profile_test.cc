@@ -26,7 +26,8 @@ TEST(ProfileRead, NamesIgnoreAsciiCaseAndLeadingControlCharacters) {
 }
 
 TEST(ProfileRead, ValuesAreTrimmedAndLoseOnePairOfQuotes) {
-  const std::string ini = "[main]\nA =  spaced out  \nb=\"quoted\"\nc='single'\nd=\"mixed'\ne=\"\"x\"\"\n";
+  const std::string ini =
+      "[main]\nA =  spaced out  \nb=\"quoted\"\nc='single'\nd=\"mixed'\ne=\"\"x\"\"\n";
   EXPECT_EQ(find_value(ini, "main", "a"), "spaced out");
   EXPECT_EQ(find_value(ini, "main", "b"), "quoted");
   EXPECT_EQ(find_value(ini, "main", "c"), "single");
@@ -90,8 +91,9 @@ class ProfileFile : public testing::Test {
   void SetUp() override {
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     dir_ = std::filesystem::temp_directory_path() /
-           ("quorvel-profile-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(now));
+           ("quorvel-profile-" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(now));
     std::filesystem::create_directories(dir_);
     path_ = (dir_ / "config.ini").string();
   }
@@ -144,7 +146,8 @@ TEST_F(ProfileFile, PermissionsAreKept) {
 TEST_F(ProfileFile, ReadOnlyFileStaysAsItIs) {
   { std::ofstream(path_) << "[main]\nk=1\n"; }
   std::filesystem::permissions(path_, std::filesystem::perms::owner_read);
-  if (std::ofstream(path_, std::ios::app)) GTEST_SKIP() << "read-only files are writable here (root)";
+  if (std::ofstream(path_, std::ios::app))
+    GTEST_SKIP() << "read-only files are writable here (root)";
   EXPECT_FALSE(profile::write_string(path_, "main", "k", "2"));
   EXPECT_EQ(profile::read_string(path_, "main", "k"), "1");
 }

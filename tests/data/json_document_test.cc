@@ -207,12 +207,17 @@ TEST(JsonDocument, CopiesAreIndependent) {
 
 TEST(JsonDocument, Capitalise) {
   EXPECT_EQ(JsonDocument::capitalise("hELLO"), "Hello");
-  EXPECT_EQ(JsonDocument::capitalise("\xB0\x41" "AB"), "\xB0\x41" "ab");
+  EXPECT_EQ(JsonDocument::capitalise("\xB0\x41"
+                                     "AB"),
+            "\xB0\x41"
+            "ab");
   EXPECT_EQ(JsonDocument::capitalise(""), "");
 }
 
 int g_yields = 0;
-void count_yield() { ++g_yields; }
+void count_yield() {
+  ++g_yields;
+}
 
 TEST(JsonDocument, LongParsesYieldToTheWindow) {
   std::string json = "[";

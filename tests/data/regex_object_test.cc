@@ -21,7 +21,8 @@ TEST(RegexObject, FindsTheCharsetOfAPageHead) {
 
 TEST(RegexObject, DotStopsAtALineFeedOnly) {
   RegexObject re;
-  ASSERT_TRUE(re.execute(kCharset, "<meta http-equiv=\"x\"\ncontent=\"text/html; charset=utf-8\">"));
+  ASSERT_TRUE(
+      re.execute(kCharset, "<meta http-equiv=\"x\"\ncontent=\"text/html; charset=utf-8\">"));
   EXPECT_EQ(re.match_count(), 0);
   ASSERT_TRUE(re.execute("a.b", "a\rb"));
   EXPECT_EQ(re.match_count(), 1);
@@ -40,7 +41,10 @@ TEST(RegexObject, NoMatchIsStillASuccess) {
 
 TEST(RegexObject, QuoteTokenStandsForADoubleQuote) {
   RegexObject re;
-  ASSERT_TRUE(re.execute("a#\xD2\xFD\xBA\xC5" "b", "a\"b", false, true, true, true));
+  ASSERT_TRUE(
+      re.execute("a#\xD2\xFD\xBA\xC5"
+                 "b",
+                 "a\"b", false, true, true, true));
   EXPECT_EQ(re.match_count(), 1);
   EXPECT_EQ(re.pattern(), "a\"b");
 }
@@ -82,7 +86,9 @@ TEST(RegexObject, DoubleByteCharactersAreNeverMatchedHalf) {
   ASSERT_TRUE(re.execute(".", "\xD6\xD0"));
   EXPECT_EQ(re.match_text(1), "\xD6\xD0");
   int position = -1;
-  ASSERT_TRUE(re.execute("b", "\xD6\xD0" "ab"));
+  ASSERT_TRUE(re.execute("b",
+                         "\xD6\xD0"
+                         "ab"));
   EXPECT_EQ(re.match_text(1, &position), "b");
   EXPECT_EQ(position, 3);
 }
@@ -99,7 +105,9 @@ TEST(RegexObject, ReplaceUsesGroupsAndSpecialTokens) {
 
 TEST(RegexObject, EmptyMatchesAdvanceOneCharacter) {
   RegexObject re;
-  ASSERT_TRUE(re.execute("x*", "\xD6\xD0" "x"));
+  ASSERT_TRUE(re.execute("x*",
+                         "\xD6\xD0"
+                         "x"));
   EXPECT_EQ(re.match_count(), 3);
   EXPECT_EQ(re.replace("-"), "-\xD6\xD0--");
 }

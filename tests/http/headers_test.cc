@@ -34,7 +34,11 @@ TEST(HeaderValue, FirstLineThatBeginsWithTheNameDecides) {
 
 TEST(TextBetween, MarkersStartAndCase) {
   EXPECT_EQ(text_between("Set-Cookie: sid=abc; Path=/", "Set-Cookie:", ";"), " sid=abc");
-  EXPECT_EQ(text_between("x\"a1\"", "#\xD2\xFD\xBA\xC5" "a", "#\xD2\xFD\xBA\xC5"), "1");
+  EXPECT_EQ(text_between("x\"a1\"",
+                         "#\xD2\xFD\xBA\xC5"
+                         "a",
+                         "#\xD2\xFD\xBA\xC5"),
+            "1");
   EXPECT_EQ(text_between("<A>1</A><a>2</a>", "<a>", "</a>"), "2");
   EXPECT_EQ(text_between("<A>1</A><a>2</a>", "<a>", "</a>", 0, true), "1");
   EXPECT_EQ(text_between("<a>1</a><a>2</a>", "<a>", "</a>", 2), "2");
@@ -99,6 +103,20 @@ TEST(FindItem, OneBasedOrMinusOne) {
   EXPECT_EQ(find_item({"a", "b"}, "b"), 2);
   EXPECT_EQ(find_item({"a", "b"}, "B"), -1);
   EXPECT_EQ(find_item({}, "a"), -1);
+}
+
+TEST(HeadersBadInput, LongHostileTextsStayFast) {
+  std::string cookies;
+  for (int i = 0; i < 200000; ++i) cookies += "c" + std::to_string(i % 50000) + "=v; ";
+  Text old_list = cookies;
+  Text new_list = cookies;
+  const Text merged = merge_cookie_text(old_list, new_list);
+  EXPECT_EQ(split_text(merged, "; ").size(), 50000u);
+  const std::string block(10 << 20, 'a');
+  EXPECT_EQ(normalize_header_block(block), "");
+  EXPECT_EQ(text_between(block, "a", "b"), "");
+  EXPECT_EQ(remove_duplicate_items(block.substr(0, 1 << 20), ",", false), "a");
+  EXPECT_EQ(split_characters(std::string(3, '\xD6')).size(), 2u);
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 namespace quorvel::tool {
 namespace {
 
-int run_with(std::vector<std::string> args, Io& io) { return run(args, io); }
+int run_with(std::vector<std::string> args, Io& io) {
+  return run(args, io);
+}
 
 TEST(ToolJsonGet, ReadsAPathFromUtf8Input) {
   Io io;
@@ -44,12 +46,19 @@ TEST(ToolConfig, SetThenGetInANamedFile) {
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "config.ini").string();
   Io io;
-  EXPECT_EQ(run_with({"config", "set", "hostdataid", "\xE4\xB8\xAD" "7", "--file", file}, io), 0);
+  EXPECT_EQ(run_with({"config", "set", "hostdataid",
+                      "\xE4\xB8\xAD"
+                      "7",
+                      "--file", file},
+                     io),
+            0);
   EXPECT_EQ(run_with({"config", "--file", file, "get", "HOSTDATAID"}, io), 0);
-  EXPECT_EQ(io.output, "\xE4\xB8\xAD" "7\n");
+  EXPECT_EQ(io.output,
+            "\xE4\xB8\xAD"
+            "7\n");
   Io missing;
-  EXPECT_EQ(run_with({"config", "set", "k", "v", "--file", (dir / "no" / "x.ini").string()}, missing),
-            1);
+  EXPECT_EQ(
+      run_with({"config", "set", "k", "v", "--file", (dir / "no" / "x.ini").string()}, missing), 1);
   std::filesystem::remove_all(dir);
 }
 
