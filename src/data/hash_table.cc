@@ -474,22 +474,20 @@ bool HashTable::remove(const HashItem& key) {
 }
 
 int HashTable::keys(std::vector<HashItem>& out) const {
-  out.clear();
-  if (!table_) return 0;
-  out.reserve(static_cast<std::size_t>(table_->count));
-  const int kind = table_->key_kind;
-  for_each_entry(table_,
-                 [&](const Entry& e) { out.push_back(to_item(stored_view(e.key, kind), kind)); });
-  return table_->count;
+  return collect(true, out);
+}
+int HashTable::values(std::vector<HashItem>& out) const {
+  return collect(false, out);
 }
 
-int HashTable::values(std::vector<HashItem>& out) const {
+int HashTable::collect(bool keys, std::vector<HashItem>& out) const {
   out.clear();
   if (!table_) return 0;
   out.reserve(static_cast<std::size_t>(table_->count));
-  const int kind = table_->value_kind;
-  for_each_entry(table_,
-                 [&](const Entry& e) { out.push_back(to_item(stored_view(e.value, kind), kind)); });
+  const int kind = keys ? table_->key_kind : table_->value_kind;
+  for_each_entry(table_, [&](const Entry& e) {
+    out.push_back(to_item(stored_view(keys ? e.key : e.value, kind), kind));
+  });
   return table_->count;
 }
 

@@ -99,6 +99,7 @@ class HashTable {
 
  private:
   void adopt(hash_detail::Owner* owner);
+  int collect(bool keys, std::vector<HashItem>& out) const;
 
   hash_detail::Table* table_ = nullptr;
   hash_detail::Owner* owner_ = nullptr;

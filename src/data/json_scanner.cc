@@ -307,25 +307,10 @@ bool JsonScanner::is_balanced(long from, long to) {
   const long end = to < length() + 1 ? to : length() + 1;
   for (long p = balance_to_; p < end; ++p) {
     pacer_.step();
-    switch (structure_[static_cast<std::size_t>(p - 1)]) {
-      case '{':
-        ++balance_counts_[0];
-        break;
-      case '}':
-        ++balance_counts_[1];
-        break;
-      case '[':
-        ++balance_counts_[2];
-        break;
-      case ']':
-        ++balance_counts_[3];
-        break;
-      case '"':
-        ++balance_counts_[4];
-        break;
-      default:
-        break;
-    }
+    // Braces, brackets and quotes, in the order of balance_counts_.
+    const std::size_t k =
+        std::string_view("{}[]\"").find(structure_[static_cast<std::size_t>(p - 1)]);
+    if (k != std::string_view::npos) ++balance_counts_[k];
   }
   if (end > balance_to_) balance_to_ = end;
   return balance_counts_[0] == balance_counts_[1] && balance_counts_[2] == balance_counts_[3] &&
