@@ -222,6 +222,30 @@ std::string utf16_to_utf8(std::u16string_view units) {
   return out;
 }
 
+bool utf8_to_utf16_strict(std::string_view utf8, std::u16string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t cp = 0;
+    const std::size_t len = decode_utf8_at(utf8, i, cp);
+    if (len == 0) return false;
+    i += len;
+  }
+  out = utf8_to_utf16(utf8);
+  return true;
+}
+
+bool utf16_to_utf8_strict(std::u16string_view units, std::string& out) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (is_high_surrogate(units[i]) && i + 1 < units.size() && is_low_surrogate(units[i + 1])) {
+      ++i;
+    } else if (is_high_surrogate(units[i]) || is_low_surrogate(units[i])) {
+      return false;
+    }
+  }
+  out = utf16_to_utf8(units);
+  return true;
+}
+
 std::string to_utf8(std::string_view text) {
   return utf16_to_utf8(to_utf16_units(text));
 }

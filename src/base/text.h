@@ -51,6 +51,12 @@ using Bytes = std::vector<std::uint8_t>;
 [[nodiscard]] std::string to_utf8(std::string_view text);
 [[nodiscard]] Text from_utf8(std::string_view utf8);
 
+// Strict conversions, as a script engine's URI coding does them: false
+// for invalid UTF-8 (overlong forms and encoded surrogates included) or a
+// lone surrogate.
+[[nodiscard]] bool utf8_to_utf16_strict(std::string_view utf8, std::u16string& out);
+[[nodiscard]] bool utf16_to_utf8_strict(std::u16string_view units, std::string& out);
+
 // UTF-8 and UTF-16 between each other, with the same bad-input rule.
 [[nodiscard]] std::u16string utf8_to_utf16(std::string_view utf8);
 [[nodiscard]] std::string utf16_to_utf8(std::u16string_view units);
