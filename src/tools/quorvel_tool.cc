@@ -11,8 +11,8 @@ int main(int argc, char** argv) {
   quorvel::tool::prepare_console();
   std::vector<std::string> args = quorvel::tool::utf8_arguments(argc, argv);
   quorvel::tool::Io io;
-  // Only json-get reads its input; other commands must not wait on a terminal.
-  if (!args.empty() && args[0] == "json-get") {
+  // Only these read their input; others must not wait on a terminal.
+  if (!args.empty() && (args[0] == "json-get" || args[0] == "decode-answer")) {
     io.input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   }
   const int status = quorvel::tool::run(args, io);

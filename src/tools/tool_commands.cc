@@ -5,6 +5,8 @@
 #include "app/config_file.h"
 #include "app/profile.h"
 #include "base/text.h"
+#include "binding/directory_answer.h"
+#include "binding/payload_cipher.h"
 #include "data/json_document.h"
 
 namespace quorvel::tool {
@@ -14,7 +16,10 @@ constexpr std::string_view kUsage =
     "usage:\n"
     "  quorvel-tool json-get [--zero-based] PATH      < json\n"
     "  quorvel-tool config get KEY [--file FILE]\n"
-    "  quorvel-tool config set KEY VALUE [--file FILE]\n";
+    "  quorvel-tool config set KEY VALUE [--file FILE]\n"
+    "  quorvel-tool encipher KEY TEXT\n"
+    "  quorvel-tool decipher KEY CIPHER\n"
+    "  quorvel-tool decode-answer                     < answer\n";
 
 int usage(Io& io) {
   io.error += kUsage;
@@ -72,12 +77,49 @@ int config(const std::vector<std::string>& args, Io& io) {
   return usage(io);
 }
 
+int cipher(const std::vector<std::string>& args, Io& io) {
+  if (args.size() != 3) return usage(io);
+  const Text key = from_utf8(args[1]);
+  const Text text = from_utf8(args[2]);
+  const Text result = args[0] == "encipher" ? encipher_payload(text, key) : decipher_payload(text, key);
+  io.output += to_utf8(result) + "\n";
+  return 0;
+}
+
+// Decodes without touching any settings file: the answer is kept in memory
+// and the refusal text is caught instead of shown.
+struct NoStore final : AnswerStore {
+  void store_answer(std::string_view) override {}
+};
+struct CaughtMessage final : TimedMessageBox {
+  Text text;
+  int show_timed_message(std::string_view t) override {
+    text = Text(t);
+    return 0;
+  }
+};
+
+int decode_answer(const std::vector<std::string>& args, Io& io) {
+  if (args.size() != 1) return usage(io);
+  Text site;
+  NoStore store;
+  CaughtMessage refusal;
+  if (decode_directory_answer(from_utf8(without_final_newline(io.input)), {site, store, &refusal})) {
+    io.output += to_utf8(site) + "\n";
+    return 0;
+  }
+  io.error += to_utf8(refusal.text) + "\n";
+  return 1;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, Io& io) {
   if (args.empty()) return usage(io);
   if (args[0] == "json-get") return json_get(args, io);
   if (args[0] == "config") return config(args, io);
+  if (args[0] == "encipher" || args[0] == "decipher") return cipher(args, io);
+  if (args[0] == "decode-answer") return decode_answer(args, io);
   return usage(io);
 }
 

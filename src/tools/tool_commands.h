@@ -14,7 +14,8 @@ struct Io {
   std::string error;   // what goes to standard error
 };
 
-// The exit status: 0, 1 when a file cannot be written, 2 for wrong arguments.
+// The exit status: 0; 1 when a file cannot be written or an answer is
+// refused; 2 for wrong arguments.
 int run(const std::vector<std::string>& args, Io& io);
 
 }  // namespace quorvel::tool

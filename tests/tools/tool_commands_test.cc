@@ -62,5 +62,23 @@ TEST(ToolConfig, SetThenGetInANamedFile) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(ToolCipher, EncipherDecipherAndDecodeAnswer) {
+  Io io;
+  EXPECT_EQ(run_with({"encipher", "7", "medieval"}, io), 0);
+  EXPECT_EQ(io.output, "5+PvoS2HlnrsH014KReKBQ==\n");
+  Io back;
+  EXPECT_EQ(run_with({"decipher", "7", "5+PvoS2HlnrsH014KReKBQ=="}, back), 0);
+  EXPECT_EQ(back.output, "medi\n");
+  Io accepted;
+  accepted.input = "{\"code\":200,\"data\":\"https://chat.example.test\"}\n";
+  EXPECT_EQ(run_with({"decode-answer"}, accepted), 0);
+  EXPECT_EQ(accepted.output, "https://chat.example.test\n");
+  Io refused;
+  refused.input = "{\"code\":\"404\",\"msg\":\"\xE6\x9C\xAA\xE6\x89\xBE\xE5\x88\xB0\"}";
+  EXPECT_EQ(run_with({"decode-answer"}, refused), 1);
+  EXPECT_EQ(refused.error, "\xE6\x9C\xAA\xE6\x89\xBE\xE5\x88\xB0\n");
+  EXPECT_EQ(run_with({"encipher", "7"}, io), 2);
+}
+
 }  // namespace
 }  // namespace quorvel::tool

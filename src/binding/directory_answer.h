@@ -1,0 +1,50 @@
+// Decoding of the directory service's answer to a server-number lookup:
+// either the JSON object itself, or a key text, ":@|" and the enciphered
+// object, the whole possibly wrapped in double quotes.
+#pragma once
+
+#include <string_view>
+
+#include "base/text.h"
+
+namespace quorvel {
+
+// The self-closing message box, provided by the front-end: it finds an
+// owner window of this process (or none within 1000 ms) and shows the box
+// with the caption "友情提醒" for 5000 ms. Answers the platform's answer
+// code minus 1.
+class TimedMessageBox {
+ public:
+  virtual ~TimedMessageBox() = default;
+  virtual int show_timed_message(std::string_view text) = 0;
+};
+
+// Where an accepted answer is stored (key "hostdata" of the settings).
+class AnswerStore {
+ public:
+  virtual ~AnswerStore() = default;
+  virtual void store_answer(std::string_view answer) = 0;
+};
+
+struct DirectoryAnswerContext {
+  Text& site_address;
+  AnswerStore& store;
+  TimedMessageBox* messages;  // null: refusals are silent
+};
+
+// True when the answer was accepted ("code" reads "200"): the site address
+// becomes its "data" and the answer, exactly as received, is stored. A
+// refused answer changes nothing and, with messages, shows its "msg". An
+// empty answer is ignored silently.
+bool decode_directory_answer(std::string_view answer, DirectoryAnswerContext context);
+
+// The refusal text of an answer that decode_directory_answer refuses.
+[[nodiscard]] Text directory_answer_message(std::string_view answer);
+
+// Stores into the settings file beside the program.
+class ConfigAnswerStore final : public AnswerStore {
+ public:
+  void store_answer(std::string_view answer) override;
+};
+
+}  // namespace quorvel
