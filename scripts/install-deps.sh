@@ -8,7 +8,7 @@ set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libpcre2-dev libssl-dev googletest)
 test_packages=(openssl clang libclang-rt-14-dev locales g++-mingw-w64-x86-64-posix wine64)
-bench_packages=(libbenchmark-dev nlohmann-json3-dev)
+bench_packages=(libbenchmark-dev nlohmann-json3-dev libssl-dev)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;

@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench
+cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench
 build/release/bin/json_bench
 build/release/bin/hash_bench
+build/release/bin/cipher_bench

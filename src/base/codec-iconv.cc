@@ -21,9 +21,19 @@ IconvHandle open_converter(const char* to, const char* from) {
 
 // Runs the whole input through a fresh converter; any stop short of the end
 // (unmappable or invalid input) is a failure the caller resolves per character.
-bool convert(const char* to, const char* from, const char* in, std::size_t in_size,
-             std::string& out) {
-  IconvHandle cd = open_converter(to, from);
+// Opening a converter costs more than converting a short text, so each
+// thread keeps one per direction; iconv's state is reset before each use.
+iconv_t converter(bool to_gb18030) {
+  thread_local IconvHandle to_gb = open_converter("GB18030", "UTF-16LE");
+  thread_local IconvHandle from_gb = open_converter("UTF-16LE", "GB18030");
+  void* cd = to_gb18030 ? to_gb.get() : from_gb.get();
+  if (!cd) return nullptr;
+  iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
+  return static_cast<iconv_t>(cd);
+}
+
+bool convert(bool to_gb18030, const char* in, std::size_t in_size, std::string& out) {
+  iconv_t cd = converter(to_gb18030);
   if (!cd) return false;
   out.assign(in_size * 2 + 16, '\0');
   char* src = const_cast<char*>(in);
@@ -32,7 +42,7 @@ bool convert(const char* to, const char* from, const char* in, std::size_t in_si
   while (src_left > 0) {
     char* dst = out.data() + used;
     std::size_t dst_left = out.size() - used;
-    std::size_t rc = iconv(static_cast<iconv_t>(cd.get()), &src, &src_left, &dst, &dst_left);
+    std::size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
     used = out.size() - dst_left;
     if (rc != static_cast<std::size_t>(-1)) break;
     if (errno != E2BIG) return false;
@@ -46,7 +56,7 @@ bool convert(const char* to, const char* from, const char* in, std::size_t in_si
 
 bool gb18030_to_utf16(std::string_view run, std::u16string& out) {
   std::string bytes;
-  if (!convert("UTF-16LE", "GB18030", run.data(), run.size(), bytes)) return false;
+  if (!convert(false, run.data(), run.size(), bytes)) return false;
   out.resize(bytes.size() / 2);
   for (std::size_t i = 0; i < out.size(); ++i) {
     out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -61,7 +71,7 @@ bool utf16_to_gb18030(std::u16string_view run, std::string& out) {
     le[2 * i] = static_cast<char>(run[i] & 0xFF);
     le[2 * i + 1] = static_cast<char>(run[i] >> 8);
   }
-  return convert("GB18030", "UTF-16LE", le.data(), le.size(), out);
+  return convert(true, le.data(), le.size(), out);
 }
 
 }  // namespace quorvel::codec

@@ -125,7 +125,19 @@ std::size_t char_length_at(std::string_view s, std::size_t i) noexcept {
   return 1;
 }
 
+namespace {
+bool is_ascii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+}  // namespace
+
+// ASCII is the same in every encoding here, and most texts that cross the
+// edges (Base64, JSON keys, addresses) are ASCII: no converter for them.
 std::u16string to_utf16_units(std::string_view text) {
+  if (is_ascii(text)) return std::u16string(text.begin(), text.end());
   std::u16string out;
   out.reserve(text.size());
   std::size_t run_start = 0;
@@ -145,6 +157,9 @@ std::u16string to_utf16_units(std::string_view text) {
 }
 
 Text from_utf16_units(std::u16string_view units) {
+  bool ascii = true;
+  for (char16_t u : units) ascii = ascii && u < 0x80;
+  if (ascii) return Text(units.begin(), units.end());
   const std::u16string clean = without_lone_surrogates(units);
   std::string out;
   if (codec::utf16_to_gb18030(clean, out)) return out;
@@ -208,17 +223,26 @@ std::u16string utf8_to_utf16(std::string_view utf8) {
 }
 
 std::string utf16_to_utf8(std::u16string_view units) {
-  std::string out;
-  out.reserve(units.size() * 3);
+  // Written through a pointer into a buffer of the largest size: appending
+  // byte by byte costs more than the encoding itself.
+  std::string out(units.size() * 3, '\0');
+  char* p = out.data();
   for (std::size_t i = 0; i < units.size(); ++i) {
     char32_t cp = units[i];
+    if (cp < 0x80) {
+      *p++ = static_cast<char>(cp);
+      continue;
+    }
     if (is_high_surrogate(units[i]) && i + 1 < units.size() && is_low_surrogate(units[i + 1])) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
     } else if (is_high_surrogate(units[i]) || is_low_surrogate(units[i])) {
       cp = kReplacement;
     }
-    append_utf8(cp, out);
+    std::string bytes;
+    append_utf8(cp, bytes);
+    for (char b : bytes) *p++ = b;
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
@@ -236,11 +260,11 @@ bool utf8_to_utf16_strict(std::string_view utf8, std::u16string& out) {
 
 bool utf16_to_utf8_strict(std::u16string_view units, std::string& out) {
   for (std::size_t i = 0; i < units.size(); ++i) {
-    if (is_high_surrogate(units[i]) && i + 1 < units.size() && is_low_surrogate(units[i + 1])) {
-      ++i;
-    } else if (is_high_surrogate(units[i]) || is_low_surrogate(units[i])) {
+    if (units[i] < 0xD800 || units[i] > 0xDFFF) continue;
+    if (!is_high_surrogate(units[i]) || i + 1 >= units.size() || !is_low_surrogate(units[i + 1])) {
       return false;
     }
+    ++i;
   }
   out = utf16_to_utf8(units);
   return true;

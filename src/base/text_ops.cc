@@ -25,13 +25,17 @@ std::size_t find_text(std::string_view hay, std::string_view needle, std::size_t
   if (from > hay.size()) return npos;
   std::size_t i = from;
   if (needle.empty()) return i;
-  const auto first = static_cast<unsigned char>(needle[0]);
-  const bool fast = !ignore_case || !((first | 0x20) >= 'a' && (first | 0x20) <= 'z');
-  while (i < hay.size()) {
-    if (fast && static_cast<unsigned char>(hay[i]) < 0x80 && hay[i] != needle[0]) {
-      ++i;
-      continue;
+  if (!ignore_case) {
+    // The library search finds candidates fast; a candidate counts only
+    // when the walk over whole characters lands on it.
+    for (;;) {
+      const std::size_t p = hay.find(needle, i);
+      if (p == npos) return npos;
+      while (i < p) i += static_cast<unsigned char>(hay[i]) < 0x80 ? 1 : char_length_at(hay, i);
+      if (i == p) return p;
     }
+  }
+  while (i < hay.size()) {
     if (matches_at(hay, i, needle, ignore_case)) return i;
     i += char_length_at(hay, i);
   }

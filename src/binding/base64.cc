@@ -17,27 +17,22 @@ int value_of(char c) {
 }  // namespace
 
 std::string encode(const Bytes& bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::string out((bytes.size() + 2) / 3 * 4, '=');
+  char* p = out.data();
   std::size_t i = 0;
   for (; i + 2 < bytes.size(); i += 3) {
     const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
+    p[0] = kAlphabet[v >> 18];
+    p[1] = kAlphabet[(v >> 12) & 63];
+    p[2] = kAlphabet[(v >> 6) & 63];
+    p[3] = kAlphabet[v & 63];
+    p += 4;
   }
-  if (i + 1 == bytes.size()) {
-    const std::uint32_t v = bytes[i] << 16;
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += "==";
-  } else if (i + 2 == bytes.size()) {
-    const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8);
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += '=';
+  if (i < bytes.size()) {  // one or two bytes left; the rest stays "="
+    const std::uint32_t v = (bytes[i] << 16) | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0);
+    p[0] = kAlphabet[v >> 18];
+    p[1] = kAlphabet[(v >> 12) & 63];
+    if (i + 1 < bytes.size()) p[2] = kAlphabet[(v >> 6) & 63];
   }
   return out;
 }

@@ -22,7 +22,8 @@ Bytes aes(bool encrypt, const Block& key, const Block& iv, const Bytes& data) {
   Bytes out(data.size() + 16);
   int n = 0;
   int tail = 0;
-  if (EVP_CipherUpdate(ctx.get(), out.data(), &n, data.data(), static_cast<int>(data.size())) != 1 ||
+  if (EVP_CipherUpdate(ctx.get(), out.data(), &n, data.data(), static_cast<int>(data.size())) !=
+          1 ||
       EVP_CipherFinal_ex(ctx.get(), out.data() + n, &tail) != 1) {
     return {};
   }

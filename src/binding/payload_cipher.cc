@@ -40,19 +40,33 @@ bool is_line_terminator(char16_t c) {
 void read_escape(std::u16string_view s, std::size_t& i, std::u16string& out) {
   const char16_t e = s[i++];
   switch (e) {
-    case u'b': out += u'\b'; return;
-    case u'f': out += u'\f'; return;
-    case u'n': out += u'\n'; return;
-    case u'r': out += u'\r'; return;
-    case u't': out += u'\t'; return;
-    case u'v': out += u'\v'; return;
+    case u'b':
+      out += u'\b';
+      return;
+    case u'f':
+      out += u'\f';
+      return;
+    case u'n':
+      out += u'\n';
+      return;
+    case u'r':
+      out += u'\r';
+      return;
+    case u't':
+      out += u'\t';
+      return;
+    case u'v':
+      out += u'\v';
+      return;
     case u'\r':
       if (i < s.size() && s[i] == u'\n') ++i;
       return;
     case u'\n':
     case 0x2028:
-    case 0x2029: return;
-    default: break;
+    case 0x2029:
+      return;
+    default:
+      break;
   }
   if (e >= u'0' && e <= u'7') {
     int value = e - u'0';
@@ -86,6 +100,14 @@ bool read_literal(std::u16string_view s, std::size_t& i, std::u16string& out) {
   ++i;
   out.clear();
   while (i < s.size()) {
+    // Plain characters are copied as a run.
+    std::size_t run = i;
+    while (run < s.size() && s[run] != u'"' && s[run] != u'\\' && !is_line_terminator(s[run])) {
+      ++run;
+    }
+    out.append(s.substr(i, run - i));
+    i = run;
+    if (i >= s.size()) break;
     const char16_t c = s[i++];
     if (c == u'"') return true;
     if (is_line_terminator(c)) return false;  // unterminated on this line
@@ -161,8 +183,8 @@ DerivedKey derive(std::string_view key_utf8) {
 
 bool read_arguments(std::string_view line, std::string& text_utf8, std::string& key_utf8) {
   cipher_detail::CallArguments args;
-  return cipher_detail::read_call_line(line, args) &&
-         utf16_to_utf8_strict(args.text, text_utf8) && utf16_to_utf8_strict(args.key, key_utf8);
+  return cipher_detail::read_call_line(line, args) && utf16_to_utf8_strict(args.text, text_utf8) &&
+         utf16_to_utf8_strict(args.key, key_utf8);
 }
 
 constexpr std::string_view kSaltHeader = "Salted__";
@@ -204,8 +226,8 @@ Text decipher_payload(std::string_view cipher, std::string_view key) {
   if (n < 1 || n > 16 || n > plain.size()) return {};
   plain.resize(plain.size() - n);
   std::u16string units;
-  if (!utf8_to_utf16_strict(std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()),
-                            units)) {
+  if (!utf8_to_utf16_strict(
+          std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()), units)) {
     return {};
   }
   return from_utf16_units(units);

@@ -81,7 +81,8 @@ int cipher(const std::vector<std::string>& args, Io& io) {
   if (args.size() != 3) return usage(io);
   const Text key = from_utf8(args[1]);
   const Text text = from_utf8(args[2]);
-  const Text result = args[0] == "encipher" ? encipher_payload(text, key) : decipher_payload(text, key);
+  const Text result =
+      args[0] == "encipher" ? encipher_payload(text, key) : decipher_payload(text, key);
   io.output += to_utf8(result) + "\n";
   return 0;
 }
@@ -104,7 +105,8 @@ int decode_answer(const std::vector<std::string>& args, Io& io) {
   Text site;
   NoStore store;
   CaughtMessage refusal;
-  if (decode_directory_answer(from_utf8(without_final_newline(io.input)), {site, store, &refusal})) {
+  if (decode_directory_answer(from_utf8(without_final_newline(io.input)),
+                              {site, store, &refusal})) {
     io.output += to_utf8(site) + "\n";
     return 0;
   }

@@ -11,7 +11,7 @@ namespace quorvel {
 namespace {
 
 const Text kChinese = "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4";  // 中文测试
-const Text kChineseKey = "\xC3\xDC\xD4\xBF";                // 密钥
+const Text kChineseKey = "\xC3\xDC\xD4\xBF";               // 密钥
 
 TEST(PayloadCipher, MatchesIndependentVectors) {
   EXPECT_EQ(encipher_payload("", "7"), "twzORTt6Sp43LyUJ9MnoXw==");
@@ -65,7 +65,8 @@ TEST(PayloadCipher, CallLineIsReadAsTheScriptEngineReadsIt) {
       cipher_detail::filled_call_line("evevalal \\ \"", "\\x41\\u4e2d\\101\\q", false), args));
   EXPECT_EQ(args.text, u"eval \\ \"");
   EXPECT_EQ(args.key, u"A\u4e2dAq");
-  ASSERT_TRUE(cipher_detail::read_call_line(cipher_detail::filled_call_line("x", "\\xZ", false), args));
+  ASSERT_TRUE(
+      cipher_detail::read_call_line(cipher_detail::filled_call_line("x", "\\xZ", false), args));
   EXPECT_EQ(args.key, u"xZ");
   // A double-byte character whose second byte is a backslash stays whole.
   ASSERT_TRUE(cipher_detail::read_call_line(
