@@ -36,7 +36,7 @@ bool decode_directory_answer(std::string_view answer, DirectoryAnswerContext con
     context.store.store_answer(answer);
     return true;
   }
-  if (context.messages) context.messages->show_timed_message(doc.get_text("msg"));
+  if (context.messages) context.messages->show_timed_message({doc.get_text("msg")});
   return false;
 }
 

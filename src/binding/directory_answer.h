@@ -3,20 +3,30 @@
 // object, the whole possibly wrapped in double quotes.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/text.h"
 
 namespace quorvel {
 
-// The self-closing message box, provided by the front-end: it finds an
-// owner window of this process (or none within 1000 ms) and shows the box
-// with the caption "友情提醒" for 5000 ms. Answers the platform's answer
-// code minus 1.
+// What a self-closing message box shows; the defaults are those of a
+// directory refusal.
+struct TimedMessage {
+  Text text;
+  int buttons = 0;                                    // OK only
+  Text caption = "\xD3\xD1\xC7\xE9\xCC\xE1\xD0\xD1";  // 友情提醒
+  std::intptr_t owner = 0;                            // 0: the front-end searches one
+  int timeout_ms = 5000;
+};
+
+// The self-closing message box, provided by the front-end: without an
+// owner it searches a visible top-level window of this process for at most
+// 1000 ms. Answers the platform's answer code minus 1.
 class TimedMessageBox {
  public:
   virtual ~TimedMessageBox() = default;
-  virtual int show_timed_message(std::string_view text) = 0;
+  virtual int show_timed_message(const TimedMessage& message) = 0;
 };
 
 // Where an accepted answer is stored (key "hostdata" of the settings).

@@ -114,7 +114,9 @@ Text ScriptHost::eval(std::string_view expression) {
   return engine_->take_result();
 }
 
-void ScriptHost::add_code(std::string_view code) { (void)execute_statement(code); }
+void ScriptHost::add_code(std::string_view code) {
+  (void)execute_statement(code);
+}
 
 void ScriptHost::reset() {
   engine_->close();
@@ -122,7 +124,9 @@ void ScriptHost::reset() {
   engine_->last_error.clear();
 }
 
-Text ScriptHost::last_error() const { return engine_->last_error; }
+Text ScriptHost::last_error() const {
+  return engine_->last_error;
+}
 
 Text ScriptHost::run(std::string_view name, std::optional<Text> a1, std::optional<Text> a2,
                      std::optional<Text> a3, std::optional<Text> a4, std::optional<Text> a5,

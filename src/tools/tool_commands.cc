@@ -94,8 +94,8 @@ struct NoStore final : AnswerStore {
 };
 struct CaughtMessage final : TimedMessageBox {
   Text text;
-  int show_timed_message(std::string_view t) override {
-    text = Text(t);
+  int show_timed_message(const TimedMessage& message) override {
+    text = message.text;
     return 0;
   }
 };

@@ -16,8 +16,10 @@ struct FakeStore : AnswerStore {
 
 struct FakeMessages : TimedMessageBox {
   std::vector<Text> shown;
-  int show_timed_message(std::string_view text) override {
-    shown.emplace_back(text);
+  std::vector<TimedMessage> calls;
+  int show_timed_message(const TimedMessage& message) override {
+    shown.push_back(message.text);
+    calls.push_back(message);
     return 0;
   }
 };
@@ -59,6 +61,10 @@ TEST_F(DirectoryAnswer, RefusalShowsTheMessageAndChangesNothing) {
   EXPECT_TRUE(store_.stored.empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0], "\xCE\xB4\xD5\xD2\xB5\xBD");
+  EXPECT_EQ(messages_.calls[0].caption, "\xD3\xD1\xC7\xE9\xCC\xE1\xD0\xD1");  // 友情提醒
+  EXPECT_EQ(messages_.calls[0].timeout_ms, 5000);
+  EXPECT_EQ(messages_.calls[0].buttons, 0);
+  EXPECT_EQ(messages_.calls[0].owner, 0);
   EXPECT_EQ(directory_answer_message(R"({"code":"201","msg":"M"})"), "M");
 }
 

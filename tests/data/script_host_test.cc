@@ -12,7 +12,9 @@ TEST(ScriptHost, EvaluatesJScript) {
   EXPECT_EQ(host.eval("1+2"), "3");
   EXPECT_EQ(host.eval("'a' + 'b'"), "ab");
   EXPECT_EQ(host.eval("undefined"), "");
-  EXPECT_EQ(host.eval("\"\xD6\xD0\" + 1"), "\xD6\xD0" "1");  // Chinese round trip
+  EXPECT_EQ(host.eval("\"\xD6\xD0\" + 1"),
+            "\xD6\xD0"
+            "1");  // Chinese round trip
   EXPECT_TRUE(host.last_error().empty());
 }
 
@@ -76,8 +78,14 @@ TEST(ScriptHost, PropertiesReadBack) {
 // The cipher reads the filled call line natively; the engine must read its
 // literals the same way.
 TEST(ScriptHost, ReadsTheCipherCallLineAsTheNativeReaderDoes) {
-  const char* const texts[] = {"plain", "a\\b\"c", "medieval", "x@code@y", "\xD6\xD0\xCE\xC4",
-                               "tab\there", "{\"domainid\":\"10001\"}", "@operation@"};
+  const char* const texts[] = {"plain",
+                               "a\\b\"c",
+                               "medieval",
+                               "x@code@y",
+                               "\xD6\xD0\xCE\xC4",
+                               "tab\there",
+                               "{\"domainid\":\"10001\"}",
+                               "@operation@"};
   const char* const keys[] = {"7", "k\\n", "\xC3\xDC\xD4\xBF", "\\u4e2d\\x41"};
   for (const char* text : texts) {
     for (const char* key : keys) {
