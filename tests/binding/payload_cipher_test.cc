@@ -85,6 +85,12 @@ TEST(PayloadCipher, WrongKeysAndDamagedTextsGiveNothing) {
   EXPECT_EQ(decipher_payload(c.substr(0, 10) + "\r\n" + c.substr(10), "right"), "hello");
 }
 
+TEST(PayloadCipher, PaddingValuesOutOfRangeAreRefused) {
+  // The first block of "0123456789abcdef" alone: its last byte, "f" (102),
+  // is no padding value.
+  EXPECT_EQ(decipher_payload("rYxwr2m8v28xv0eYkGVu0Q==", "7"), "");
+}
+
 TEST(PayloadCipher, SaltHeaderIsSkipped) {
   // "Salted__", eight salt bytes, then the cipher bytes of "medi" with key "7".
   EXPECT_EQ(decipher_payload("U2FsdGVkX18AAAAAAAAAAOfj76Eth5Z67B9NeCkXigU=", "7"), "medi");
