@@ -24,7 +24,9 @@ Algorithm open_algorithm(const wchar_t* name) {
   return Algorithm(h);
 }
 
-Bytes aes(bool encrypt, const Block& key_bytes, const Block& iv, const Bytes& data) {
+}  // namespace
+
+Bytes aes128_cbc(bool encrypt, const Block& key_bytes, const Block& iv, const Bytes& data) {
   if (data.size() % 16 != 0 || data.size() > 0x7FFFFFF0) return {};
   if (data.empty()) return {};
   Algorithm alg = open_algorithm(BCRYPT_AES_ALGORITHM);
@@ -54,8 +56,6 @@ Bytes aes(bool encrypt, const Block& key_bytes, const Block& iv, const Bytes& da
   return out;
 }
 
-}  // namespace
-
 Digest md5(std::string_view bytes) {
   Digest d{};
   Algorithm alg = open_algorithm(BCRYPT_MD5_ALGORITHM);
@@ -63,14 +63,6 @@ Digest md5(std::string_view bytes) {
   BCryptHash(alg.get(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
              static_cast<ULONG>(bytes.size()), d.data(), 16);
   return d;
-}
-
-Bytes aes128_cbc_encrypt(const Block& key, const Block& iv, const Bytes& data) {
-  return aes(true, key, iv, data);
-}
-
-Bytes aes128_cbc_decrypt(const Block& key, const Block& iv, const Bytes& data) {
-  return aes(false, key, iv, data);
 }
 
 }  // namespace quorvel::crypto

@@ -11,7 +11,9 @@ struct CipherContextFree {
   void operator()(EVP_CIPHER_CTX* c) const noexcept { EVP_CIPHER_CTX_free(c); }
 };
 
-Bytes aes(bool encrypt, const Block& key, const Block& iv, const Bytes& data) {
+}  // namespace
+
+Bytes aes128_cbc(bool encrypt, const Block& key, const Block& iv, const Bytes& data) {
   if (data.size() % 16 != 0 || data.size() > 0x7FFFFFF0) return {};
   std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> ctx(EVP_CIPHER_CTX_new());
   if (!ctx || EVP_CipherInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, key.data(), iv.data(),
@@ -31,21 +33,11 @@ Bytes aes(bool encrypt, const Block& key, const Block& iv, const Bytes& data) {
   return out;
 }
 
-}  // namespace
-
 Digest md5(std::string_view bytes) {
   Digest d{};
   unsigned int n = 0;
   EVP_Digest(bytes.data(), bytes.size(), d.data(), &n, EVP_md5(), nullptr);
   return d;
-}
-
-Bytes aes128_cbc_encrypt(const Block& key, const Block& iv, const Bytes& data) {
-  return aes(true, key, iv, data);
-}
-
-Bytes aes128_cbc_decrypt(const Block& key, const Block& iv, const Bytes& data) {
-  return aes(false, key, iv, data);
 }
 
 }  // namespace quorvel::crypto

@@ -16,7 +16,15 @@ using Block = std::array<std::uint8_t, 16>;
 [[nodiscard]] Digest md5(std::string_view bytes);
 // Raw AES-128-CBC over whole blocks: the caller pads and unpads. The input
 // length must be a multiple of 16; otherwise the result is empty.
-[[nodiscard]] Bytes aes128_cbc_encrypt(const Block& key, const Block& iv, const Bytes& data);
-[[nodiscard]] Bytes aes128_cbc_decrypt(const Block& key, const Block& iv, const Bytes& data);
+[[nodiscard]] Bytes aes128_cbc(bool encrypt, const Block& key, const Block& iv, const Bytes& data);
+
+[[nodiscard]] inline Bytes aes128_cbc_encrypt(const Block& key, const Block& iv,
+                                              const Bytes& data) {
+  return aes128_cbc(true, key, iv, data);
+}
+[[nodiscard]] inline Bytes aes128_cbc_decrypt(const Block& key, const Block& iv,
+                                              const Bytes& data) {
+  return aes128_cbc(false, key, iv, data);
+}
 
 }  // namespace quorvel::crypto
