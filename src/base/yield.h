@@ -17,8 +17,10 @@ void yield_to_ui();
 // called: a per-step yield would cost more than the work of a step.
 class YieldPacer {
  public:
+  // No clock is read until the 256th step: most loops are short, and a
+  // pacer is made for every search.
   explicit YieldPacer(std::chrono::microseconds interval = std::chrono::milliseconds(4))
-      : interval_(interval), last_(std::chrono::steady_clock::now()) {}
+      : interval_(interval) {}
   void step() {
     if ((++steps_ & 0xFF) != 0) return;
     const auto now = std::chrono::steady_clock::now();
@@ -29,7 +31,7 @@ class YieldPacer {
 
  private:
   std::chrono::microseconds interval_;
-  std::chrono::steady_clock::time_point last_;
+  std::chrono::steady_clock::time_point last_{};
   std::uint32_t steps_ = 0;
 };
 
