@@ -40,12 +40,6 @@ bool decode_directory_answer(std::string_view answer, DirectoryAnswerContext con
   return false;
 }
 
-Text directory_answer_message(std::string_view answer) {
-  JsonDocument doc;
-  doc.parse(answer_json(answer));
-  return doc.get_text("msg");
-}
-
 void ConfigAnswerStore::store_answer(std::string_view answer) {
   config::write_key("hostdata", answer);
 }

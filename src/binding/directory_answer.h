@@ -48,9 +48,6 @@ struct DirectoryAnswerContext {
 // empty answer is ignored silently.
 bool decode_directory_answer(std::string_view answer, DirectoryAnswerContext context);
 
-// The refusal text of an answer that decode_directory_answer refuses.
-[[nodiscard]] Text directory_answer_message(std::string_view answer);
-
 // Stores into the settings file beside the program.
 class ConfigAnswerStore final : public AnswerStore {
  public:

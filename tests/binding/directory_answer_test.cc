@@ -65,7 +65,6 @@ TEST_F(DirectoryAnswer, RefusalShowsTheMessageAndChangesNothing) {
   EXPECT_EQ(messages_.calls[0].timeout_ms, 5000);
   EXPECT_EQ(messages_.calls[0].buttons, 0);
   EXPECT_EQ(messages_.calls[0].owner, 0);
-  EXPECT_EQ(directory_answer_message(R"({"code":"201","msg":"M"})"), "M");
 }
 
 TEST_F(DirectoryAnswer, SilentWhenMessagesAreOff) {
