@@ -1,0 +1,41 @@
+# A certificate authority of the build's own, made once at configure time
+# with the openssl command: it issues the certificate of the local test and
+# demo servers (for 127.0.0.1 and localhost), and the client build trusts it
+# through QUORVEL_EXTRA_CA_FILE. A second, self-signed certificate that
+# nothing trusts lets tests see a certificate fail. Each build tree has its
+# own files, so builds and servers never share them.
+find_program(OPENSSL_COMMAND openssl REQUIRED)
+set(QUORVEL_TEST_CA_DIR ${CMAKE_BINARY_DIR}/test-ca)
+file(MAKE_DIRECTORY ${QUORVEL_TEST_CA_DIR})
+
+function(quorvel_openssl)
+  execute_process(COMMAND ${OPENSSL_COMMAND} ${ARGN}
+                  WORKING_DIRECTORY ${QUORVEL_TEST_CA_DIR}
+                  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "openssl ${ARGN} failed: ${err}")
+  endif()
+endfunction()
+
+set(key_options -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+if(NOT EXISTS ${QUORVEL_TEST_CA_DIR}/server.pem)
+  quorvel_openssl(req -x509 ${key_options} -keyout ca.key -out ca.pem -days 3650
+                  -subj "/CN=Quorvel Test Authority"
+                  -addext "basicConstraints=critical,CA:TRUE"
+                  -addext "keyUsage=critical,keyCertSign,cRLSign")
+  file(WRITE ${QUORVEL_TEST_CA_DIR}/server.ext
+       "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
+       "basicConstraints=CA:FALSE\n"
+       "keyUsage=critical,digitalSignature,keyEncipherment\n"
+       "extendedKeyUsage=serverAuth\n")
+  quorvel_openssl(req ${key_options} -keyout server.key -out server.csr -subj "/CN=127.0.0.1")
+  quorvel_openssl(x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial
+                  -out server.pem -days 3650 -extfile server.ext)
+  quorvel_openssl(req -x509 ${key_options} -keyout untrusted.key -out untrusted.pem -days 3650
+                  -subj "/CN=127.0.0.1" -addext "subjectAltName=IP:127.0.0.1,DNS:localhost")
+endif()
+
+if(QUORVEL_EXTRA_CA_FILE STREQUAL "")
+  set(QUORVEL_EXTRA_CA_FILE ${QUORVEL_TEST_CA_DIR}/ca.pem CACHE FILEPATH
+      "PEM file of one extra certificate authority that the HTTP client trusts" FORCE)
+endif()
