@@ -5,9 +5,11 @@
 #include "app/config_file.h"
 #include "app/profile.h"
 #include "base/text.h"
+#include "base/text_ops.h"
 #include "binding/directory_answer.h"
 #include "binding/payload_cipher.h"
 #include "data/json_document.h"
+#include "http/http_request.h"
 
 namespace quorvel::tool {
 namespace {
@@ -19,7 +21,9 @@ constexpr std::string_view kUsage =
     "  quorvel-tool config set KEY VALUE [--file FILE]\n"
     "  quorvel-tool encipher KEY TEXT\n"
     "  quorvel-tool decipher KEY CIPHER\n"
-    "  quorvel-tool decode-answer                     < answer\n";
+    "  quorvel-tool decode-answer                     < answer\n"
+    "  quorvel-tool http [--method N] [--data TEXT] [--header LINE]... [--cookies TEXT]\n"
+    "                    [--no-redirect] [--proxy HOST:PORT] [--timeout S] [--insecure] URL\n";
 
 int usage(Io& io) {
   io.error += kUsage;
@@ -114,6 +118,63 @@ int decode_answer(const std::vector<std::string>& args, Io& io) {
   return 1;
 }
 
+struct HttpOptions {
+  int method = 0;
+  Text data, headers, cookies, proxy, url;
+  bool no_redirect = false;
+  bool verify = true;
+  int timeout = 0;
+};
+
+// Reads the options of the http command; false for anything unknown.
+bool parse_http_options(const std::vector<std::string>& args, HttpOptions& o) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool takes_value = a == "--method" || a == "--data" || a == "--header" ||
+                             a == "--cookies" || a == "--proxy" || a == "--timeout";
+    if (takes_value && i + 1 >= args.size()) return false;
+    if (a == "--method") {
+      o.method = text_to_int(args[++i]);
+    } else if (a == "--data") {
+      o.data = from_utf8(args[++i]);
+    } else if (a == "--header") {
+      if (!o.headers.empty()) o.headers += "\r\n";
+      o.headers += from_utf8(args[++i]);
+    } else if (a == "--cookies") {
+      o.cookies = from_utf8(args[++i]);
+    } else if (a == "--proxy") {
+      o.proxy = from_utf8(args[++i]);
+    } else if (a == "--timeout") {
+      o.timeout = text_to_int(args[++i]);
+    } else if (a == "--no-redirect") {
+      o.no_redirect = true;
+    } else if (a == "--insecure") {
+      o.verify = false;
+    } else if (o.url.empty() && a.rfind("--", 0) != 0) {
+      o.url = from_utf8(a);
+    } else {
+      return false;
+    }
+  }
+  return !o.url.empty();
+}
+
+int http(const std::vector<std::string>& args, Io& io) {
+  HttpOptions o;
+  if (!parse_http_options(args, o)) return usage(io);
+  Text headers, status;
+  const Text body = http::http_request(o.url, o.method, o.data, &o.cookies, nullptr, o.headers,
+                                       &headers, o.no_redirect, {}, {}, o.proxy, {}, {}, o.timeout,
+                                       nullptr, &status, nullptr, true, true, {}, true, o.verify);
+  if (headers.empty()) {
+    io.error += to_utf8(status) + "\n";
+    return 1;
+  }
+  while (!headers.empty() && (headers.back() == '\n' || headers.back() == '\r')) headers.pop_back();
+  io.output += to_utf8(status) + "\n" + to_utf8(headers) + "\n\n" + to_utf8(body) + "\n";
+  return 0;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, Io& io) {
@@ -122,6 +183,7 @@ int run(const std::vector<std::string>& args, Io& io) {
   if (args[0] == "config") return config(args, io);
   if (args[0] == "encipher" || args[0] == "decipher") return cipher(args, io);
   if (args[0] == "decode-answer") return decode_answer(args, io);
+  if (args[0] == "http") return http(args, io);
   return usage(io);
 }
 

@@ -9,6 +9,7 @@
 
 #include "base/yield.h"
 #include "http/test_server.h"
+#include "tools/tool_commands.h"
 
 namespace quorvel::http {
 namespace {
@@ -426,6 +427,23 @@ TEST(HttpRequestHostile, MalformedStatusAndCharsets) {
   EXPECT_EQ(http_request(server.url("/long")), long_charset);
   EXPECT_EQ(http_request(server.url("/bad")),
             gb("<meta charset=utf-8>\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"));
+}
+
+TEST(ToolHttp, PrintsStatusHeadersAndBody) {
+  TestServer server(answer(response("201 Created", "X-A: b\r\n", "\xD6\xD0")));
+  tool::Io io;
+  EXPECT_EQ(tool::run({"http", "--method", "1", "--data", "q=1", "--header", "X-Q: 1", "--cookies",
+                       "s=1", server.url("/t")},
+                      io),
+            0);
+  EXPECT_EQ(io.output,
+            "201 Created\nHTTP/1.1 201 Created\r\nX-A: b\r\nContent-Length: 2\r\n"
+            "Connection: close\n\n\xE4\xB8\xAD\n");
+  const RawRequest request = only_request(server);
+  EXPECT_EQ(request.request_line(), "POST /t HTTP/1.1");
+  EXPECT_EQ(request.body, "q=1");
+  EXPECT_EQ(request.header("X-Q"), "1");
+  EXPECT_EQ(request.header("Cookie"), "s=1");
 }
 
 }  // namespace

@@ -80,5 +80,16 @@ TEST(ToolCipher, EncipherDecipherAndDecodeAnswer) {
   EXPECT_EQ(run_with({"encipher", "7"}, io), 2);
 }
 
+TEST(ToolHttp, WrongArgumentsAndFailedRequests) {
+  Io io;
+  EXPECT_EQ(run_with({"http"}, io), 2);
+  EXPECT_EQ(run_with({"http", "--timeout"}, io), 2);
+  EXPECT_EQ(run_with({"http", "--bogus", "http://127.0.0.1/"}, io), 2);
+  Io failed;
+  EXPECT_EQ(run_with({"http", "no-scheme"}, failed), 1);
+  EXPECT_EQ(failed.output, "");
+  EXPECT_NE(failed.error, "");
+}
+
 }  // namespace
 }  // namespace quorvel::tool
