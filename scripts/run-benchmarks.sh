@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench
+cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench http_bench
 build/release/bin/json_bench
 build/release/bin/hash_bench
 build/release/bin/cipher_bench
+build/release/bin/http_bench

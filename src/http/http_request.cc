@@ -119,8 +119,14 @@ void scan_response_lines(std::string_view block, Text& received_cookies, Text* l
 }
 
 Text charset_of(std::string_view text) {
+  const std::string_view head = text.substr(0, 1024);
+  // Most answers name no charset: skip the pattern when its two literal
+  // parts are not both there.
+  if (find_text(head, "<meta", 0, true) == npos || find_text(head, "charset=", 0, true) == npos) {
+    return {};
+  }
   RegexObject regex;
-  const bool ran = regex.execute("<meta.+?charset=[^\\w]?([-\\w]+)", text.substr(0, 1024),
+  const bool ran = regex.execute("<meta.+?charset=[^\\w]?([-\\w]+)", head,
                                  /*case_sensitive=*/false, /*multiline=*/true, /*global=*/true);
   if (!ran || regex.match_count() < 1) return {};
   return regex.submatch_text(1, 1);
