@@ -8,8 +8,8 @@
 //    from https to http (the redirect response is then the answer), and only
 //    the final response's header block is kept.
 //  - libcurl adds no header beyond Host and Content-Length: its Accept,
-//    Expect and form Content-Type lines are suppressed, and the user agent
-//    travels in the caller's block. No decompression, no connection reuse,
+//    Expect, form Content-Type and Proxy-Connection lines are suppressed,
+//    and the user agent travels in the caller's block. No decompression, no connection reuse,
 //    no proxy from the environment.
 //  - The proxy serves plain and secure URLs alike; credentials (server and
 //    proxy) are basic and sent only when both texts are given.
@@ -299,6 +299,7 @@ struct HopSetup {
   bool send_credentials;
   CURLSH* cookies;
   curl_slist* headers;
+  curl_slist* proxy_headers;
 };
 
 void configure(CURL* easy, const HopSetup& s, Hop& hop, const std::string& proxy) {
@@ -314,6 +315,7 @@ void configure(CURL* easy, const HopSetup& s, Hop& hop, const std::string& proxy
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(r.timeout_ms));
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, s.headers);
   curl_easy_setopt(easy, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  curl_easy_setopt(easy, CURLOPT_PROXYHEADER, s.proxy_headers);
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, on_header);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &hop);
@@ -509,6 +511,12 @@ TransportResponse perform_transport(const TransportRequest& request) {
     out.failure = TransportFailure::Headers;
     return out;
   }
+  // libcurl's own line to a proxy goes too.
+  const Slist proxy_headers(curl_slist_append(nullptr, "Proxy-Connection:"));
+  if (!proxy_headers) {
+    out.failure = TransportFailure::Session;
+    return out;
+  }
   Share cookies;
   if (request.platform_cookies) {
     cookies.reset(curl_share_init());
@@ -531,7 +539,8 @@ TransportResponse perform_transport(const TransportRequest& request) {
                    body,
                    origin_of(url.get()) == first_origin,
                    cookies.get(),
-                   headers.get()};
+                   headers.get(),
+                   proxy_headers.get()};
     // Through a proxy, a plain request names its whole URL.
     if (!request.proxy.empty() && !is_secure(url.get())) {
       setup.target = origin_of(url.get()) + setup.target;

@@ -275,9 +275,13 @@ TEST(HttpRequestProxy, PlainAndSecureThroughAProxyWithCredentials) {
   const auto seen = proxy.requests();
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].request_line(), "GET " + origin.url("/x?y") + " HTTP/1.1");
-  EXPECT_EQ(seen[0].header("Proxy-Authorization"), "Basic YWdlbnQ6cGFzcw==");
-  EXPECT_EQ(seen[1].request_line().substr(0, 8), "CONNECT ");
-  EXPECT_EQ(seen[1].header("Proxy-Authorization"), "Basic YWdlbnQ6cGFzcw==");
+  EXPECT_EQ(seen[0].header_lines(), host_line(origin) +
+                                        "Proxy-Authorization: Basic YWdlbnQ6cGFzcw==\r\n" +
+                                        kDefaultUserAgent + kOtherDefaults);
+  const std::string authority = "127.0.0.1:" + std::to_string(secure_origin.port());
+  EXPECT_EQ(seen[1].request_line(), "CONNECT " + authority + " HTTP/1.1");
+  EXPECT_EQ(seen[1].header_lines(),
+            "Host: " + authority + "\r\nProxy-Authorization: Basic YWdlbnQ6cGFzcw==\r\n");
   EXPECT_EQ(only_request(secure_origin).header("Proxy-Authorization"), "");
   EXPECT_EQ(only_request(secure_origin).request_line(), "GET /s HTTP/1.1");
 }
