@@ -1,0 +1,186 @@
+#include "demo/chat_site.h"
+
+#include <ctime>
+
+#include "base/text.h"
+#include "binding/payload_cipher.h"
+
+namespace quorvel::demo {
+namespace {
+
+// Pages that reconnect see only new events; a few hundred are kept so that
+// a slow page catches up after a burst.
+constexpr std::size_t kKeptEvents = 256;
+
+std::string clock_text() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[8];
+  std::strftime(buffer, sizeof buffer, "%H:%M", &local);
+  return buffer;
+}
+
+std::string enciphered(std::string_view utf8, std::string_view key) {
+  return to_utf8(encipher_payload(from_utf8(utf8), from_utf8(key)));
+}
+
+}  // namespace
+
+std::string json_quote(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (const char c : utf8) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 0x20) {
+      out += "\\u00";
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+ChatSite::ChatSite() : ChatSite(Agent{}) {}
+
+ChatSite::ChatSite(Agent agent) : agent_(std::move(agent)) {
+  // A little history, so that the console does not open empty.
+  conversations_["v1001"] = {"北京访客",
+                             {{false, "你好，请问你们的产品支持私有化部署吗？", "09:12"},
+                              {true, "您好，支持的，可以部署在您自己的服务器上。", "09:13"}},
+                             0};
+  conversations_["v1002"] = {"上海访客",
+                             {{false, "发票什么时候可以开？", "09:40"},
+                              {true, "付款后三个工作日内开出，请留意邮箱。", "09:41"}},
+                             0};
+}
+
+void ChatSite::push_event(std::string name, std::string data) {
+  events_.push_back({next_event_id_++, std::move(name), std::move(data)});
+  while (events_.size() > kKeptEvents) events_.pop_front();
+  changed_.notify_all();
+}
+
+int ChatSite::unread_locked() const {
+  int total = extra_unread_;
+  for (const auto& [id, conversation] : conversations_) total += conversation.unread;
+  return total;
+}
+
+std::string ChatSite::notice_payload(const VisitorMessage& m) const {
+  const std::string& key = agent_.boss_id;
+  return "{\"T\":\"msg\",\"D\":{\"FromId\":" + json_quote(m.from_id) +
+         ",\"BossId\":" + json_quote(key) +
+         ",\"BossName\":" + json_quote(enciphered(agent_.boss_name, key)) +
+         ",\"Fnick\":" + json_quote(enciphered(m.nick, key)) +
+         ",\"Content\":" + json_quote(enciphered(m.text, key)) + "}}";
+}
+
+void ChatSite::visitor_message(const VisitorMessage& m) {
+  const std::string payload = notice_payload(m);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  Conversation& conversation = conversations_[m.from_id];
+  conversation.nick = m.nick;
+  const std::string time = clock_text();
+  conversation.lines.push_back({false, m.text, time});
+  ++conversation.unread;
+  push_event("message", "{\"fromId\":" + json_quote(m.from_id) + ",\"nick\":" + json_quote(m.nick) +
+                            ",\"text\":" + json_quote(m.text) + ",\"time\":" + json_quote(time) +
+                            ",\"unread\":" + std::to_string(unread_locked()) +
+                            ",\"payload\":" + json_quote(payload) + "}");
+}
+
+void ChatSite::record_reply(const Reply& reply) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  replies_.push_back(reply);
+  const std::string time = clock_text();
+  conversations_[reply.from_id].lines.push_back({true, reply.text, time});
+  push_event("reply", "{\"fromId\":" + json_quote(reply.from_id) + ",\"text\":" +
+                          json_quote(reply.text) + ",\"time\":" + json_quote(time) + "}");
+}
+
+void ChatSite::mark_read(const std::string& from_id) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = conversations_.find(from_id);
+  if (found == conversations_.end() || found->second.unread == 0) return;
+  found->second.unread = 0;
+  push_event("unread", "{\"unread\":" + std::to_string(unread_locked()) + "}");
+}
+
+void ChatSite::set_unread(int count) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& [id, conversation] : conversations_) conversation.unread = 0;
+  extra_unread_ = count;
+  push_event("unread", "{\"unread\":" + std::to_string(count) + "}");
+}
+
+void ChatSite::page_log(const std::string& text) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("log", "{\"text\":" + json_quote(text) + "}");
+}
+
+void ChatSite::count_page_load() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  ++page_loads_;
+}
+
+std::vector<Reply> ChatSite::replies() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return replies_;
+}
+
+int ChatSite::page_loads() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return page_loads_;
+}
+
+int ChatSite::unread() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return unread_locked();
+}
+
+std::string ChatSite::state_json() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  std::string out = "{\"agent\":" + json_quote(agent_.agent_name) +
+                    ",\"bossId\":" + json_quote(agent_.boss_id) +
+                    ",\"unread\":" + std::to_string(unread_locked()) + ",\"conversations\":[";
+  bool first = true;
+  for (const auto& [id, conversation] : conversations_) {
+    if (!first) out += ',';
+    first = false;
+    out += "{\"fromId\":" + json_quote(id) + ",\"nick\":" + json_quote(conversation.nick) +
+           ",\"unread\":" + std::to_string(conversation.unread) + ",\"lines\":[";
+    for (std::size_t i = 0; i < conversation.lines.size(); ++i) {
+      const Line& line = conversation.lines[i];
+      if (i > 0) out += ',';
+      out += "{\"agent\":" + std::string(line.from_agent ? "true" : "false") +
+             ",\"text\":" + json_quote(line.text) + ",\"time\":" + json_quote(line.time) + "}";
+    }
+    out += "]}";
+  }
+  return out + "]}";
+}
+
+std::uint64_t ChatSite::event_cursor() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return next_event_id_ - 1;
+}
+
+std::vector<PageEvent> ChatSite::wait_events(std::uint64_t& cursor,
+                                             std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, wait, [&] { return next_event_id_ - 1 > cursor; });
+  std::vector<PageEvent> out;
+  for (const PageEvent& event : events_) {
+    if (event.id > cursor) out.push_back(event);
+  }
+  cursor = next_event_id_ - 1;
+  return out;
+}
+
+}  // namespace quorvel::demo

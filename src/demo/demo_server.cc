@@ -1,0 +1,218 @@
+#include "demo/demo_server.h"
+
+#include <httplib.h>
+
+#include <random>
+
+#include "demo/directory_service.h"
+
+namespace quorvel::embedded {
+extern const unsigned char demo_console_html[];
+extern const std::size_t demo_console_html_size;
+}  // namespace quorvel::embedded
+
+namespace quorvel::demo {
+namespace {
+
+// Every open console page holds one worker for its event stream.
+constexpr std::size_t kWorkers = 32;
+
+const char* const kJson = "application/json; charset=utf-8";
+
+std::string console_page() {
+  return std::string(reinterpret_cast<const char*>(embedded::demo_console_html),
+                     embedded::demo_console_html_size);
+}
+
+std::string event_stream_text(const std::vector<PageEvent>& events) {
+  // A comment line now and then shows whether the page is still there.
+  if (events.empty()) return ": waiting\n\n";
+  std::string out;
+  for (const PageEvent& event : events) {
+    out += "id: " + std::to_string(event.id) + "\nevent: " + event.name + "\ndata: " + event.data +
+           "\n\n";
+  }
+  return out;
+}
+
+void use_workers(httplib::Server& server) {
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+}
+
+struct VisitorScript {
+  const char* from_id;
+  const char* nick;
+};
+
+constexpr VisitorScript kVisitors[] = {
+    {"v1001", "北京访客"}, {"v1002", "上海访客"}, {"v1003", "广州访客"}};
+
+constexpr const char* kVisitorTexts[] = {
+    "你好，在吗？",
+    "我想咨询一下价格，有优惠吗？",
+    "订单已经付款了，什么时候发货？",
+    "请问可以开增值税专用发票吗？",
+    "客服你好，登录的时候提示密码错误 😥",
+    "好的，谢谢！👍",
+    "能发一下安装说明吗？",
+    "我们公司有二十个客服，需要买几个账号？",
+};
+
+}  // namespace
+
+struct DemoServer::Servers {
+  std::unique_ptr<httplib::SSLServer> directory;
+  httplib::Server site;
+  std::unique_ptr<DirectoryService> service;
+};
+
+DemoServer::DemoServer(DemoOptions options) : options_(std::move(options)) {}
+
+DemoServer::~DemoServer() {
+  stop();
+}
+
+std::string DemoServer::directory_address() const {
+  return "https://127.0.0.1:" + std::to_string(directory_port_);
+}
+
+std::string DemoServer::site_address() const {
+  return "http://127.0.0.1:" + std::to_string(site_port_);
+}
+
+bool DemoServer::start(std::string& error) {
+  servers_ = std::make_unique<Servers>();
+  Servers& s = *servers_;
+  s.directory = std::make_unique<httplib::SSLServer>(options_.certificate_file.c_str(),
+                                                     options_.key_file.c_str());
+  if (!s.directory->is_valid()) {
+    error = "cannot read the certificate " + options_.certificate_file + " or its key";
+    return false;
+  }
+  use_workers(*s.directory);
+  use_workers(s.site);
+
+  site_port_ =
+      options_.site_port == 0
+          ? s.site.bind_to_any_port("127.0.0.1")
+          : (s.site.bind_to_port("127.0.0.1", options_.site_port) ? options_.site_port : -1);
+  directory_port_ = options_.directory_port == 0
+                        ? s.directory->bind_to_any_port("127.0.0.1")
+                        : (s.directory->bind_to_port("127.0.0.1", options_.directory_port)
+                               ? options_.directory_port
+                               : -1);
+  if (site_port_ <= 0 || directory_port_ <= 0) {
+    error = "port " +
+            std::to_string(site_port_ <= 0 ? options_.site_port : options_.directory_port) +
+            " on 127.0.0.1 is taken";
+    return false;
+  }
+  s.service = std::make_unique<DirectoryService>(options_.server_number, site_address());
+
+  // The directory: the raw target, since the query value is not URL-encoded.
+  s.directory->Get(".*", [&s](const httplib::Request& req, httplib::Response& res) {
+    const DirectoryReply reply = s.service->answer(req.target);
+    res.status = reply.status;
+    res.set_content(reply.body, "text/plain; charset=utf-8");
+  });
+
+  // The console page's own calls.
+  s.site.Get("/api/state", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content(site_.state_json(), kJson);
+  });
+  s.site.Get("/api/events", [this](const httplib::Request&, httplib::Response& res) {
+    auto cursor = std::make_shared<std::uint64_t>(site_.event_cursor());
+    res.set_header("Cache-Control", "no-cache");
+    res.set_chunked_content_provider(
+        "text/event-stream", [this, cursor](std::size_t, httplib::DataSink& sink) {
+          if (stopping_) return false;
+          const std::string text =
+              event_stream_text(site_.wait_events(*cursor, std::chrono::seconds(1)));
+          // False once the page has gone: the worker is free again.
+          return !stopping_ && sink.write(text.data(), text.size());
+        });
+  });
+  s.site.Post("/api/reply", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.record_reply({req.get_param_value("text"), req.get_param_value("fromId"),
+                        req.get_param_value("bossId")});
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  s.site.Post("/api/read", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.mark_read(req.get_param_value("fromId"));
+    res.set_content("{\"unread\":" + std::to_string(site_.unread()) + "}", kJson);
+  });
+
+  // The control interface for tests (see docs/demo-site.md).
+  s.site.Post("/control/visitor-message",
+              [this](const httplib::Request& req, httplib::Response& res) {
+                site_.visitor_message({req.get_param_value("from"), req.get_param_value("nick"),
+                                       req.get_param_value("text")});
+                res.set_content("{\"ok\":true}", kJson);
+              });
+  s.site.Post("/control/unread", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.set_unread(std::atoi(req.get_param_value("count").c_str()));
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  s.site.Post("/control/log", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.page_log(req.get_param_value("text"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  s.site.Get("/control/replies", [this](const httplib::Request&, httplib::Response& res) {
+    std::string out = "[";
+    for (const Reply& r : site_.replies()) {
+      if (out.size() > 1) out += ',';
+      out += "{\"text\":" + json_quote(r.text) + ",\"fromId\":" + json_quote(r.from_id) +
+             ",\"bossId\":" + json_quote(r.boss_id) + "}";
+    }
+    res.set_content(out + "]", kJson);
+  });
+  s.site.Get("/control/page-loads", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content("{\"count\":" + std::to_string(site_.page_loads()) + "}", kJson);
+  });
+  s.site.Get("/favicon.ico",
+             [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+  // The console at /service/login and at any other login path.
+  s.site.Get("/.*", [this](const httplib::Request& req, httplib::Response& res) {
+    if (req.path.rfind("/api/", 0) == 0 || req.path.rfind("/control/", 0) == 0) {
+      res.status = 404;
+      return;
+    }
+    site_.count_page_load();
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(console_page(), "text/html; charset=utf-8");
+  });
+
+  directory_thread_ = std::thread([&s] { s.directory->listen_after_bind(); });
+  site_thread_ = std::thread([&s] { s.site.listen_after_bind(); });
+  if (options_.visitors) visitor_thread_ = std::thread([this] { simulate_visitors(); });
+  while (!s.site.is_running() || !s.directory->is_running()) std::this_thread::yield();
+  return true;
+}
+
+void DemoServer::stop() {
+  if (!servers_ || stopping_.exchange(true)) return;
+  servers_->site.stop();
+  if (servers_->directory) servers_->directory->stop();
+  for (std::thread* t : {&directory_thread_, &site_thread_, &visitor_thread_}) {
+    if (t->joinable()) t->join();
+  }
+}
+
+void DemoServer::simulate_visitors() {
+  std::mt19937 random{std::random_device{}()};
+  const auto period =
+      std::chrono::duration_cast<std::chrono::milliseconds>(options_.visitor_period);
+  std::uniform_int_distribution<long> wait(period.count() / 2, period.count() * 3 / 2);
+  while (!stopping_) {
+    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait(random));
+    while (!stopping_ && std::chrono::steady_clock::now() < due) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (stopping_) return;
+    const VisitorScript& visitor = kVisitors[random() % std::size(kVisitors)];
+    site_.visitor_message(
+        {visitor.from_id, visitor.nick, kVisitorTexts[random() % std::size(kVisitorTexts)]});
+  }
+}
+
+}  // namespace quorvel::demo
