@@ -1,0 +1,297 @@
+#include "app/client.h"
+
+#include <algorithm>
+
+#include "app/forms.h"
+#include "base/text_ops.h"
+#include "binding/server_lookup.h"
+
+namespace quorvel::app {
+namespace {
+
+constexpr std::string_view kSelf;  // the form itself, not a control
+
+// Settings keys; the spellings are those of existing settings files.
+constexpr std::string_view kKeyAnswer = "hostdata";
+constexpr std::string_view kKeyNumber = "hostdataid";
+constexpr std::string_view kKeyLoginPath = "loginurl";
+constexpr std::string_view kKeyWidth = "wide";
+constexpr std::string_view kKeyHeight = "higth";
+constexpr std::string_view kKeyTop = "top";
+constexpr std::string_view kKeyLeft = "lift";
+constexpr std::string_view kKeyState = "wz";
+
+constexpr int kStateMinimised = 2;
+
+enum MenuItem { kConfigure, kRefresh, kClearAlert, kShow, kExit };
+
+struct Texts {
+  Text default_login_path = "service/login";
+  Text enter_number = from_utf8("请输入服务器编号");
+  Text runtime_missing = from_utf8("缺少WebView2支持库，请点击安装");
+  Text confirm_exit = from_utf8("是否确定要退出");
+  Text no_directory = from_utf8("无法连接目录服务，请稍后再试。");
+  Text restart_by_hand =
+      from_utf8("已绑定新的服务器，但程序未能自动重新启动，请手动重新启动客服端。");
+};
+
+const Texts& texts() {
+  static const Texts t;
+  return t;
+}
+
+Text decimal(int value) {
+  return std::to_string(value);
+}
+
+bool overlaps(const Rect& a, const Rect& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+         b.top < a.top + a.height;
+}
+
+}  // namespace
+
+Client::Client(ClientServices services) : s_(std::move(services)) {}
+
+int Client::key_int(std::string_view key) {
+  return text_to_int(s_.settings.read(key));
+}
+
+void Client::start() {
+  s_.view.prepare();
+  const Text stored = s_.settings.read(kKeyAnswer);
+  if (!stored.empty()) {
+    static_cast<void>(decode_directory_answer(stored, {site_address_, s_.answer_store, nullptr}));
+  }
+  server_number_ = s_.settings.read(kKeyNumber);
+  s_.ui.load(site_address_.empty() ? Form::Join : Form::Main, false);
+  s_.ui.load(Form::Notice, false);
+  s_.ui.set(Form::Notice, kSelf, Property::Visible, 0);
+}
+
+void Client::on_created(Form form) {
+  if (form == Form::Main) create_main();
+  if (form == Form::Join) create_join();
+}
+
+void Client::create_main() {
+  Ui& ui = s_.ui;
+  login_path_ = s_.settings.read(kKeyLoginPath);
+  if (login_path_.empty()) {
+    login_path_ = texts().default_login_path;
+    s_.settings.write(kKeyLoginPath, login_path_);
+  }
+  if (!s_.view.runtime_present()) {
+    ui.message_box(texts().runtime_missing, names().info_caption, Buttons::Ok);
+    static_cast<void>(s_.process.launch(s_.process.runtime_installer()));
+    ui.quit();
+    return;
+  }
+  place_main();
+  // The three parts are joined as they stand, slashes and all.
+  const Text url = site_address_ + "/" + login_path_;
+  static_cast<void>(s_.view.open(ui.native_handle(Form::Main, names().board), url));
+  ui.set_tray(TrayPicture::WindowIcon, names().tray_tip);
+}
+
+void Client::place_main() {
+  Ui& ui = s_.ui;
+  const Rect design = form_design(Form::Main).rect;
+  const int height = key_int(kKeyHeight);
+  if (height > 0) {
+    const int width = key_int(kKeyWidth);
+    ui.set(Form::Main, kSelf, Property::Height, height);
+    // A width lost from the file keeps the designed one rather than 0.
+    ui.set(Form::Main, kSelf, Property::Width, width > 0 ? width : design.width);
+  }
+  Rect place{key_int(kKeyLeft), key_int(kKeyTop), ui.get(Form::Main, kSelf, Property::Width),
+             ui.get(Form::Main, kSelf, Property::Height)};
+  // A place on a monitor that is gone would leave the window unreachable.
+  const std::vector<Rect> monitors = ui.monitors();
+  if (!monitors.empty() && std::none_of(monitors.begin(), monitors.end(),
+                                        [&](const Rect& m) { return overlaps(place, m); })) {
+    const Rect& primary = monitors.front();
+    place.left = primary.left + (primary.width - place.width) / 2;
+    place.top = primary.top + (primary.height - place.height) / 2;
+  }
+  ui.set(Form::Main, kSelf, Property::Top, place.top);
+  ui.set(Form::Main, kSelf, Property::Left, place.left);
+}
+
+void Client::create_join() {
+  s_.ui.set_text(Form::Join, names().join_number, TextProperty::Text, server_number_);
+  s_.ui.set_text(Form::Join, names().join_login_path, TextProperty::Text,
+                 s_.settings.read(kKeyLoginPath));
+}
+
+bool Client::on_close_request(Form form) {
+  Ui& ui = s_.ui;
+  if (form == Form::Main) {
+    ui.set(Form::Main, kSelf, Property::Visible, 0);
+    ui.set(Form::Main, kSelf, Property::TopMost, 0);
+    return false;
+  }
+  if (form == Form::Notice) {
+    ui.set(Form::Notice, kSelf, Property::Visible, 0);
+    return false;
+  }
+  // Closing the join window of an unbound client closes the only window:
+  // the program ends rather than lingering without a window or tray icon.
+  if (!ui.exists(Form::Main)) ui.quit();
+  return true;
+}
+
+void Client::on_may_close(Form form) {
+  if (form == Form::Main) s_.process.force_exit();
+}
+
+void Client::on_moved(Form form) {
+  if (form != Form::Main) return;
+  const int state = s_.ui.get(Form::Main, kSelf, Property::State);
+  if (state == kStateMinimised) return;
+  s_.settings.write(kKeyState, decimal(state));
+  s_.settings.write(kKeyTop, decimal(s_.ui.get(Form::Main, kSelf, Property::Top)));
+  s_.settings.write(kKeyLeft, decimal(s_.ui.get(Form::Main, kSelf, Property::Left)));
+}
+
+void Client::on_resized(Form form) {
+  if (form != Form::Main) return;
+  Ui& ui = s_.ui;
+  const int width = ui.get(Form::Main, kSelf, Property::Width);
+  const int height = ui.get(Form::Main, kSelf, Property::Height);
+  const Text& board = names().board;
+  ui.set(Form::Main, board, Property::Left, 0);
+  ui.set(Form::Main, board, Property::Top, 0);
+  ui.set(Form::Main, board, Property::Width, width - 5);
+  ui.set(Form::Main, board, Property::Height, height - 5);
+  s_.view.set_bounds({ui.get(Form::Main, board, Property::Left),
+                      ui.get(Form::Main, board, Property::Top),
+                      ui.get(Form::Main, board, Property::Width),
+                      ui.get(Form::Main, board, Property::Height) - 30});
+  s_.settings.write(kKeyWidth, decimal(width));
+  s_.settings.write(kKeyHeight, decimal(height));
+}
+
+void Client::on_focus(Form form) {
+  if (form == Form::Main) s_.ui.set(Form::Main, kSelf, Property::TopMost, 0);
+}
+
+void Client::on_timer(Form form, std::string_view control) {
+  if (form == Form::Main && control == names().main_timer) tray_blink();
+}
+
+void Client::tray_blink() {
+  ++tick_counter_;
+  if (unread_count_ <= 0) return;
+  s_.ui.set_tray(tick_counter_ % 2 == 1 ? TrayPicture::WindowIcon : TrayPicture::Alternate,
+                 s_.ui.get_text(Form::Main, kSelf, TextProperty::Caption));
+}
+
+void Client::on_click(Form form, std::string_view control) {
+  if (form == Form::Join && control == names().join_button) join_server();
+}
+
+void Client::on_tray(int kind) {
+  if (kind == kTrayLeftUp || kind == kTrayDoubleClick) {
+    show_main();
+  } else if (kind == kTrayRightUp) {
+    const Point at = s_.ui.pointer();
+    s_.ui.popup_tray_menu({at.x + 3, at.y + 3});
+  }
+}
+
+void Client::on_menu(int item) {
+  switch (item) {
+    case kConfigure:
+      if (!s_.ui.exists(Form::Join)) s_.ui.load(Form::Join, true);
+      break;
+    case kRefresh:
+      s_.view.reload();
+      break;
+    case kClearAlert:
+      unread_count_ = 0;
+      break;
+    case kShow:
+      show_main();
+      break;
+    case kExit:
+      exit_from_tray();
+      break;
+    default:
+      break;
+  }
+}
+
+void Client::show_main() {
+  Ui& ui = s_.ui;
+  if (!ui.exists(Form::Main)) return;
+  const bool hidden = ui.get(Form::Main, kSelf, Property::Visible) == 0;
+  if (!hidden && ui.get(Form::Main, kSelf, Property::State) != kStateMinimised) return;
+  // On top once, so it comes to the front; the focus handler clears it.
+  ui.set(Form::Main, kSelf, Property::TopMost, 1);
+  ui.set(Form::Main, kSelf, Property::Visible, 1);
+  ui.focus(Form::Main);
+  ui.set(Form::Main, kSelf, Property::State, key_int(kKeyState));
+}
+
+void Client::exit_from_tray() {
+  Ui& ui = s_.ui;
+  ui.set(Form::Main, kSelf, Property::TopMost, 0);
+  const Text question =
+      texts().confirm_exit + ui.get_text(Form::Main, kSelf, TextProperty::Caption) + "?";
+  if (ui.message_box(question, names().info_caption, Buttons::OkCancel) != kAnswerOk) return;
+  s_.view.close();
+  ui.set_tray(TrayPicture::None, {});
+  s_.process.force_exit();
+}
+
+void Client::join_server() {
+  Ui& ui = s_.ui;
+  const bool rejoin = ui.exists(Form::Main);
+  const Text previous_login_key = s_.settings.read(kKeyLoginPath);
+  const Text previous_number_key = s_.settings.read(kKeyNumber);
+  const Text previous_login_path = login_path_;
+  const Text previous_number = server_number_;
+
+  login_path_ = ui.get_text(Form::Join, names().join_login_path, TextProperty::Text);
+  s_.settings.write(kKeyLoginPath, login_path_);
+  const Text number = ui.get_text(Form::Join, names().join_number, TextProperty::Text);
+  if (number.empty()) {
+    ui.message_box(texts().enter_number, names().info_caption, Buttons::Ok);
+    return;
+  }
+  server_number_ = number;
+  s_.settings.write(kKeyNumber, server_number_);
+
+  Text status;
+  const Text answer = s_.http_get(lookup_url(s_.directory_address, server_number_), status);
+  const bool accepted =
+      !answer.empty() &&
+      decode_directory_answer(answer, {site_address_, s_.answer_store, &s_.timed_messages});
+  if (accepted) {
+    if (!rejoin) {
+      ui.load(Form::Main, false);
+    } else if (!s_.process.restart(0)) {
+      ui.message_box(texts().restart_by_hand, names().info_caption, Buttons::Ok);
+    }
+    ui.destroy(Form::Join);
+    return;
+  }
+  // No answer at all: say so, naming the failure (a refusal has shown its
+  // own text already).
+  if (answer.empty()) {
+    ui.message_box(texts().no_directory + (status.empty() ? Text() : "\n" + status),
+                   names().info_caption, Buttons::Ok);
+  }
+  if (rejoin) {
+    // The running binding stays, and so does what the next start opens.
+    s_.settings.write(kKeyLoginPath, previous_login_key);
+    s_.settings.write(kKeyNumber, previous_number_key);
+    login_path_ = previous_login_path;
+    server_number_ = previous_number;
+    ui.destroy(Form::Join);
+  }
+  // Unbound: the join window stays open for another try.
+}
+
+}  // namespace quorvel::app

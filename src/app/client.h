@@ -1,0 +1,76 @@
+// The client's start and the handlers of its main and join windows and of
+// the tray: everything the desktop program does between the window layer
+// and the services, on the one user-interface thread.
+#pragma once
+
+#include "app/services.h"
+#include "app/ui.h"
+#include "binding/directory_answer.h"
+#include "webview/web_view.h"
+
+namespace quorvel::app {
+
+struct ClientServices {
+  Ui& ui;
+  Settings& settings;
+  webview::WebView& view;
+  Process& process;
+  TimedMessageBox& timed_messages;
+  AnswerStore& answer_store;
+  HttpGet http_get;
+  Text directory_address;
+};
+
+// Kinds of tray events.
+inline constexpr int kTrayLeftUp = 1;
+inline constexpr int kTrayDoubleClick = 2;
+inline constexpr int kTrayRightUp = 3;
+
+class Client {
+ public:
+  explicit Client(ClientServices services);
+
+  // Loads the stored binding and the first window, then the hidden notice
+  // window; the platform's message loop runs afterwards.
+  void start();
+
+  // Window events.
+  void on_created(Form form);
+  // False: the close is refused.
+  [[nodiscard]] bool on_close_request(Form form);
+  // The session ends (log-off, shut-down).
+  void on_may_close(Form form);
+  void on_moved(Form form);
+  void on_resized(Form form);
+  void on_focus(Form form);
+  void on_timer(Form form, std::string_view control);
+  void on_click(Form form, std::string_view control);
+  void on_tray(int kind);
+  // A tray menu item, by its index in the design.
+  void on_menu(int item);
+
+  [[nodiscard]] const Text& site_address() const { return site_address_; }
+  [[nodiscard]] const Text& server_number() const { return server_number_; }
+  [[nodiscard]] const Text& login_path() const { return login_path_; }
+  [[nodiscard]] int unread_count() const { return unread_count_; }
+  void set_unread_count(int count) { unread_count_ = count; }
+
+ private:
+  void create_main();
+  void place_main();
+  void create_join();
+  void join_server();
+  void show_main();
+  void exit_from_tray();
+  void tray_blink();
+  [[nodiscard]] int key_int(std::string_view key);
+
+  ClientServices s_;
+  Text site_address_;
+  Text server_number_;
+  Text login_path_;
+  int unread_count_ = 0;
+  unsigned tick_counter_ = 0;
+};
+
+}  // namespace quorvel::app

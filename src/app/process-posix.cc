@@ -1,0 +1,126 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/process.h"
+#include "base/file.h"
+
+namespace quorvel::process {
+namespace {
+
+// A path for the shell, in single quotes.
+std::string shell_quoted(std::string_view path) {
+  std::string out = "'";
+  for (const char c : path) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+// Starts a program in a session of its own, as a grandchild that nobody
+// waits for (so no zombie is left), with standard streams on /dev/null and
+// no inherited descriptors. True once its exec succeeded.
+bool spawn_detached(const std::vector<std::string>& argv) {
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return false;
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  // Only async-signal-safe calls between fork and exec.
+  const pid_t child = fork();
+  if (child < 0) {
+    close(report[0]);
+    close(report[1]);
+    return false;
+  }
+  if (child == 0) {
+    setsid();
+    if (fork() != 0) _exit(0);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    for (int fd = 3; fd < 1024; ++fd) {
+      if (fd != report[1]) close(fd);
+    }
+    execv(args[0], args.data());
+    const int error = errno;
+    static_cast<void>(write(report[1], &error, sizeof error));
+    _exit(127);
+  }
+  close(report[1]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  // The pipe closes on a successful exec; an error number means it failed.
+  int error = 0;
+  ssize_t n;
+  while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  return n == 0;
+}
+
+// Beside the program when its folder can be written, else in the user's
+// runtime folder (or the temporary folder).
+Text script_directory(const Text& program_directory) {
+  if (file::is_writable_directory(program_directory)) return program_directory;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/' && file::is_writable_directory(from_utf8(runtime))) {
+    return from_utf8(runtime);
+  }
+  const char* temporary = std::getenv("TMPDIR");
+  return from_utf8(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp");
+}
+
+}  // namespace
+
+Text restart_script(std::string_view program, int delay) {
+  // A ping count of n waits about n - 1 seconds.
+  const int seconds = (delay > 0 ? delay : 2) - 1;
+  return "#!/bin/sh\n"
+         "sleep " +
+         std::to_string(seconds) + "\n" + shell_quoted(program) +
+         " </dev/null >/dev/null 2>&1 &\n"
+         "rm -f -- \"$0\"\n";
+}
+
+bool restart_program(int delay) {
+  const Text program = file::executable_path();
+  struct stat info {};
+  if (program.empty() || stat(to_utf8(program).c_str(), &info) != 0) return false;
+  const Text script = script_directory(file::directory_of(program)) + "/Restart.sh";
+  if (!file::replace_contents(script, to_utf8(restart_script(program, delay)))) {
+    return false;
+  }
+  // The script runs by its full path, so "$0" deletes exactly it.
+  if (!spawn_detached({"/bin/sh", to_utf8(script)})) return false;
+  force_exit();
+}
+
+void force_exit() {
+  _exit(0);
+}
+
+bool launch_program(std::string_view path) {
+  const std::string native = to_utf8(path);
+  if (access(native.c_str(), X_OK) != 0) return false;
+  return spawn_detached({native});
+}
+
+Text runtime_installer() {
+  return file::directory_of(file::executable_path()) + "/config/install-runtime.sh";
+}
+
+}  // namespace quorvel::process

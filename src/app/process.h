@@ -1,0 +1,32 @@
+// The process services of the platform: restart through a script, forced
+// exit, starting another program.
+#pragma once
+
+#include <string_view>
+
+#include "base/text.h"
+
+namespace quorvel::process {
+
+// Writes the restart script (beside the program, or in a private temporary
+// folder when that cannot be written), starts it detached, and ends this
+// process. The script waits about as long as `delay` pings to the loopback
+// take (delay 0 or less: 2), starts the program anew and deletes itself.
+// Returns false, and the process goes on, when the program file is missing
+// or the script could not be written or started.
+bool restart_program(int delay);
+
+// Ends this process only, at once, with code 0.
+[[noreturn]] void force_exit();
+
+// Starts a program by its full path with no arguments, detached; false
+// when it could not be started.
+bool launch_program(std::string_view path);
+
+// The installer of the web view's runtime, beside the program under config/.
+[[nodiscard]] Text runtime_installer();
+
+// The restart script for a program path and a delay, as written.
+[[nodiscard]] Text restart_script(std::string_view program, int delay);
+
+}  // namespace quorvel::process

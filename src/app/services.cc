@@ -1,0 +1,39 @@
+#include "app/services.h"
+
+#include "app/config_file.h"
+#include "app/process.h"
+#include "app/profile.h"
+
+namespace quorvel::app {
+
+Text ConfigSettings::read(std::string_view key) {
+  if (path_.empty()) return config::read_key(key);
+  return profile::read_string(path_, config::kSection, key);
+}
+
+void ConfigSettings::write(std::string_view key, std::string_view value) {
+  // A write that fails leaves the file as it was; the client goes on.
+  if (path_.empty()) {
+    static_cast<void>(config::write_key(key, value));
+  } else {
+    static_cast<void>(profile::write_string(path_, config::kSection, key, value));
+  }
+}
+
+bool PlatformProcess::restart(int delay) {
+  return process::restart_program(delay);
+}
+
+void PlatformProcess::force_exit() {
+  process::force_exit();
+}
+
+bool PlatformProcess::launch(std::string_view path) {
+  return process::launch_program(path);
+}
+
+Text PlatformProcess::runtime_installer() {
+  return process::runtime_installer();
+}
+
+}  // namespace quorvel::app

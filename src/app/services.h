@@ -1,0 +1,61 @@
+// What the client's handlers ask of the world besides the windows: the
+// settings file, the process (restart, forced exit, starting a program) and
+// the directory's HTTP call. Each has a real implementation and a fake in
+// the tests.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "base/text.h"
+
+namespace quorvel::app {
+
+class Settings {
+ public:
+  virtual ~Settings() = default;
+  [[nodiscard]] virtual Text read(std::string_view key) = 0;
+  virtual void write(std::string_view key, std::string_view value) = 0;
+};
+
+// The settings file beside the program (section "main"), or another file.
+class ConfigSettings final : public Settings {
+ public:
+  ConfigSettings() = default;
+  explicit ConfigSettings(Text path) : path_(std::move(path)) {}
+  [[nodiscard]] Text read(std::string_view key) override;
+  void write(std::string_view key, std::string_view value) override;
+
+ private:
+  Text path_;
+};
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // Hands the start of a fresh instance to a script and ends this process;
+  // returns (false) only when that could not be arranged.
+  virtual bool restart(int delay) = 0;
+  // Ends this process at once, without the orderly exit routine.
+  virtual void force_exit() = 0;
+  // Starts a program by its full path, without arguments and without
+  // waiting for it; false when it could not be started.
+  virtual bool launch(std::string_view path) = 0;
+  // The installer of the web view's runtime, shipped under config/.
+  [[nodiscard]] virtual Text runtime_installer() = 0;
+};
+
+// The platform's process services.
+class PlatformProcess final : public Process {
+ public:
+  bool restart(int delay) override;
+  void force_exit() override;
+  bool launch(std::string_view path) override;
+  [[nodiscard]] Text runtime_installer() override;
+};
+
+// One GET with everything else at its defaults: the body, and the status
+// text of the exchange (a failure message when it failed).
+using HttpGet = std::function<Text(std::string_view url, Text& status_text)>;
+
+}  // namespace quorvel::app

@@ -1,0 +1,89 @@
+// The window layer as the client's handlers see it: three forms whose
+// controls are addressed by their designed names, a tray icon with its
+// menu, and message boxes. Each platform implements it over its toolkit;
+// tests use a fake that records what the handlers did.
+//
+// Units are logical pixels (96 per inch). For a form, left and top are the
+// position of its frame and width and height the size of its client area,
+// as the toolkit reports them for the top-level window.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "base/text.h"
+
+namespace quorvel::app {
+
+enum class Form { Main, Join, Notice };
+
+// An empty control name means the form itself.
+enum class Property {
+  Visible,  // 0 or 1
+  TopMost,  // 0 or 1
+  State,    // 0 normal, 2 minimised, 3 maximised
+  Left,
+  Top,
+  Width,
+  Height,
+};
+
+enum class TextProperty { Caption, Text, Tag };
+
+enum class TrayPicture { None, WindowIcon, Alternate };
+
+enum class Buttons { Ok, OkCancel };
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerCancel = 2;
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // Loads a form with its designed controls; its creation handler has run
+  // when this returns. A modal form returns only once it is destroyed.
+  virtual void load(Form form, bool modal) = 0;
+  virtual void destroy(Form form) = 0;
+  [[nodiscard]] virtual bool exists(Form form) const = 0;
+
+  [[nodiscard]] virtual int get(Form form, std::string_view control, Property p) const = 0;
+  virtual void set(Form form, std::string_view control, Property p, int value) = 0;
+  [[nodiscard]] virtual Text get_text(Form form, std::string_view control,
+                                      TextProperty p) const = 0;
+  virtual void set_text(Form form, std::string_view control, TextProperty p,
+                        std::string_view value) = 0;
+  virtual void focus(Form form) = 0;
+  // The native window of a control, for the web view to live in.
+  [[nodiscard]] virtual std::intptr_t native_handle(Form form, std::string_view control) const = 0;
+
+  // The tray icon: None removes it.
+  virtual void set_tray(TrayPicture picture, std::string_view tip) = 0;
+  virtual void popup_tray_menu(Point at) = 0;
+  [[nodiscard]] virtual Point pointer() const = 0;
+
+  // The monitors' areas, the primary one first.
+  [[nodiscard]] virtual std::vector<Rect> monitors() const = 0;
+
+  // A task-modal box without owner; the program's timers and events go on
+  // while it shows. Returns kAnswerOk, kAnswerCancel (Esc and the close box
+  // too).
+  virtual int message_box(std::string_view text, std::string_view caption, Buttons buttons) = 0;
+
+  // Ends the message loop: the process then exits with code 0.
+  virtual void quit() = 0;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,50 @@
+// The embedded web view as the client's handlers use it. The engine library
+// behind it comes with its own files; until a view is opened every call is
+// harmless, so a tray command that arrives first does nothing.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/ui.h"
+
+namespace quorvel::webview {
+
+// What the page tells the host.
+class PageEvents {
+ public:
+  virtual ~PageEvents() = default;
+  virtual void page_loaded() = 0;
+  virtual void console_message(std::string_view text) = 0;
+};
+
+class WebView {
+ public:
+  virtual ~WebView() = default;
+  // Deploys and prepares the engine library (early in the start).
+  virtual void prepare() = 0;
+  // Whether the engine's runtime is usable on this system.
+  [[nodiscard]] virtual bool runtime_present() = 0;
+  // Opens the view inside a native window on a URL; false when it failed.
+  virtual bool open(std::intptr_t host, std::string_view url) = 0;
+  virtual void set_events(PageEvents* events) = 0;
+  virtual void reload() = 0;
+  virtual void set_bounds(app::Rect bounds) = 0;
+  virtual void close() = 0;
+  virtual void run_script(std::string_view script) = 0;
+};
+
+// A view that never opens: the host panel stays empty.
+class NoWebView final : public WebView {
+ public:
+  void prepare() override {}
+  [[nodiscard]] bool runtime_present() override { return true; }
+  bool open(std::intptr_t, std::string_view) override { return false; }
+  void set_events(PageEvents*) override {}
+  void reload() override {}
+  void set_bounds(app::Rect) override {}
+  void close() override {}
+  void run_script(std::string_view) override {}
+};
+
+}  // namespace quorvel::webview

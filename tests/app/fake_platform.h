@@ -1,0 +1,209 @@
+// A window layer and services without a display: they keep the properties
+// the handlers set, answer message boxes from a script, and record what
+// was asked of them, so that every handler runs in a unit test.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "app/client.h"
+#include "app/forms.h"
+
+namespace quorvel::app::fake {
+
+struct Box {
+  Text text;
+  Text caption;
+  Buttons buttons;
+};
+
+class FakeUi final : public Ui {
+ public:
+  Client* client = nullptr;
+  std::deque<int> answers;  // message box answers; OK when empty
+  std::vector<Box> boxes;
+  std::vector<std::pair<Form, bool>> loads;  // form, modal
+  std::vector<std::pair<TrayPicture, Text>> tray;
+  std::vector<Point> popups;
+  std::vector<Rect> screens = {{0, 0, 1920, 1080}};
+  Point mouse{500, 600};
+  bool quit_called = false;
+  int focus_count = 0;
+
+  void load(Form form, bool modal) override {
+    loads.emplace_back(form, modal);
+    forms_.insert(form);
+    const FormDesign& d = form_design(form);
+    auto& self = props_[{form, {}}];
+    self[Property::Visible] = 1;
+    self[Property::Left] = d.rect.left;
+    self[Property::Top] = d.rect.top;
+    self[Property::Width] = d.rect.width;
+    self[Property::Height] = d.rect.height;
+    texts_[{form, {}}][TextProperty::Caption] = d.caption;
+    texts_[{form, {}}][TextProperty::Tag] = d.tag;
+    for (const ControlDesign& c : d.controls) {
+      auto& p = props_[{form, c.name}];
+      p[Property::Visible] = 1;
+      p[Property::Left] = c.rect.left;
+      p[Property::Top] = c.rect.top;
+      p[Property::Width] = c.rect.width;
+      p[Property::Height] = c.rect.height;
+      texts_[{form, c.name}][TextProperty::Text] = c.text;
+    }
+    if (client != nullptr) client->on_created(form);
+  }
+  void destroy(Form form) override { forms_.erase(form); }
+  [[nodiscard]] bool exists(Form form) const override { return forms_.count(form) != 0; }
+
+  [[nodiscard]] int get(Form form, std::string_view control, Property p) const override {
+    const auto found = props_.find({form, Text(control)});
+    if (found == props_.end()) return 0;
+    const auto value = found->second.find(p);
+    return value == found->second.end() ? 0 : value->second;
+  }
+  void set(Form form, std::string_view control, Property p, int value) override {
+    props_[{form, Text(control)}][p] = value;
+    sets.push_back({form, Text(control), p, value});
+  }
+  [[nodiscard]] Text get_text(Form form, std::string_view control, TextProperty p) const override {
+    const auto found = texts_.find({form, Text(control)});
+    if (found == texts_.end()) return {};
+    const auto value = found->second.find(p);
+    return value == found->second.end() ? Text() : value->second;
+  }
+  void set_text(Form form, std::string_view control, TextProperty p,
+                std::string_view value) override {
+    texts_[{form, Text(control)}][p] = Text(value);
+  }
+  void focus(Form form) override {
+    ++focus_count;
+    if (client != nullptr) client->on_focus(form);
+  }
+  [[nodiscard]] std::intptr_t native_handle(Form, std::string_view) const override { return 77; }
+  void set_tray(TrayPicture picture, std::string_view tip) override {
+    tray.emplace_back(picture, Text(tip));
+  }
+  void popup_tray_menu(Point at) override { popups.push_back(at); }
+  [[nodiscard]] Point pointer() const override { return mouse; }
+  [[nodiscard]] std::vector<Rect> monitors() const override { return screens; }
+  int message_box(std::string_view text, std::string_view caption, Buttons buttons) override {
+    boxes.push_back({Text(text), Text(caption), buttons});
+    if (answers.empty()) return kAnswerOk;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void quit() override { quit_called = true; }
+
+  struct Set {
+    Form form;
+    Text control;
+    Property property;
+    int value;
+  };
+  std::vector<Set> sets;
+
+ private:
+  std::set<Form> forms_;
+  std::map<std::pair<Form, Text>, std::map<Property, int>> props_;
+  std::map<std::pair<Form, Text>, std::map<TextProperty, Text>> texts_;
+};
+
+class FakeSettings final : public Settings {
+ public:
+  std::map<Text, Text> values;
+  std::vector<std::pair<Text, Text>> writes;
+  [[nodiscard]] Text read(std::string_view key) override {
+    const auto found = values.find(Text(key));
+    return found == values.end() ? Text() : found->second;
+  }
+  void write(std::string_view key, std::string_view value) override {
+    values[Text(key)] = Text(value);
+    writes.emplace_back(Text(key), Text(value));
+  }
+};
+
+class FakeProcess final : public Process {
+ public:
+  bool restart_works = true;
+  std::vector<int> restarts;
+  int force_exits = 0;
+  std::vector<Text> launches;
+  bool restart(int delay) override {
+    restarts.push_back(delay);
+    return restart_works;
+  }
+  void force_exit() override { ++force_exits; }
+  bool launch(std::string_view path) override {
+    launches.emplace_back(path);
+    return true;
+  }
+  [[nodiscard]] Text runtime_installer() override { return "/opt/q/config/install-runtime.sh"; }
+};
+
+class FakeView final : public webview::WebView {
+ public:
+  bool runtime = true;
+  bool opens = true;
+  int prepared = 0, reloads = 0, closes = 0;
+  std::vector<Text> opened;
+  std::vector<Rect> bounds;
+  void prepare() override { ++prepared; }
+  [[nodiscard]] bool runtime_present() override { return runtime; }
+  bool open(std::intptr_t, std::string_view url) override {
+    opened.emplace_back(url);
+    return opens;
+  }
+  void set_events(webview::PageEvents*) override {}
+  void reload() override { ++reloads; }
+  void set_bounds(Rect r) override { bounds.push_back(r); }
+  void close() override { ++closes; }
+  void run_script(std::string_view) override {}
+};
+
+class FakeTimedBox final : public TimedMessageBox {
+ public:
+  std::vector<TimedMessage> shown;
+  int show_timed_message(const TimedMessage& m) override {
+    shown.push_back(m);
+    return 0;
+  }
+};
+
+class FakeStore final : public AnswerStore {
+ public:
+  explicit FakeStore(FakeSettings& settings) : settings_(settings) {}
+  void store_answer(std::string_view answer) override { settings_.write("hostdata", answer); }
+
+ private:
+  FakeSettings& settings_;
+};
+
+// Everything a client needs, wired together; the directory's answer and
+// status are what `answer` and `status` hold when the join asks.
+struct World {
+  FakeUi ui;
+  FakeSettings settings;
+  FakeView view;
+  FakeProcess process;
+  FakeTimedBox timed;
+  FakeStore store{settings};
+  Text answer;
+  Text status = "200 OK";
+  std::vector<Text> requested;
+  Client client{ClientServices{ui, settings, view, process, timed, store,
+                               [this](std::string_view url, Text& s) {
+                                 requested.emplace_back(url);
+                                 s = status;
+                                 return answer;
+                               },
+                               "https://dir.test"}};
+  World() { ui.client = &client; }
+};
+
+}  // namespace quorvel::app::fake
