@@ -8,6 +8,7 @@
 #include "base/text_ops.h"
 #include "binding/directory_answer.h"
 #include "binding/payload_cipher.h"
+#include "binding/server_lookup.h"
 #include "data/json_document.h"
 #include "http/http_request.h"
 
@@ -22,6 +23,7 @@ constexpr std::string_view kUsage =
     "  quorvel-tool encipher KEY TEXT\n"
     "  quorvel-tool decipher KEY CIPHER\n"
     "  quorvel-tool decode-answer                     < answer\n"
+    "  quorvel-tool lookup NUMBER [--directory URL]\n"
     "  quorvel-tool http [--method N] [--data TEXT] [--header LINE]... [--cookies TEXT]\n"
     "                    [--no-redirect] [--proxy HOST:PORT] [--timeout S] [--insecure] URL\n";
 
@@ -118,6 +120,38 @@ int decode_answer(const std::vector<std::string>& args, Io& io) {
   return 1;
 }
 
+// The join button's lookup, without settings file or window.
+int lookup(const std::vector<std::string>& args, Io& io) {
+  Text directory = builtin_directory_address();
+  std::vector<std::string> rest;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--directory") {
+      if (++i >= args.size()) return usage(io);
+      directory = from_utf8(args[i]);
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  if (rest.size() != 1) return usage(io);
+  Text status;
+  const Text answer =
+      http::http_request(lookup_url(directory, from_utf8(rest[0])), 0, {}, nullptr, nullptr, {},
+                         nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status);
+  if (answer.empty()) {
+    io.error += to_utf8(status) + "\n";
+    return 1;
+  }
+  Text site;
+  NoStore store;
+  CaughtMessage refusal;
+  if (!decode_directory_answer(answer, {site, store, &refusal})) {
+    io.error += to_utf8(refusal.text) + "\n";
+    return 1;
+  }
+  io.output += to_utf8(site) + "\n";
+  return 0;
+}
+
 struct HttpOptions {
   int method = 0;
   Text data, headers, cookies, proxy, url;
@@ -184,6 +218,7 @@ int run(const std::vector<std::string>& args, Io& io) {
   if (args[0] == "encipher" || args[0] == "decipher") return cipher(args, io);
   if (args[0] == "decode-answer") return decode_answer(args, io);
   if (args[0] == "http") return http(args, io);
+  if (args[0] == "lookup") return lookup(args, io);
   return usage(io);
 }
 

@@ -13,6 +13,7 @@
 #include "binding/directory_answer.h"
 #include "demo/directory_service.h"
 #include "http/http_request.h"
+#include "tools/tool_commands.h"
 
 namespace quorvel::demo {
 namespace {
@@ -97,6 +98,16 @@ TEST_F(DemoServerTest, LookupOverVerifiedHttpsBindsToTheSite) {
   Text site;
   EXPECT_TRUE(decode_directory_answer(answer, {site, store, nullptr}));
   EXPECT_EQ(to_utf8(site), server_->site_address());
+}
+
+TEST_F(DemoServerTest, ToolLookupDoesWhatTheJoinButtonDoes) {
+  tool::Io found, unknown, unreachable;
+  EXPECT_EQ(tool::run({"lookup", "8866", "--directory", server_->directory_address()}, found), 0);
+  EXPECT_EQ(found.output, server_->site_address() + "\n");
+  EXPECT_EQ(tool::run({"lookup", "1", "--directory", server_->directory_address()}, unknown), 1);
+  EXPECT_EQ(unknown.error, "服务器编号不存在，请核对后重新输入\n");
+  EXPECT_EQ(tool::run({"lookup", "8866", "--directory", "https://127.0.0.1:1"}, unreachable), 1);
+  EXPECT_EQ(unreachable.error, "711 发送请求失败!\n");
 }
 
 TEST_F(DemoServerTest, MalformedLookupsAreRefusedNotFatal) {
