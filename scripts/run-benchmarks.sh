@@ -4,8 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench http_bench
+cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench http_bench config_bench
 build/release/bin/json_bench
 build/release/bin/hash_bench
 build/release/bin/cipher_bench
 build/release/bin/http_bench
+build/release/bin/config_bench

@@ -58,7 +58,9 @@ GdkPixbuf* pixbuf_from(const unsigned char* data, std::size_t size) {
   return result;
 }
 
-std::string utf8(std::string_view text) { return to_utf8(text); }
+std::string utf8(std::string_view text) {
+  return to_utf8(text);
+}
 
 void place(GtkWidget* fixed, GtkWidget* widget, const app::Rect& r) {
   gtk_fixed_put(GTK_FIXED(fixed), widget, r.left, r.top);
@@ -142,7 +144,7 @@ struct Callbacks {
     const GdkWindowState s = event->new_window_state;
     const int state = (s & GDK_WINDOW_STATE_ICONIFIED) != 0   ? 2
                       : (s & GDK_WINDOW_STATE_MAXIMIZED) != 0 ? 3
-                                                               : 0;
+                                                              : 0;
     if (state == f.state) return FALSE;
     f.state = state;
     // A restore or a maximise moves the window as far as the handlers are
@@ -317,15 +319,16 @@ void GtkUi::build_form(Form form) {
     control->rect = c.rect;
     GtkWidget* parent = f->fixed;
     if (!c.container.empty()) {
-      Control* container = f->controls.count(c.container) ? f->controls[c.container].get() : nullptr;
+      Control* container =
+          f->controls.count(c.container) ? f->controls[c.container].get() : nullptr;
       if (container != nullptr && container->inner != nullptr) parent = container->inner;
     }
     auto* event = new Callbacks::ControlEvent{this, form, c.name};
     switch (c.kind) {
       case app::ControlKind::Timer:
-        control->timer = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(c.interval_ms),
-                                            Callbacks::on_tick, event,
-                                            Callbacks::free_event_notify);
+        control->timer =
+            g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(c.interval_ms),
+                               Callbacks::on_tick, event, Callbacks::free_event_notify);
         event = nullptr;
         break;
       case app::ControlKind::Board:
@@ -400,7 +403,9 @@ void GtkUi::destroy(Form form) {
   gtk_widget_destroy(f->window);
 }
 
-bool GtkUi::exists(Form form) const { return state(form) != nullptr; }
+bool GtkUi::exists(Form form) const {
+  return state(form) != nullptr;
+}
 
 int GtkUi::get(Form form, std::string_view name, Property p) const {
   FormState* f = state(form);
@@ -470,7 +475,8 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
         return;
     }
     GtkWidget* parent = gtk_widget_get_parent(c->widget);
-    if (GTK_IS_FIXED(parent)) gtk_fixed_move(GTK_FIXED(parent), c->widget, c->rect.left, c->rect.top);
+    if (GTK_IS_FIXED(parent))
+      gtk_fixed_move(GTK_FIXED(parent), c->widget, c->rect.left, c->rect.top);
     gtk_widget_set_size_request(c->widget, std::max(c->rect.width, 1), std::max(c->rect.height, 1));
     return;
   }
@@ -588,9 +594,8 @@ void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
     gtk_status_icon_set_visible(tray_.get(), FALSE);
     return;
   }
-  gtk_status_icon_set_from_pixbuf(tray_.get(), picture == app::TrayPicture::Alternate
-                                                   ? alert_icon_.get()
-                                                   : window_icon_.get());
+  gtk_status_icon_set_from_pixbuf(
+      tray_.get(), picture == app::TrayPicture::Alternate ? alert_icon_.get() : window_icon_.get());
   gtk_status_icon_set_tooltip_text(tray_.get(), utf8(tip).c_str());
   gtk_status_icon_set_title(tray_.get(), utf8(tip).c_str());
   gtk_status_icon_set_visible(tray_.get(), TRUE);
@@ -601,8 +606,8 @@ void GtkUi::popup_tray_menu(app::Point at) {
   static app::Point where;
   where = at;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gtk_menu_popup(GTK_MENU(tray_menu_.get()), nullptr, nullptr, Callbacks::position_menu, &where,
-                 0, gtk_get_current_event_time());
+  gtk_menu_popup(GTK_MENU(tray_menu_.get()), nullptr, nullptr, Callbacks::position_menu, &where, 0,
+                 gtk_get_current_event_time());
   G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
@@ -636,13 +641,14 @@ std::vector<app::Rect> GtkUi::monitors() const {
 }
 
 int GtkUi::message_box(std::string_view text, std::string_view caption, app::Buttons buttons) {
-  GtkWidget* dialog = gtk_message_dialog_new(
-      nullptr, GTK_DIALOG_MODAL,
-      buttons == app::Buttons::Ok ? GTK_MESSAGE_INFO : GTK_MESSAGE_QUESTION,
-      buttons == app::Buttons::Ok ? GTK_BUTTONS_OK : GTK_BUTTONS_OK_CANCEL, "%s",
-      utf8(text).c_str());
+  GtkWidget* dialog =
+      gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
+                             buttons == app::Buttons::Ok ? GTK_MESSAGE_INFO : GTK_MESSAGE_QUESTION,
+                             buttons == app::Buttons::Ok ? GTK_BUTTONS_OK : GTK_BUTTONS_OK_CANCEL,
+                             "%s", utf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), utf8(caption).c_str());
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   // A nested loop: timers and page events go on while the box shows.
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);

@@ -35,8 +35,7 @@ class GtkUi final : public app::Ui, public TimedMessageBox {
   void load(app::Form form, bool modal) override;
   void destroy(app::Form form) override;
   [[nodiscard]] bool exists(app::Form form) const override;
-  [[nodiscard]] int get(app::Form form, std::string_view control,
-                        app::Property p) const override;
+  [[nodiscard]] int get(app::Form form, std::string_view control, app::Property p) const override;
   void set(app::Form form, std::string_view control, app::Property p, int value) override;
   [[nodiscard]] Text get_text(app::Form form, std::string_view control,
                               app::TextProperty p) const override;

@@ -14,7 +14,9 @@
 namespace {
 
 // One non-blocking pass over pending events, for long work on this thread.
-void run_pending_events() { g_main_context_iteration(nullptr, FALSE); }
+void run_pending_events() {
+  g_main_context_iteration(nullptr, FALSE);
+}
 
 }  // namespace
 
@@ -31,9 +33,9 @@ int main(int argc, char** argv) {
   quorvel::ConfigAnswerStore store;
   quorvel::app::Client client({ui, settings, view, process, ui, store,
                                [](std::string_view url, quorvel::Text& status) {
-                                 return quorvel::http::http_request(
-                                     url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {},
-                                     {}, {}, {}, 0, nullptr, &status);
+                                 return quorvel::http::http_request(url, 0, {}, nullptr, nullptr,
+                                                                    {}, nullptr, false, {}, {}, {},
+                                                                    {}, {}, 0, nullptr, &status);
                                },
                                quorvel::builtin_directory_address()});
   ui.set_client(&client);
