@@ -6,9 +6,8 @@
 #include "app/forms.h"
 
 namespace quorvel::embedded {
-extern const unsigned char icon_window_32[], icon_window_64[], icon_alert_32[], icon_alert_64[];
-extern const std::size_t icon_window_32_size, icon_window_64_size, icon_alert_32_size,
-    icon_alert_64_size;
+extern const unsigned char icon_window_32[], icon_window_64[], icon_alert_64[];
+extern const std::size_t icon_window_32_size, icon_window_64_size, icon_alert_64_size;
 }  // namespace quorvel::embedded
 
 namespace quorvel::gtk {
@@ -218,17 +217,18 @@ struct Callbacks {
 };
 
 GtkUi::GtkUi() {
+  // The 64-pixel pictures keep the tray sharp at twice the scale.
   window_icon_ = GObjectPtr<GdkPixbuf>::adopt(
-      pixbuf_from(embedded::icon_window_32, embedded::icon_window_32_size));
+      pixbuf_from(embedded::icon_window_64, embedded::icon_window_64_size));
   alert_icon_ = GObjectPtr<GdkPixbuf>::adopt(
       pixbuf_from(embedded::icon_alert_64, embedded::icon_alert_64_size));
   GList* icons = nullptr;
+  GdkPixbuf* small = pixbuf_from(embedded::icon_window_32, embedded::icon_window_32_size);
+  if (small != nullptr) icons = g_list_append(icons, small);
   icons = g_list_append(icons, window_icon_.get());
-  GdkPixbuf* large = pixbuf_from(embedded::icon_window_64, embedded::icon_window_64_size);
-  if (large != nullptr) icons = g_list_append(icons, large);
   gtk_window_set_default_icon_list(icons);
   g_list_free(icons);
-  if (large != nullptr) g_object_unref(large);
+  if (small != nullptr) g_object_unref(small);
   build_tray();
 }
 

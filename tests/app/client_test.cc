@@ -343,6 +343,12 @@ TEST(ServerLookup, PayloadKeepsTheNumberAsTyped) {
   EXPECT_EQ(url.substr(0, 33), "https://d/api/domaincheckid?data=");
   EXPECT_EQ(url.substr(33, 4), "7:@|");
   EXPECT_EQ(decipher_payload(url.substr(37), "7"), "{\"domainid\":\"1024\"}");
+  // Any bytes, any length: still one JSON string, still enciphered.
+  Text wild;
+  for (int i = 0; i < 20000; ++i) wild += static_cast<char>(1 + i % 255);
+  const Text long_url = lookup_url("https://d", wild);
+  EXPECT_GT(long_url.size(), 20000u);
+  EXPECT_EQ(decipher_payload(long_url.substr(37), "7").substr(0, 13), "{\"domainid\":\"");
 }
 
 TEST(ClientSettingsFile, HostileFilesStartUnboundWithoutHarm) {
