@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -352,7 +353,9 @@ TEST(ServerLookup, PayloadKeepsTheNumberAsTyped) {
 }
 
 TEST(ClientSettingsFile, HostileFilesStartUnboundWithoutHarm) {
-  const auto dir = std::filesystem::temp_directory_path() / "quorvel_client_test";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("quorvel_client_test_" +
+                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "config.ini").string();
   std::string garbage(50u << 20, '\0');

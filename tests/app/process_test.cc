@@ -23,7 +23,8 @@ TEST(RestartScript, WaitsStartsAndDeletesItself) {
 
 TEST(RestartScript, RunsAsWritten) {
   // The script starts its program, here a marker writer, and removes itself.
-  const auto dir = std::filesystem::temp_directory_path() / "quorvel_restart_test";
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quorvel_restart_test_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const auto program = dir / "program";
   const auto marker = dir / "started";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace quorvel::tool {
@@ -41,7 +42,9 @@ TEST(ToolUsage, WrongArgumentsExitWithTwo) {
 }
 
 TEST(ToolConfig, SetThenGetInANamedFile) {
-  const auto dir = std::filesystem::temp_directory_path() / "quorvel-tool-test";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("quorvel-tool-test-" +
+                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "config.ini").string();
