@@ -51,7 +51,12 @@ bool overlaps(const Rect& a, const Rect& b) {
 
 }  // namespace
 
-Client::Client(ClientServices services) : s_(std::move(services)) {}
+Client::Client(ClientServices services)
+    : s_(std::move(services)),
+      notice_(s_.ui, s_.view, messages_),
+      bridge_(s_.ui, s_.view, notice_,
+              {[this](int count) { unread_count_ = count; },
+               [this] { static_cast<void>(s_.process.launch(s_.process.screenshot_tool())); }}) {}
 
 int Client::key_int(std::string_view key) {
   return text_to_int(s_.settings.read(key));
@@ -90,7 +95,7 @@ void Client::create_main() {
   place_main();
   // The three parts are joined as they stand, slashes and all.
   const Text url = site_address_ + "/" + login_path_;
-  static_cast<void>(s_.view.open(ui.native_handle(Form::Main, names().board), url));
+  if (s_.view.open(ui.native_handle(Form::Main, names().board), url)) s_.view.set_events(&bridge_);
   ui.set_tray(TrayPicture::WindowIcon, names().tray_tip);
 }
 
@@ -178,6 +183,19 @@ void Client::on_focus(Form form) {
 
 void Client::on_timer(Form form, std::string_view control) {
   if (form == Form::Main && control == names().main_timer) tray_blink();
+  if (form == Form::Notice && control == names().notice_timer) notice_.tick();
+}
+
+void Client::on_press(Form form, std::string_view control) {
+  if (form == Form::Notice && control == names().notice_reply) notice_.hold();
+}
+
+void Client::on_double_click(Form form, std::string_view control) {
+  if (form == Form::Notice && control == names().notice_content) show_main();
+}
+
+void Client::on_key(Form form, std::string_view control, int code) {
+  if (form == Form::Notice && control == names().notice_reply) notice_.key(code);
 }
 
 void Client::tray_blink() {

@@ -3,9 +3,12 @@
 // and the services, on the one user-interface thread.
 #pragma once
 
+#include "app/notice.h"
 #include "app/services.h"
 #include "app/ui.h"
 #include "binding/directory_answer.h"
+#include "data/json_document.h"
+#include "webview/page_bridge.h"
 #include "webview/web_view.h"
 
 namespace quorvel::app {
@@ -29,6 +32,8 @@ inline constexpr int kTrayRightUp = 3;
 class Client {
  public:
   explicit Client(ClientServices services);
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
 
   // Loads the stored binding and the first window, then the hidden notice
   // window; the platform's message loop runs afterwards.
@@ -45,6 +50,10 @@ class Client {
   void on_focus(Form form);
   void on_timer(Form form, std::string_view control);
   void on_click(Form form, std::string_view control);
+  // A left button press, a double click, a key (its character code).
+  void on_press(Form form, std::string_view control);
+  void on_double_click(Form form, std::string_view control);
+  void on_key(Form form, std::string_view control, int code);
   void on_tray(int kind);
   // A tray menu item, by its index in the design.
   void on_menu(int item);
@@ -54,6 +63,7 @@ class Client {
   [[nodiscard]] const Text& login_path() const { return login_path_; }
   [[nodiscard]] int unread_count() const { return unread_count_; }
   void set_unread_count(int count) { unread_count_ = count; }
+  [[nodiscard]] int notice_countdown() const { return notice_.countdown(); }
 
  private:
   void create_main();
@@ -66,6 +76,9 @@ class Client {
   [[nodiscard]] int key_int(std::string_view key);
 
   ClientServices s_;
+  JsonDocument messages_;  // the most recent notice payload
+  Notice notice_;
+  webview::PageBridge bridge_;
   Text site_address_;
   Text server_number_;
   Text login_path_;

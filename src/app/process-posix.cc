@@ -123,4 +123,8 @@ Text runtime_installer() {
   return file::directory_of(file::executable_path()) + "/config/install-runtime.sh";
 }
 
+Text screenshot_tool() {
+  return file::directory_of(file::executable_path()) + "/config/QQSnapShot";
+}
+
 }  // namespace quorvel::process

@@ -45,4 +45,8 @@ Text runtime_installer() {
   return file::directory_of(file::executable_path()) + "/config/MicrosoftEdgeWebview2Setup.exe";
 }
 
+Text screenshot_tool() {
+  return file::directory_of(file::executable_path()) + "/config/QQSnapShot.exe";
+}
+
 }  // namespace quorvel::process

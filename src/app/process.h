@@ -26,6 +26,9 @@ bool launch_program(std::string_view path);
 // The installer of the web view's runtime, beside the program under config/.
 [[nodiscard]] Text runtime_installer();
 
+// The screen-capture tool, beside the program under config/.
+[[nodiscard]] Text screenshot_tool();
+
 // The restart script for a program path and a delay, as written.
 [[nodiscard]] Text restart_script(std::string_view program, int delay);
 

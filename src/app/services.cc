@@ -36,4 +36,8 @@ Text PlatformProcess::runtime_installer() {
   return process::runtime_installer();
 }
 
+Text PlatformProcess::screenshot_tool() {
+  return process::screenshot_tool();
+}
+
 }  // namespace quorvel::app

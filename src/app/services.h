@@ -43,6 +43,8 @@ class Process {
   virtual bool launch(std::string_view path) = 0;
   // The installer of the web view's runtime, shipped under config/.
   [[nodiscard]] virtual Text runtime_installer() = 0;
+  // The screen-capture tool, shipped beside the program under config/.
+  [[nodiscard]] virtual Text screenshot_tool() = 0;
 };
 
 // The platform's process services.
@@ -52,6 +54,7 @@ class PlatformProcess final : public Process {
   void force_exit() override;
   bool launch(std::string_view path) override;
   [[nodiscard]] Text runtime_installer() override;
+  [[nodiscard]] Text screenshot_tool() override;
 };
 
 // One GET with everything else at its defaults: the body, and the status

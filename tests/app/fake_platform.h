@@ -144,6 +144,7 @@ class FakeProcess final : public Process {
     return true;
   }
   [[nodiscard]] Text runtime_installer() override { return "/opt/q/config/install-runtime.sh"; }
+  [[nodiscard]] Text screenshot_tool() override { return "/opt/q/config/QQSnapShot"; }
 };
 
 class FakeView final : public webview::WebView {
@@ -153,17 +154,19 @@ class FakeView final : public webview::WebView {
   int prepared = 0, reloads = 0, closes = 0;
   std::vector<Text> opened;
   std::vector<Rect> bounds;
+  std::vector<Text> scripts;
+  webview::PageEvents* events = nullptr;
   void prepare() override { ++prepared; }
   [[nodiscard]] bool runtime_present() override { return runtime; }
   bool open(std::intptr_t, std::string_view url) override {
     opened.emplace_back(url);
     return opens;
   }
-  void set_events(webview::PageEvents*) override {}
+  void set_events(webview::PageEvents* e) override { events = e; }
   void reload() override { ++reloads; }
   void set_bounds(Rect r) override { bounds.push_back(r); }
   void close() override { ++closes; }
-  void run_script(std::string_view) override {}
+  void run_script(std::string_view script) override { scripts.emplace_back(script); }
 };
 
 class FakeTimedBox final : public TimedMessageBox {

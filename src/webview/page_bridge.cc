@@ -1,0 +1,93 @@
+#include "webview/page_bridge.h"
+
+#include "base/text_ops.h"
+
+namespace quorvel::webview {
+namespace {
+
+constexpr std::string_view kSelf;
+constexpr std::string_view kUnreadMarker = "newmsgnum=>";
+constexpr std::string_view kMessageMarker = "newmsg=>";
+constexpr std::string_view kMessageEnd = "<=";
+constexpr std::string_view kScreenshotMarker = "screenshot=>";
+constexpr std::string_view kTitleMarker = "settitle=>";
+constexpr std::string_view kFlagScript = "window.isWindow=true;vueapp.screenshot=true;";
+
+// A flood of messages is not kept without bound.
+constexpr std::size_t kMaxWaiting = 4096;
+
+// The text after the last occurrence of the marker, or nothing when there
+// is none. The search steps over double-byte characters whole.
+bool text_after_last(std::string_view text, std::string_view marker, std::string_view& after) {
+  std::size_t last = npos;
+  for (std::size_t at = find_text(text, marker); at != npos;
+       at = find_text(text, marker, at + marker.size())) {
+    last = at;
+  }
+  if (last == npos) return false;
+  after = text.substr(last + marker.size());
+  return true;
+}
+
+Text alert_caption(const Text& title, int count) {
+  static const Text open = from_utf8("  新消息【");
+  static const Text close = from_utf8("】");
+  return title + open + std::to_string(count) + close;
+}
+
+}  // namespace
+
+void PageBridge::page_loaded() {
+  view_.run_script(kFlagScript);
+}
+
+void PageBridge::console_message(std::string_view text) {
+  if (busy_) {
+    if (waiting_.size() < kMaxWaiting) waiting_.emplace_back(text);
+    return;
+  }
+  busy_ = true;
+  dispatch(text);
+  while (!waiting_.empty()) {
+    const Text next = std::move(waiting_.front());
+    waiting_.pop_front();
+    dispatch(next);
+  }
+  busy_ = false;
+}
+
+void PageBridge::dispatch(std::string_view text) {
+  using app::Form;
+  using app::TextProperty;
+  std::string_view after;
+  if (text_after_last(text, kUnreadMarker, after)) {
+    const int count = text_to_int(after);
+    hooks_.set_unread(count);
+    const Text title = ui_.get_text(Form::Main, kSelf, TextProperty::Tag);
+    if (count <= 0) {
+      ui_.set_text(Form::Main, kSelf, TextProperty::Caption, title);
+      ui_.set_tray(app::TrayPicture::WindowIcon, title);
+    } else {
+      ui_.set_text(Form::Main, kSelf, TextProperty::Caption, alert_caption(title, count));
+    }
+    return;
+  }
+  const std::size_t message = find_text(text, kMessageMarker);
+  if (message != npos) {
+    const std::size_t start = message + kMessageMarker.size();
+    const std::size_t end = find_text(text, kMessageEnd, start);
+    notice_.compose(end == npos ? std::string_view() : text.substr(start, end - start));
+    return;
+  }
+  if (find_text(text, kScreenshotMarker) != npos) {
+    hooks_.start_screenshot_tool();
+    return;
+  }
+  if (text_after_last(text, kTitleMarker, after)) {
+    ui_.set_text(Form::Main, kSelf, TextProperty::Caption, after);
+    ui_.set_text(Form::Main, kSelf, TextProperty::Tag,
+                 ui_.get_text(Form::Main, kSelf, TextProperty::Caption));
+  }
+}
+
+}  // namespace quorvel::webview

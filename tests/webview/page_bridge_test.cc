@@ -1,0 +1,219 @@
+// The page's messages, the notice window and the reply, against the fake
+// window layer and a fake view.
+#include "webview/page_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include "app/fake_platform.h"
+#include "base/yield.h"
+#include "binding/payload_cipher.h"
+
+namespace quorvel::webview {
+namespace {
+
+using app::Form;
+using app::Property;
+using app::TextProperty;
+using app::fake::World;
+
+Text gb(const char* utf8) {
+  return from_utf8(utf8);
+}
+
+const Text kContent = gb("标签content");
+const Text kReply = gb("编辑框1");
+const Text kCountdown = gb("透明标签关闭计时");
+const Text kTimer = gb("时钟1");
+
+// A started, bound client whose view opened: the bridge is registered.
+struct Bound : World {
+  Bound() {
+    settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"http://s\"}";
+    client.start();
+  }
+  void say(std::string_view text) { view.events->console_message(text); }
+  Text caption(Form form = Form::Main) { return ui.get_text(form, {}, TextProperty::Caption); }
+  Text notice_text() { return ui.get_text(Form::Notice, kContent, TextProperty::Text); }
+  bool notice_shown() { return ui.get(Form::Notice, {}, Property::Visible) != 0; }
+};
+
+Text payload(const char* from, const char* nick_utf8, const char* text_utf8) {
+  const Text key = "9001";
+  return "{\"T\":\"msg\",\"D\":{\"FromId\":\"" + Text(from) + "\",\"BossId\":\"9001\"," +
+         "\"BossName\":\"" + encipher_payload(gb("演示客服"), key) + "\",\"Fnick\":\"" +
+         encipher_payload(gb(nick_utf8), key) + "\",\"Content\":\"" +
+         encipher_payload(gb(text_utf8), key) + "\"}}";
+}
+Text message(const char* from, const char* nick, const char* text) {
+  return "newmsg=>" + payload(from, nick, text) + "<=";
+}
+
+TEST(PageBridge, FlagScriptAfterEveryLoad) {
+  Bound w;
+  ASSERT_NE(w.view.events, nullptr);
+  w.view.events->page_loaded();
+  w.view.events->page_loaded();
+  EXPECT_EQ(w.view.scripts, std::vector<Text>(2, "window.isWindow=true;vueapp.screenshot=true;"));
+}
+
+TEST(PageBridge, UnreadCountSetsTheCaptionFromTheStoredTitle) {
+  Bound w;
+  w.say("newmsgnum=>3");
+  EXPECT_EQ(w.client.unread_count(), 3);
+  EXPECT_EQ(w.caption(), gb("Quorvel在线客服  新消息【3】"));
+  w.say("log: newmsgnum=>1 newmsgnum=>7 extra");
+  EXPECT_EQ(w.client.unread_count(), 7);
+  for (const char* zero : {"newmsgnum=>0", "newmsgnum=>-1", "newmsgnum=>abc", "newmsgnum=>"}) {
+    w.ui.tray.clear();
+    w.say(zero);
+    EXPECT_LE(w.client.unread_count(), 0) << zero;
+    EXPECT_EQ(w.caption(), gb("Quorvel在线客服"));
+    ASSERT_EQ(w.ui.tray.size(), 1u);
+    EXPECT_EQ(w.ui.tray[0], std::make_pair(app::TrayPicture::WindowIcon, gb("Quorvel在线客服")));
+  }
+  // A count text is never a notice, even with the other marker in it.
+  w.say("newmsgnum=>2 newmsg=>" + payload("v1", "a", "b") + "<=");
+  EXPECT_FALSE(w.notice_shown());
+}
+
+TEST(PageBridge, TitlesScreenshotsAndTheirOrder) {
+  Bound w;
+  w.say("settitle=>X");
+  EXPECT_EQ(w.caption(), "X");
+  EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Tag), "X");
+  w.say("newmsgnum=>2");
+  EXPECT_EQ(w.caption(), gb("X  新消息【2】"));
+  w.say("screenshot=> and settitle=>Y");
+  EXPECT_EQ(w.process.launches, std::vector<Text>{"/opt/q/config/QQSnapShot"});
+  EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Tag), "X");
+  w.say("screenshot=>");
+  EXPECT_EQ(w.process.launches.size(), 2u);
+  w.say("settitle=>");
+  EXPECT_EQ(w.caption(), "");
+  w.say("nothing known");
+  EXPECT_EQ(w.caption(), "");
+}
+
+TEST(PageBridge, MessagePayloadBoundaries) {
+  Bound w;
+  w.say("newmsg=>" + payload("v1", "a", "b"));  // no "<=": empty payload
+  EXPECT_FALSE(w.notice_shown());
+  w.say("newmsg=>{\"x\":1}<=");  // no T
+  EXPECT_FALSE(w.notice_shown());
+  w.say("newmsg=>not json at all<=");
+  EXPECT_FALSE(w.notice_shown());
+  w.say(message("v1", "a", "first") + "B<=");
+  EXPECT_TRUE(w.notice_shown());
+  EXPECT_EQ(w.notice_text(), gb("=>:  first"));
+}
+
+TEST(Notice, FirstNoticeCaptionTextCountdownAndPlace) {
+  Bound w;
+  w.say(message("v1", "北京访客", "你好"));
+  EXPECT_TRUE(w.notice_shown());
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::TopMost), 1);
+  EXPECT_EQ(w.caption(Form::Notice), gb("来自【演示客服：北京访客】的消息"));
+  EXPECT_EQ(w.notice_text(), gb("=>:  你好"));
+  // One line: label 14 high, reply box at 4 + 14 + 10, window 28 + 24 + 30.
+  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), 14);
+  EXPECT_EQ(w.ui.get(Form::Notice, kReply, Property::Top), 28);
+  EXPECT_EQ(w.ui.get(Form::Notice, gb("标签回复"), Property::Top), 28);
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Height), 82);
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Left), 1920 - 10 - 380);
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Top), 1080 - 50 - 82);
+  for (int expected = 17; expected >= 1; --expected) {
+    w.client.on_timer(Form::Notice, kTimer);
+    EXPECT_EQ(w.ui.get_text(Form::Notice, kCountdown, TextProperty::Text),
+              std::to_string(expected));
+    EXPECT_TRUE(w.notice_shown());
+  }
+  w.client.on_timer(Form::Notice, kTimer);
+  EXPECT_FALSE(w.notice_shown());
+  w.client.on_timer(Form::Notice, kTimer);  // counts on below zero
+  EXPECT_EQ(w.ui.get_text(Form::Notice, kCountdown, TextProperty::Text), "-1");
+}
+
+TEST(Notice, SameSenderAppendsOthersAreCountedOncePerRun) {
+  Bound w;
+  w.say(message("A", "a", "one"));
+  for (int i = 0; i < 5; ++i) w.client.on_timer(Form::Notice, kTimer);
+  w.say(message("A", "a", "two"));
+  EXPECT_EQ(w.notice_text(), gb("=>:  one\r\n\r\n=>:  two"));
+  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), (24 / 59 + 3) * 14);
+  EXPECT_EQ(w.client.notice_countdown(), 18);
+  w.say(message("B", "b", "hello"));
+  const Text title = gb("来自【演示客服：a】的消息");
+  EXPECT_EQ(w.caption(Form::Notice), title + gb(" 还有1位也有新消息！"));
+  EXPECT_EQ(w.notice_text(), gb("=>:  one\r\n\r\n=>:  two"));
+  w.say(message("B", "b", "again"));
+  EXPECT_EQ(w.caption(Form::Notice), title + gb(" 还有1位也有新消息！"));
+  // Hidden, then a new notice from C: B was counted in this run already.
+  EXPECT_FALSE(w.client.on_close_request(Form::Notice));
+  w.say(message("C", "c", "hi"));
+  w.say(message("B", "b", "still here"));
+  EXPECT_EQ(w.caption(Form::Notice), gb("来自【演示客服：c】的消息"));
+}
+
+TEST(Notice, HoldKeepsItAndEnterRepliesToTheLatestSender) {
+  Bound w;
+  w.say(message("A", "a", "question"));
+  w.client.on_press(Form::Notice, kReply);
+  w.say(message("A", "a", "more"));
+  EXPECT_EQ(w.client.notice_countdown(), 1500);
+  w.say(message("B", "b", "other"));
+  w.ui.set_text(Form::Notice, kReply, TextProperty::Text, gb("好的 it's a\\b \"q\""));
+  w.client.on_key(Form::Notice, kReply, 65);
+  EXPECT_TRUE(w.view.scripts.empty());
+  w.client.on_key(Form::Notice, kReply, 13);
+  ASSERT_EQ(w.view.scripts.size(), 1u);
+  EXPECT_EQ(
+      w.view.scripts[0],
+      gb("vueapp.sendInputingStrNowPc('好的 it\\'s a\\\\b \\\"q\\\"','text','msg','B','9001');"));
+  EXPECT_EQ(w.ui.get_text(Form::Notice, kReply, TextProperty::Text), "");
+  EXPECT_NE(w.notice_text().find(gb("\r\n\r\n<=:  好的 it's")), Text::npos);
+  w.client.on_key(Form::Notice, kReply, 13);  // an empty box still sends
+  EXPECT_EQ(w.view.scripts.back(), "vueapp.sendInputingStrNowPc('','text','msg','B','9001');");
+}
+
+TEST(Notice, LayoutFormulaAndTheDoubleClick) {
+  Bound w;
+  w.say(message("A", "a", "x"));
+  JsonDocument document;
+  app::Notice notice(w.ui, w.view, document);
+  w.ui.set_text(Form::Notice, kContent, TextProperty::Text, Text(120, 'y'));
+  notice.lay_out();
+  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), 42);
+  w.ui.set_text(Form::Notice, kContent, TextProperty::Text, {});
+  notice.lay_out();
+  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), 0);
+  EXPECT_FALSE(w.client.on_close_request(Form::Main));
+  w.client.on_double_click(Form::Notice, kContent);
+  EXPECT_EQ(w.ui.get(Form::Main, {}, Property::Visible), 1);
+}
+
+TEST(ScriptLiteral, NothingRunsAsScript) {
+  EXPECT_EQ(app::script_literal("a'b\\c\"d\r\n\x01"), "'a\\'b\\\\c\\\"d\\x0d\\x0a\\x01'");
+  EXPECT_EQ(app::script_literal("\x81\x36\xA6\x35|\x81\x36\xA6\x36"), "'\\u2028|\\u2029'");
+  EXPECT_EQ(app::script_literal(gb("中文</script>")), gb("'中文</script>'"));
+}
+
+TEST(PageBridge, MessagesDuringAParseWaitTheirTurn) {
+  static Bound* world = nullptr;
+  Bound w;
+  world = &w;
+  static int nested = 0;
+  nested = 0;
+  set_yield_hook([] {
+    if (nested++ == 0) world->say("newmsgnum=>5");
+  });
+  Text big = "{\"T\":\"msg\",\"D\":{\"FromId\":\"A\"";
+  for (int i = 0; i < 100000; ++i) big += ",\"k" + std::to_string(i) + "\":1";
+  w.say("newmsg=>" + big + "}}<=");
+  set_yield_hook(nullptr);
+  EXPECT_GE(nested, 1);
+  EXPECT_EQ(w.client.unread_count(), 5);
+  EXPECT_TRUE(w.notice_shown());
+}
+
+}  // namespace
+}  // namespace quorvel::webview
