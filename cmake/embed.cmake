@@ -16,3 +16,16 @@ function(quorvel_embed target symbol file)
     VERBATIM)
   target_sources(${target} PRIVATE ${output})
 endfunction()
+
+# The same for the file a target builds (a library carried by a program).
+function(quorvel_embed_target target symbol built)
+  set(output ${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cc)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:${built}> -DOUTPUT=${output}
+            -DSYMBOL=${symbol} -P ${QUORVEL_EMBED_SCRIPT}
+    DEPENDS ${built} ${QUORVEL_EMBED_SCRIPT}
+    COMMENT "Embedding ${symbol}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${output})
+endfunction()

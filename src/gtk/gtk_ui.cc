@@ -20,6 +20,7 @@ struct GtkUi::Control {
   app::ControlDesign design;
   GtkWidget* widget = nullptr;  // null for a timer
   GtkWidget* inner = nullptr;   // a container's own fixed area
+  GtkWidget* text = nullptr;    // what shows the control's text
   app::Rect rect;
   Text tag;
   guint timer = 0;
@@ -29,6 +30,7 @@ struct GtkUi::FormState {
   Form form;
   GtkWidget* window = nullptr;
   GtkWidget* fixed = nullptr;
+  GtkWidget* clip = nullptr;  // holds a fixed-size form at its size
   std::map<Text, std::unique_ptr<Control>> controls;
   Text tag;
   bool top_most = false;
@@ -167,6 +169,22 @@ struct Callbacks {
   static void on_clicked(GtkButton*, gpointer data) {
     auto* e = static_cast<ControlEvent*>(data);
     if (e->ui->client_ != nullptr) e->ui->client_->on_click(e->form, e->name);
+  }
+
+  static void on_activate(GtkEntry*, gpointer data) {
+    auto* e = static_cast<ControlEvent*>(data);
+    if (e->ui->client_ != nullptr) e->ui->client_->on_key(e->form, e->name, 13);
+  }
+
+  static gboolean on_press(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto* e = static_cast<ControlEvent*>(data);
+    if (e->ui->client_ == nullptr || event->button != 1) return FALSE;
+    if (event->type == GDK_2BUTTON_PRESS) {
+      e->ui->client_->on_double_click(e->form, e->name);
+    } else if (event->type == GDK_BUTTON_PRESS) {
+      e->ui->client_->on_press(e->form, e->name);
+    }
+    return FALSE;  // the control still gets the press (focus, caret)
   }
 
   static gboolean on_tick(gpointer data) {
@@ -308,7 +326,10 @@ void GtkUi::build_form(Form form) {
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(clip), GTK_POLICY_EXTERNAL,
                                  GTK_POLICY_EXTERNAL);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(clip), GTK_SHADOW_NONE);
-  if (!d.resizable) gtk_widget_set_size_request(clip, d.rect.width, d.rect.height);
+  if (!d.resizable) {
+    gtk_widget_set_size_request(clip, d.rect.width, d.rect.height);
+    f->clip = clip;
+  }
   f->fixed = gtk_fixed_new();
   gtk_container_add(GTK_CONTAINER(clip), f->fixed);
   gtk_container_add(GTK_CONTAINER(f->window), clip);
@@ -337,6 +358,23 @@ void GtkUi::build_form(Form form) {
         break;
       case app::ControlKind::Edit:
         control->widget = gtk_entry_new();
+        g_signal_connect_data(control->widget, "activate", G_CALLBACK(Callbacks::on_activate),
+                              event, Callbacks::free_event, GConnectFlags(0));
+        g_signal_connect_data(control->widget, "button-press-event",
+                              G_CALLBACK(Callbacks::on_press),
+                              new Callbacks::ControlEvent{this, form, c.name},
+                              Callbacks::free_event, GConnectFlags(0));
+        event = nullptr;
+        break;
+      case app::ControlKind::ContentLabel:
+        // A label has no window of its own: a box around it takes the clicks.
+        control->widget = gtk_event_box_new();
+        control->text = make_label(c);
+        gtk_container_add(GTK_CONTAINER(control->widget), control->text);
+        g_signal_connect_data(control->widget, "button-press-event",
+                              G_CALLBACK(Callbacks::on_press), event, Callbacks::free_event,
+                              GConnectFlags(0));
+        event = nullptr;
         break;
       case app::ControlKind::Button:
         control->widget = gtk_button_new_with_label(utf8(c.text).c_str());
@@ -354,6 +392,7 @@ void GtkUi::build_form(Form form) {
         break;
     }
     delete event;
+    if (control->text == nullptr) control->text = control->widget;
     if (control->widget != nullptr) {
       gtk_widget_set_name(control->widget, utf8(c.name).c_str());
       place(parent, control->widget, c.rect);
@@ -517,11 +556,10 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
       gtk_window_move(window, f->want_left, f->want_top);
       break;
     case Property::Width:
-      f->want_width = std::max(value, 1);
-      gtk_window_resize(window, f->want_width, f->want_height);
-      break;
     case Property::Height:
-      f->want_height = std::max(value, 1);
+      (p == Property::Width ? f->want_width : f->want_height) = std::max(value, 1);
+      // A fixed-size form is as large as its content asks.
+      if (f->clip != nullptr) gtk_widget_set_size_request(f->clip, f->want_width, f->want_height);
       gtk_window_resize(window, f->want_width, f->want_height);
       break;
   }
@@ -538,18 +576,14 @@ Text GtkUi::get_text(Form form, std::string_view name, TextProperty p) const {
   Control* c = control(form, name);
   if (c == nullptr) return {};
   if (p == TextProperty::Tag) return c->tag;
-  if (c->widget == nullptr) return {};
-  if (GTK_IS_ENTRY(c->widget)) return from_utf8(gtk_entry_get_text(GTK_ENTRY(c->widget)));
-  if (GTK_IS_LABEL(c->widget)) return from_utf8(gtk_label_get_text(GTK_LABEL(c->widget)));
-  if (GTK_IS_BUTTON(c->widget)) {
-    const char* label = gtk_button_get_label(GTK_BUTTON(c->widget));
-    return from_utf8(label != nullptr ? label : "");
-  }
-  if (GTK_IS_FRAME(c->widget)) {
-    const char* label = gtk_frame_get_label(GTK_FRAME(c->widget));
-    return from_utf8(label != nullptr ? label : "");
-  }
-  return {};
+  GtkWidget* w = c->text;
+  if (w == nullptr) return {};
+  if (GTK_IS_ENTRY(w)) return from_utf8(gtk_entry_get_text(GTK_ENTRY(w)));
+  if (GTK_IS_LABEL(w)) return from_utf8(gtk_label_get_text(GTK_LABEL(w)));
+  const char* label = GTK_IS_BUTTON(w)  ? gtk_button_get_label(GTK_BUTTON(w))
+                      : GTK_IS_FRAME(w) ? gtk_frame_get_label(GTK_FRAME(w))
+                                        : nullptr;
+  return from_utf8(label != nullptr ? label : "");
 }
 
 void GtkUi::set_text(Form form, std::string_view name, TextProperty p, std::string_view value) {
@@ -566,16 +600,19 @@ void GtkUi::set_text(Form form, std::string_view name, TextProperty p, std::stri
   }
   Control* c = control(form, name);
   if (c == nullptr) return;
+  GtkWidget* w = c->text;
   if (p == TextProperty::Tag) {
     c->tag = Text(value);
-  } else if (c->widget != nullptr && GTK_IS_ENTRY(c->widget)) {
-    gtk_entry_set_text(GTK_ENTRY(c->widget), text.c_str());
-  } else if (c->widget != nullptr && GTK_IS_LABEL(c->widget)) {
-    gtk_label_set_text(GTK_LABEL(c->widget), text.c_str());
-  } else if (c->widget != nullptr && GTK_IS_BUTTON(c->widget)) {
-    gtk_button_set_label(GTK_BUTTON(c->widget), text.c_str());
-  } else if (c->widget != nullptr && GTK_IS_FRAME(c->widget)) {
-    gtk_frame_set_label(GTK_FRAME(c->widget), text.c_str());
+  } else if (w == nullptr) {
+    return;
+  } else if (GTK_IS_ENTRY(w)) {
+    gtk_entry_set_text(GTK_ENTRY(w), text.c_str());
+  } else if (GTK_IS_LABEL(w)) {
+    gtk_label_set_text(GTK_LABEL(w), text.c_str());
+  } else if (GTK_IS_BUTTON(w)) {
+    gtk_button_set_label(GTK_BUTTON(w), text.c_str());
+  } else if (GTK_IS_FRAME(w)) {
+    gtk_frame_set_label(GTK_FRAME(w), text.c_str());
   }
 }
 

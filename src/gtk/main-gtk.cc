@@ -5,11 +5,17 @@
 
 #include "app/client.h"
 #include "app/services.h"
+#include "base/file.h"
 #include "base/yield.h"
 #include "binding/server_lookup.h"
 #include "gtk/gtk_ui.h"
 #include "http/http_request.h"
-#include "webview/web_view.h"
+#include "webview/engine_view.h"
+
+namespace quorvel::embedded {
+extern const unsigned char engine_image[];
+extern const std::size_t engine_image_size;
+}  // namespace quorvel::embedded
 
 namespace {
 
@@ -28,7 +34,10 @@ int main(int argc, char** argv) {
 
   quorvel::gtk::GtkUi ui;
   quorvel::app::ConfigSettings settings;
-  quorvel::webview::NoWebView view;
+  quorvel::webview::EngineView view(
+      std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
+                       quorvel::embedded::engine_image_size),
+      quorvel::file::directory_of(quorvel::file::executable_path()));
   quorvel::app::PlatformProcess process;
   quorvel::ConfigAnswerStore store;
   quorvel::app::Client client({ui, settings, view, process, ui, store,

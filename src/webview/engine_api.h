@@ -1,0 +1,98 @@
+/* The engine library's interface, shared by the engine libraries (WebKitGTK
+ * on Linux, WebView2 on Windows) and the client that loads them at run time.
+ *
+ * Five exports, three objects whose first member is their operation table,
+ * and one open-options record. Rules every side keeps:
+ *  - Texts cross as NUL-terminated internal 8-bit text (GB18030).
+ *  - Handles, procedure addresses and the options record's text fields are
+ *    pointer-sized, so nothing is cut on a 64-bit build.
+ *  - The caller owns what it passes (the URL, the options record, scripts)
+ *    and keeps it alive only for the call.
+ *  - The library owns what it hands out: the objects live until the process
+ *    ends; a text from argument_to_text is released with release_text, a
+ *    result record from run_script with release_result, both by the caller.
+ *  - Event procedures get one 64-bit argument, valid only during the call,
+ *    which argument_to_text turns into text. They run on the UI thread.
+ */
+#ifndef QUORVEL_WEBVIEW_ENGINE_API_H
+#define QUORVEL_WEBVIEW_ENGINE_API_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define QV_CALL __stdcall
+#define QV_EXPORT __declspec(dllexport)
+#else
+#define QV_CALL
+#define QV_EXPORT __attribute__((visibility("default")))
+#endif
+
+typedef void(QV_CALL* qv_event_proc)(int64_t argument);
+typedef int(QV_CALL* qv_first_hook)(intptr_t value, const char* text);
+typedef void(QV_CALL* qv_second_hook)(intptr_t value, const char* text);
+
+/* Result of run_script: 9 fields, the 1st and 8th texts (may be null). */
+typedef struct qv_result {
+  intptr_t fields[9];
+} qv_result;
+
+/* 22 fields, zeroed by the caller; fields 4 and 19 (from 1) set to 1. */
+typedef struct qv_open_options {
+  intptr_t fields[22];
+} qv_open_options;
+
+typedef struct qv_view qv_view;
+typedef struct qv_converter qv_converter;
+typedef struct qv_events qv_events;
+
+typedef struct qv_view_ops {
+  void(QV_CALL* reload)(qv_view* self);
+  void(QV_CALL* close_first)(qv_view* self);
+  /* each value followed by a presence flag of 1 */
+  void(QV_CALL* set_bounds)(qv_view* self, int left, int has_left, int top, int has_top, int width,
+                            int has_width, int height, int has_height);
+  void(QV_CALL* close_second)(qv_view* self);
+  qv_result*(QV_CALL* run_script)(qv_view* self, const char* script, intptr_t, intptr_t, intptr_t,
+                                  intptr_t);
+  void(QV_CALL* set_first_hook)(qv_view* self, qv_first_hook hook);
+  void(QV_CALL* set_second_hook)(qv_view* self, qv_second_hook hook);
+  void(QV_CALL* release_result)(qv_view* self, qv_result* result);
+} qv_view_ops;
+
+typedef struct qv_converter_ops {
+  /* empty text (never null) when the argument is 0 */
+  char*(QV_CALL* argument_to_text)(qv_converter* self, int64_t argument);
+  void(QV_CALL* release_text)(qv_converter* self, char* text);
+} qv_converter_ops;
+
+typedef struct qv_events_ops {
+  void(QV_CALL* on_page_loaded)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_console_message)(qv_events* self, int view, qv_event_proc proc);
+} qv_events_ops;
+
+struct qv_view {
+  const qv_view_ops* ops;
+};
+struct qv_converter {
+  const qv_converter_ops* ops;
+};
+struct qv_events {
+  const qv_events_ops* ops;
+};
+
+/* The exports, by these names. */
+typedef void(QV_CALL* qv_dllwrite_fn)(void);
+typedef int(QV_CALL* qv_has_edge_fn)(void);
+typedef void(QV_CALL* qv_init_fn)(int zero, qv_converter** converter, qv_events** events);
+typedef void(QV_CALL* qv_log_fn)(qv_event_proc proc);
+typedef qv_view*(QV_CALL* qv_open_fn)(intptr_t host, const char* url, qv_open_options* options);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,131 @@
+#include "webview/engine_view.h"
+
+#include "webview/engine_deploy.h"
+
+namespace quorvel::webview {
+namespace {
+
+// --- inert placeholders -------------------------------------------------------
+
+void QV_CALL inert_void(qv_view*) {}
+void QV_CALL inert_bounds(qv_view*, int, int, int, int, int, int, int, int) {}
+qv_result* QV_CALL inert_run(qv_view*, const char*, intptr_t, intptr_t, intptr_t, intptr_t) {
+  return nullptr;
+}
+void QV_CALL inert_first(qv_view*, qv_first_hook) {}
+void QV_CALL inert_second(qv_view*, qv_second_hook) {}
+void QV_CALL inert_release(qv_view*, qv_result*) {}
+const qv_view_ops kInertViewOps = {inert_void, inert_void,  inert_bounds, inert_void,
+                                   inert_run,  inert_first, inert_second, inert_release};
+qv_view inert_view{&kInertViewOps};
+
+char* QV_CALL inert_text(qv_converter*, int64_t) {
+  return nullptr;
+}
+void QV_CALL inert_release_text(qv_converter*, char*) {}
+const qv_converter_ops kInertConverterOps = {inert_text, inert_release_text};
+qv_converter inert_converter{&kInertConverterOps};
+
+void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
+const qv_events_ops kInertEventsOps = {inert_register, inert_register};
+qv_events inert_events{&kInertEventsOps};
+
+// --- the procedures the library calls -------------------------------------------
+// Plain procedures reach the one view of the process through these.
+
+PageEvents* page_events = nullptr;
+qv_converter* converter_in_use = &inert_converter;
+
+Text argument_text(int64_t argument) {
+  char* text = converter_in_use->ops->argument_to_text(converter_in_use, argument);
+  Text out = text != nullptr ? Text(text) : Text();
+  converter_in_use->ops->release_text(converter_in_use, text);
+  return out;
+}
+
+void QV_CALL on_page_loaded(int64_t argument) {
+  static_cast<void>(argument_text(argument));
+  if (page_events != nullptr) page_events->page_loaded();
+}
+
+void QV_CALL on_console_message(int64_t argument) {
+  const Text text = argument_text(argument);
+  if (page_events != nullptr) page_events->console_message(text);
+}
+
+// The two view hooks take their text and do nothing with it.
+int QV_CALL first_hook(intptr_t, const char*) {
+  return 0;
+}
+void QV_CALL second_hook(intptr_t, const char*) {}
+
+}  // namespace
+
+EngineView::EngineView(std::string_view image, Text program_directory)
+    : image_(image),
+      program_directory_(std::move(program_directory)),
+      view_(&inert_view),
+      converter_(&inert_converter),
+      events_(&inert_events) {
+  static_cast<void>(deployed_.create_text_int());
+}
+
+void EngineView::prepare() {
+  const Deployment d = deploy_engine(
+      deployed_, engine_file_name(), image_, program_directory_, documents_directory(),
+      [this](const Text& path) { return load_engine(path, exports_); });
+  loaded_ = d.loaded;
+  if (loaded_) exports_.dllwrite();
+}
+
+bool EngineView::runtime_present() {
+  // A library that cannot be loaded means its runtime is missing.
+  return loaded_ && exports_.has_edge() != 0;
+}
+
+bool EngineView::open(std::intptr_t host, std::string_view url) {
+  if (!loaded_) return false;
+  qv_converter* converter = nullptr;
+  qv_events* events = nullptr;
+  exports_.init(0, &converter, &events);
+  if (converter != nullptr) converter_ = converter;
+  if (events != nullptr) events_ = events;
+  converter_in_use = converter_;
+  qv_open_options options{};
+  options.fields[3] = 1;
+  options.fields[18] = 1;
+  const Text address(url);
+  qv_view* view = exports_.open(host, address.empty() ? nullptr : address.c_str(), &options);
+  if (view == nullptr) return false;
+  view_ = view;
+  events_->ops->on_page_loaded(events_, 0, on_page_loaded);
+  view_->ops->set_first_hook(view_, first_hook);
+  view_->ops->set_second_hook(view_, second_hook);
+  events_->ops->on_console_message(events_, 0, on_console_message);
+  return true;
+}
+
+void EngineView::set_events(PageEvents* events) {
+  page_events = events;
+}
+
+void EngineView::reload() {
+  view_->ops->reload(view_);
+}
+
+void EngineView::set_bounds(app::Rect b) {
+  view_->ops->set_bounds(view_, b.left, 1, b.top, 1, b.width, 1, b.height, 1);
+}
+
+void EngineView::close() {
+  view_->ops->close_first(view_);
+  view_->ops->close_second(view_);
+}
+
+void EngineView::run_script(std::string_view script) {
+  const Text text(script);
+  qv_result* result = view_->ops->run_script(view_, text.c_str(), 0, 0, 0, 0);
+  view_->ops->release_result(view_, result);
+}
+
+}  // namespace quorvel::webview

@@ -1,0 +1,41 @@
+// The web view through the engine library: deployed and loaded at start,
+// opened in the main window's host panel, its page events handed to the
+// page bridge. Until the library's objects exist, inert placeholders stand
+// in, so that an early command does nothing.
+#pragma once
+
+#include <string_view>
+
+#include "data/hash_table.h"
+#include "webview/engine_api.h"
+#include "webview/engine_loader.h"
+#include "webview/web_view.h"
+
+namespace quorvel::webview {
+
+class EngineView final : public WebView {
+ public:
+  // `image`: the library's bytes, carried by the program.
+  EngineView(std::string_view image, Text program_directory);
+
+  void prepare() override;
+  [[nodiscard]] bool runtime_present() override;
+  bool open(std::intptr_t host, std::string_view url) override;
+  void set_events(PageEvents* events) override;
+  void reload() override;
+  void set_bounds(app::Rect bounds) override;
+  void close() override;
+  void run_script(std::string_view script) override;
+
+ private:
+  std::string_view image_;
+  Text program_directory_;
+  HashTable deployed_;
+  EngineExports exports_;
+  bool loaded_ = false;
+  qv_view* view_;
+  qv_converter* converter_;
+  qv_events* events_;
+};
+
+}  // namespace quorvel::webview
