@@ -1,0 +1,112 @@
+// Writing out the carried engine library, in a folder of the test's own.
+#include "webview/engine_deploy.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quorvel::webview {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Deploy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("quorvel-deploy-" +
+             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(root_ / "program");
+    fs::create_directories(root_ / "home");
+    ASSERT_TRUE(names_.create_text_int());
+  }
+  void TearDown() override {
+    fs::permissions(root_ / "program", fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(root_);
+  }
+
+  Deployment deploy(bool plugin_loads = true) {
+    return deploy_engine(names_, "Engine.so", kImage, (root_ / "program").string(),
+                         (root_ / "home").string(), [&](const Text& path) {
+                           loads_.push_back(path);
+                           return plugin_loads || path.find("/ee/Plugins/") == Text::npos;
+                         });
+  }
+  static std::string contents(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path beside() const { return root_ / "program" / "Engine.so"; }
+  fs::path plugin() const { return root_ / "home" / "ee" / "Plugins" / "Engine.so"; }
+
+  static constexpr std::string_view kImage = "library image \x01\x02";
+  fs::path root_;
+  HashTable names_;
+  std::vector<Text> loads_;
+};
+
+TEST_F(Deploy, NoFileBesideTheProgramGoesToThePluginFolder) {
+  const Deployment d = deploy();
+  EXPECT_TRUE(d.loaded);
+  EXPECT_EQ(d.path, plugin().string());
+  EXPECT_EQ(contents(plugin()), kImage);
+  EXPECT_FALSE(fs::exists(beside()));
+  // Once per run.
+  loads_.clear();
+  const Deployment again = deploy();
+  EXPECT_EQ(again.path, "");
+  EXPECT_TRUE(loads_.empty());
+}
+
+TEST_F(Deploy, AnIdenticalFileBesideIsLeftAlone) {
+  std::ofstream(beside(), std::ios::binary) << kImage;
+  const auto before = fs::last_write_time(beside());
+  fs::last_write_time(beside(), before - std::chrono::hours(1));
+  const Deployment d = deploy();
+  EXPECT_EQ(d.path, beside().string());
+  EXPECT_TRUE(d.loaded);
+  EXPECT_EQ(fs::last_write_time(beside()), before - std::chrono::hours(1));
+  EXPECT_FALSE(fs::exists(plugin()));
+}
+
+TEST_F(Deploy, ADifferentOrReadOnlyFileBesideIsRewritten) {
+  std::ofstream(beside(), std::ios::binary) << "an older library";
+  fs::permissions(beside(), fs::perms::owner_read);
+  const Deployment d = deploy();
+  EXPECT_EQ(d.path, beside().string());
+  EXPECT_EQ(contents(beside()), kImage);
+}
+
+TEST_F(Deploy, AnOldFileInAFolderThatCannotBeWrittenIsNeverLoaded) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  std::ofstream(beside(), std::ios::binary) << "an older library";
+  fs::permissions(beside(), fs::perms::owner_read);
+  fs::permissions(root_ / "program", fs::perms::owner_read | fs::perms::owner_exec);
+  const Deployment d = deploy();
+  EXPECT_EQ(d.path, plugin().string());
+  EXPECT_EQ(loads_, std::vector<Text>{plugin().string()});
+}
+
+TEST_F(Deploy, SomethingBesideThatCannotBeReplacedIsPassedOver) {
+  // A folder of the library's name: the rewrite fails, whoever runs this.
+  fs::create_directories(beside());
+  const Deployment d = deploy();
+  EXPECT_EQ(d.path, plugin().string());
+  EXPECT_EQ(loads_, std::vector<Text>{plugin().string()});
+}
+
+TEST_F(Deploy, FallsBackBesideTheProgramWhenThePluginCannotLoad) {
+  const Deployment d = deploy(/*plugin_loads=*/false);
+  EXPECT_EQ(d.path, beside().string());
+  EXPECT_TRUE(d.loaded);
+  EXPECT_EQ(contents(beside()), kImage);
+  EXPECT_EQ(loads_.size(), 2u);
+}
+
+}  // namespace
+}  // namespace quorvel::webview
