@@ -10,7 +10,7 @@ set -euo pipefail
 client_built=$1
 demo=$2
 artifacts=$3
-for tool in Xvfb openbox trayer xdotool xwininfo import; do
+for tool in Xvfb openbox trayer xdotool xwininfo import curl; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
@@ -18,6 +18,10 @@ work=$(mktemp -d)
 rm -rf "$artifacts"
 mkdir -p "$work/config" "$artifacts"
 cp "$client_built" "$work/quorvel"
+# A screen-capture tool that only says it was started.
+printf '#!/bin/sh\necho started >> "%s/tool-started"\n' "$work" >"$work/config/QQSnapShot"
+chmod +x "$work/config/QQSnapShot"
+export HOME="$work/home"  # the engine library's plug-in folder goes there
 client="$work/quorvel"
 config="$work/config/config.ini"
 pids=()
@@ -35,9 +39,9 @@ fail() {
   exit 1
 }
 
-# Waits up to 10 s for a command to succeed.
+# Waits up to 10 s (or $2 tenths of a second) for a command to succeed.
 wait_for() {
-  for _ in $(seq 100); do
+  for _ in $(seq "${2:-100}"); do
     if eval "$1" >/dev/null 2>&1; then return 0; fi
     sleep 0.1
   done
@@ -47,6 +51,17 @@ wait_for() {
 key() { sed -n "s/^$1=//p" "$config" | tr -d '\r' | tail -1; }
 shot() { import -window root "$artifacts/$1.png"; }
 visible() { xdotool search --onlyvisible --name "^$1\$"; }
+# The main window: its caption follows the page's title and unread count.
+main_window() { xdotool search --onlyvisible --name '^Quorvel在线客服'; }
+# Away from the tray, whose tip window bears the main window's caption.
+leave_tray() { xdotool mousemove 640 400; }
+# A control call with form fields, each "name=value", URL-encoded.
+control() {
+  local path=$1 fields=()
+  shift
+  for field in "$@"; do fields+=(--data-urlencode "$field"); done
+  curl -s -o /dev/null "${fields[@]}" "$site/control/$path"
+}
 
 # The display, its window manager and its tray.
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
@@ -75,17 +90,70 @@ join=$(visible 加入Quorvel服务器)
 xdotool mousemove --window "$join" 120 84 click 1 type "$number"
 xdotool mousemove --window "$join" 124 120 click 1
 
-# 2. Bound: the main window and the tray icon.
-wait_for "visible Quorvel在线客服"
+# 2. Bound: the main window with the console page, and the tray icon.
+wait_for "main_window"
 wait_for "xdotool search --name '^Quorvel客服系统\$'"
 [ "$(key hostdataid)" = "$number" ] || fail "hostdataid"
 [ -n "$(key hostdata)" ] || fail "hostdata not stored"
 [ "$(key loginurl)" = "service/login" ] || fail "loginurl"
 first_pid=$(pgrep -f "^$client\$")
+wait_for "visible 'Quorvel在线客服 - 小王'"
 shot 2-bound
 
+# 2a. The page's messages: an unread count, a blinking tray icon.
+control unread count=3
+wait_for "visible 'Quorvel在线客服 - 小王  新消息【3】'"
+tray=$(xdotool search --name '^Quorvel客服系统$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+tray_x=$((X + WIDTH / 2))
+tray_y=$((Y + HEIGHT / 2))
+crop="${WIDTH}x${HEIGHT}+${X}+${Y}"
+blinks=0
+previous=$(import -window root -crop "$crop" ppm:- | md5sum)
+for _ in 1 2 3 4; do
+  sleep 0.6
+  now=$(import -window root -crop "$crop" ppm:- | md5sum)
+  [ "$now" != "$previous" ] && blinks=$((blinks + 1))
+  previous=$now
+done
+[ "$blinks" -ge 2 ] || fail "the tray icon does not blink"
+shot 2a-unread
+
+# 2b. A visitor message raises the notice, which hides by itself.
+control visitor-message from=v7 nick=测试访客 text=你好
+wait_for "visible '来自【演示客服：测试访客】的消息'"
+shot 2b-notice
+wait_for "[ -z \"\$(visible '来自【演示客服：测试访客】的消息')\" ]" 250
+
+# 2c. Another notice; a second visitor is counted in its caption; a reply
+# typed into it reaches the site exactly.
+control visitor-message from=v7 nick=测试访客 text=还在吗
+wait_for "visible '来自【演示客服：测试访客】的消息'"
+control visitor-message from=v8 nick=另一位 text=在吗
+wait_for "visible '来自【演示客服：测试访客】的消息 还有1位也有新消息！'"
+notice=$(visible '来自【演示客服：测试访客】的消息 还有1位也有新消息！')
+eval "$(xdotool getwindowgeometry --shell "$notice")"
+xdotool mousemove --window "$notice" 150 $((HEIGHT - 42)) click 1
+xdotool type --delay 30 'ok it'\''s a\b 好的'
+xdotool key Return
+replied() { curl -s "$site/control/replies" | grep -qF "$1"; }
+expected='"text":"ok it'\''s a\\b 好的","fromId":"v8"'
+wait_for 'replied "$expected"'
+shot 2c-replied
+
+# 2d. "screenshot=>" starts the tool; "刷新主页" reloads the page.
+control log "text=screenshot=>"
+wait_for "[ -s '$work/tool-started' ]"
+xdotool mousemove "$tray_x" "$tray_y" click 3
+sleep 0.5
+xdotool key Down Down Return
+leave_tray
+wait_for "curl -s '$site/control/page-loads' | grep -q '\"count\":2'"
+wait_for "visible 'Quorvel在线客服 - 小王'"
+
 # 3. Move and resize: the keys follow.
-main=$(visible Quorvel在线客服)
+main=$(main_window | head -1)
+mapped() { xwininfo -id "$main" | grep -q IsViewable; }
 xdotool windowsize "$main" 900 500
 wait_for "[ \"\$(key wide)\" = 900 ] && [ \"\$(key higth)\" = 500 ]"
 xdotool windowmove "$main" 120 90
@@ -93,29 +161,28 @@ wait_for "[ \"\$(key lift)\" -gt 100 ] && [ \"\$(key top)\" -gt 80 ] && [ \"\$(k
 shot 3-moved
 
 # 4. Esc closes to the tray; a click on the tray icon brings it back.
+leave_tray
 xdotool windowactivate --sync "$main" key Escape
-wait_for "[ -z \"\$(visible Quorvel在线客服)\" ]"
+wait_for "! mapped"
 pgrep -f "^$client\$" >/dev/null || fail "process ended on close"
 shot 4-in-tray
-tray=$(xdotool search --name '^Quorvel客服系统$' | head -1)
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-tray_x=$((X + WIDTH / 2))
-tray_y=$((Y + HEIGHT / 2))
 xdotool mousemove "$tray_x" "$tray_y" click 1
-wait_for "visible Quorvel在线客服"
+leave_tray
+wait_for mapped
 shot 5-shown
 
 # 5. Re-join from the tray menu ("服务器配置"): a new process comes up bound.
 xdotool mousemove "$tray_x" "$tray_y" click 3
 sleep 0.5
 xdotool key Down Return
+leave_tray
 wait_for "visible 加入Quorvel服务器"
 shot 6-rejoin
 join=$(visible 加入Quorvel服务器)
 xdotool mousemove --window "$join" 124 120 click 1
 wait_for "! kill -0 $first_pid"
 wait_for "pgrep -f '^$client\$'"
-wait_for "visible Quorvel在线客服"
+wait_for "main_window"
 [ ! -e "$work/Restart.sh" ] || wait_for "[ ! -e '$work/Restart.sh' ]"
 second_pid=$(pgrep -f "^$client\$")
 [ "$second_pid" != "$first_pid" ] || fail "no restart"
@@ -126,8 +193,10 @@ wait_for "xdotool search --name '^Quorvel客服系统\$'"
 xdotool mousemove "$tray_x" "$tray_y" click 3
 sleep 0.5
 xdotool key Down Down Down Down Down Return
+leave_tray
 wait_for "visible 信息："
 shot 8-confirm-exit
 xdotool key Return
 wait_for "! kill -0 $second_pid"
 echo "ok: $site"
+
