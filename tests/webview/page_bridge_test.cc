@@ -197,6 +197,21 @@ TEST(ScriptLiteral, NothingRunsAsScript) {
   EXPECT_EQ(app::script_literal(gb("中文</script>")), gb("'中文</script>'"));
 }
 
+TEST(PageBridge, HugeAndBrokenMessagesEndQuietly) {
+  Bound w;
+  const Text title(100 * 1024, 't');
+  w.say("settitle=>" + title);
+  EXPECT_EQ(w.caption(), title);
+  w.say(Text(1 << 20, 'x') + "newmsgnum=>4");
+  EXPECT_EQ(w.client.unread_count(), 4);
+  w.say("newmsg=>{\"T\":\"msg\",\"D\":{\"FromId\":\"A\",\"BossId\":\"1\","
+        "\"Content\":\"not a cipher\",\"Fnick\":\"@@@\"}}<=");
+  EXPECT_TRUE(w.notice_shown());
+  EXPECT_EQ(w.notice_text(), "=>:  ");
+  for (int i = 0; i < 10000; ++i) w.say("newmsgnum=>" + std::to_string(i));
+  EXPECT_EQ(w.client.unread_count(), 9999);
+}
+
 TEST(PageBridge, MessagesDuringAParseWaitTheirTurn) {
   static Bound* world = nullptr;
   Bound w;
