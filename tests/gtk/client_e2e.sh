@@ -48,6 +48,26 @@ wait_for() {
   fail "timed out waiting for: $1"
 }
 
+# Chooses item N (from 1) of the tray menu, trying again while what it
+# should open (a window title) does not show: a slow start of the menu can
+# swallow the keys.
+tray_menu() {
+  local item=$1 expect=$2
+  for _ in 1 2 3; do
+    xdotool mousemove "$tray_x" "$tray_y" click 3
+    sleep 1
+    for _ in $(seq "$item"); do xdotool key Down; done
+    xdotool key Return
+    leave_tray
+    for _ in $(seq 50); do
+      if eval "$expect" >/dev/null 2>&1; then return 0; fi
+      sleep 0.1
+    done
+    xdotool key Escape
+  done
+  fail "the tray menu did not open: $expect"
+}
+
 key() { sed -n "s/^$1=//p" "$config" | tr -d '\r' | tail -1; }
 shot() { import -window root "$artifacts/$1.png"; }
 visible() { xdotool search --onlyvisible --name "^$1\$"; }
@@ -144,11 +164,7 @@ shot 2c-replied
 # 2d. "screenshot=>" starts the tool; "刷新主页" reloads the page.
 control log "text=screenshot=>"
 wait_for "[ -s '$work/tool-started' ]"
-xdotool mousemove "$tray_x" "$tray_y" click 3
-sleep 0.5
-xdotool key Down Down Return
-leave_tray
-wait_for "curl -s '$site/control/page-loads' | grep -q '\"count\":2'"
+tray_menu 2 "curl -s '$site/control/page-loads' | grep -qE '\"count\":[2-9]'"
 wait_for "visible 'Quorvel在线客服 - 小王'"
 
 # 3. Move and resize: the keys follow.
@@ -172,11 +188,7 @@ wait_for mapped
 shot 5-shown
 
 # 5. Re-join from the tray menu ("服务器配置"): a new process comes up bound.
-xdotool mousemove "$tray_x" "$tray_y" click 3
-sleep 0.5
-xdotool key Down Return
-leave_tray
-wait_for "visible 加入Quorvel服务器"
+tray_menu 1 "visible 加入Quorvel服务器"
 shot 6-rejoin
 join=$(visible 加入Quorvel服务器)
 xdotool mousemove --window "$join" 124 120 click 1
@@ -190,11 +202,7 @@ shot 7-restarted
 
 # 6. Exit from the tray menu ("退出"), confirmed: the process is gone.
 wait_for "xdotool search --name '^Quorvel客服系统\$'"
-xdotool mousemove "$tray_x" "$tray_y" click 3
-sleep 0.5
-xdotool key Down Down Down Down Down Return
-leave_tray
-wait_for "visible 信息："
+tray_menu 5 "visible 信息："
 shot 8-confirm-exit
 xdotool key Return
 wait_for "! kill -0 $second_pid"
