@@ -14,16 +14,24 @@ std::wstring wide(const Text& text) {
   for (const char16_t unit : to_utf16_units(text)) out += static_cast<wchar_t>(unit);
   return out;
 }
+// An export as its own function type; the generic function type in between
+// says the cast is meant.
+template <typename Function>
+void bind(HMODULE library, const char* name, Function& out) {
+  using Generic = void (*)();
+  out = reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(library, name)));
+}
+
 }  // namespace
 
 bool load_engine(const Text& path, EngineExports& e) {
   HMODULE library = LoadLibraryW(wide(path).c_str());
   if (library == nullptr) return false;
-  e.dllwrite = reinterpret_cast<qv_dllwrite_fn>(GetProcAddress(library, "webview2_dllwrite"));
-  e.has_edge = reinterpret_cast<qv_has_edge_fn>(GetProcAddress(library, "ormixwebview_has_edge"));
-  e.init = reinterpret_cast<qv_init_fn>(GetProcAddress(library, "ormixwebview_init"));
-  e.log = reinterpret_cast<qv_log_fn>(GetProcAddress(library, "ormixwebview_log"));
-  e.open = reinterpret_cast<qv_open_fn>(GetProcAddress(library, "ormixwebview_open"));
+  bind(library, "webview2_dllwrite", e.dllwrite);
+  bind(library, "ormixwebview_has_edge", e.has_edge);
+  bind(library, "ormixwebview_init", e.init);
+  bind(library, "ormixwebview_log", e.log);
+  bind(library, "ormixwebview_open", e.open);
   return e.dllwrite != nullptr && e.has_edge != nullptr && e.init != nullptr && e.log != nullptr &&
          e.open != nullptr;
 }
