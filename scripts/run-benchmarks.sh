@@ -10,3 +10,4 @@ build/release/bin/hash_bench
 build/release/bin/cipher_bench
 build/release/bin/http_bench
 build/release/bin/config_bench
+echo "The web view benchmark takes longer; run it on its own: bash bench/webview_bench.sh [RUNS]"

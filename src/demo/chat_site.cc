@@ -129,6 +129,17 @@ void ChatSite::count_page_load() {
   ++page_loads_;
 }
 
+void ChatSite::record_timing(const std::string& load_ms, const std::string& paint_ms) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  timing_ = "{\"load\":" + json_quote(load_ms) + ",\"paint\":" + json_quote(paint_ms) +
+            ",\"loads\":" + std::to_string(page_loads_) + "}";
+}
+
+std::string ChatSite::timing_json() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return timing_;
+}
+
 std::vector<Reply> ChatSite::replies() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return replies_;

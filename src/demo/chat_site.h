@@ -61,6 +61,9 @@ class ChatSite {
   void set_unread(int count);
   void page_log(const std::string& text);
   void count_page_load();
+  // When the last page finished loading and painted its first frame.
+  void record_timing(const std::string& load_ms, const std::string& paint_ms);
+  [[nodiscard]] std::string timing_json() const;
 
   [[nodiscard]] std::vector<Reply> replies() const;
   [[nodiscard]] int page_loads() const;
@@ -102,6 +105,7 @@ class ChatSite {
   std::uint64_t next_event_id_ = 1;
   int extra_unread_ = 0;
   int page_loads_ = 0;
+  std::string timing_ = "{}";
 };
 
 }  // namespace quorvel::demo

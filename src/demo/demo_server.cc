@@ -137,6 +137,10 @@ bool DemoServer::start(std::string& error) {
                         req.get_param_value("bossId")});
     res.set_content("{\"ok\":true}", kJson);
   });
+  s.site.Post("/api/timing", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.record_timing(req.get_param_value("load"), req.get_param_value("paint"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
   s.site.Post("/api/read", [this](const httplib::Request& req, httplib::Response& res) {
     site_.mark_read(req.get_param_value("fromId"));
     res.set_content("{\"unread\":" + std::to_string(site_.unread()) + "}", kJson);
@@ -168,6 +172,9 @@ bool DemoServer::start(std::string& error) {
   });
   s.site.Get("/control/page-loads", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content("{\"count\":" + std::to_string(site_.page_loads()) + "}", kJson);
+  });
+  s.site.Get("/control/timing", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content(site_.timing_json(), kJson);
   });
   s.site.Get("/favicon.ico",
              [](const httplib::Request&, httplib::Response& res) { res.status = 404; });

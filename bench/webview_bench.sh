@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# The client's web view beside two references, alternating, on a virtual
+# display against the demo site (by hand, never in CI):
+#   - client:        quorvel, bound to the demo site
+#   - bare:          a bare WebKitGTK window on the same page (bench/bare_webkit.c)
+#   - bare-nocomp:   the same with WEBKIT_DISABLE_COMPOSITING_MODE=1
+#   - chromium:      Debian's Chromium in app mode with a fresh profile
+# For each run: start to page loaded and to first frame (reported by the
+# page), PSS of the process tree 15 s after start, CPU seconds until then,
+# idle CPU of the tree over the next 30 s. Then the client's notice latency
+# (console message to notice window shown) over 100 messages.
+#   bash bench/webview_bench.sh [RUNS]     (default 9)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-9}
+bash scripts/install-deps.sh bench >/dev/null
+for tool in Xvfb curl xwininfo xdotool; do
+  command -v "$tool" >/dev/null || { echo "needs $tool (xvfb, curl, x11-utils, xdotool)"; exit 1; }
+done
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j"$(nproc)" --target quorvel quorvel-demo-site >/dev/null
+work=$(mktemp -d)
+gcc -O2 -o "$work/bare_webkit" bench/bare_webkit.c $(pkg-config --cflags --libs webkit2gtk-4.1)
+chromium=$(command -v chromium || true)
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+read -r display <&3
+pids+=($!)
+export DISPLAY=":$display"
+build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-visitors >"$work/demo.out" &
+pids+=($!)
+for _ in $(seq 50); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.1; done
+site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
+page="$site/service/login"
+
+descendants() { echo "$1"; for c in $(pgrep -P "$1"); do descendants "$c"; done; }
+tree_pss_kb() {
+  local total=0 pss
+  for p in $(descendants "$1"); do
+    pss=$(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)
+    total=$((total + ${pss:-0}))
+  done
+  echo "$total"
+}
+tree_ticks() {
+  local total=0 t
+  for p in $(descendants "$1"); do
+    t=$(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)
+    total=$((total + ${t:-0}))
+  done
+  echo "$total"
+}
+now_ms() { date +%s%3N; }
+loads() { curl -s "$site/control/page-loads" | sed 's/[^0-9]//g'; }
+
+start() {  # prints the pid of what it started
+  case $1 in
+    client)
+      rm -rf "$work/client" && mkdir -p "$work/client/config" "$work/client/home"
+      cp build/debug/bin/quorvel "$work/client/"
+      printf '[main]\nhostdata={"code":"200","data":"%s"}\n' "$site" >"$work/client/config/config.ini"
+      HOME="$work/client/home" "$work/client/quorvel" >/dev/null 2>&1 &
+      ;;
+    bare) "$work/bare_webkit" "$page" >/dev/null 2>&1 & ;;
+    bare-nocomp) WEBKIT_DISABLE_COMPOSITING_MODE=1 "$work/bare_webkit" "$page" >/dev/null 2>&1 & ;;
+    chromium)
+      rm -rf "$work/profile"
+      "$chromium" --app="$page" --user-data-dir="$work/profile" --no-first-run --disable-gpu \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --no-sandbox >/dev/null 2>&1 &
+      ;;
+  esac
+  echo $!
+}
+
+measure() {  # one run: load paint pss_kb cpu_s idle_percent
+  local before t0 pid timing load paint ticks15 ticks45 hz
+  hz=$(getconf CLK_TCK)
+  before=$(loads)
+  t0=$(now_ms)
+  pid=$(start "$1")
+  for _ in $(seq 600); do [ "$(loads)" != "$before" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do
+    timing=$(curl -s "$site/control/timing")
+    [[ $timing == *"\"loads\":$((before + 1))"* ]] && break
+    sleep 0.05
+  done
+  load=$(( $(echo "$timing" | sed 's/.*"load":"\([0-9]*\)".*/\1/') - t0 ))
+  paint=$(( $(echo "$timing" | sed 's/.*"paint":"\([0-9]*\)".*/\1/') - t0 ))
+  sleep $(( 15 - ($(now_ms) - t0) / 1000 ))
+  ticks15=$(tree_ticks "$pid")
+  echo "$load $paint $(tree_pss_kb "$pid") $(awk "BEGIN {print $ticks15 / $hz}")" >"$work/m"
+  sleep 30
+  ticks45=$(tree_ticks "$pid")
+  echo "$(cat "$work/m") $(awk "BEGIN {printf \"%.2f\", ($ticks45 - $ticks15) / $hz / 30 * 100}")"
+  pkill -P "$pid" 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  sleep 2
+}
+
+configs=(client bare bare-nocomp)
+[ -n "$chromium" ] && configs+=(chromium)
+for c in "${configs[@]}"; do : >"$work/$c.txt"; done
+for run in $(seq "$runs"); do
+  for c in "${configs[@]}"; do
+    measure "$c" >>"$work/$c.txt"
+    echo "run $run $c: $(tail -1 "$work/$c.txt")" >&2
+  done
+done
+
+stats() {  # column of a file: median [min-max]
+  sort -n <(awk "{print \$$2}" "$1") | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf "%s [%s-%s]", m, v[1], v[NR]}'
+}
+echo
+echo "| program | load ms | first frame ms | PSS MiB (kB) | CPU s to idle | idle CPU % |"
+echo "|---|---|---|---|---|---|"
+for c in "${configs[@]}"; do
+  echo "| $c | $(stats "$work/$c.txt" 1) | $(stats "$work/$c.txt" 2) | $(stats "$work/$c.txt" 3) | $(stats "$work/$c.txt" 4) | $(stats "$work/$c.txt" 5) |"
+done
+
+# Notice latency: a visitor message to the notice window shown, 100 times.
+pid=$(start client)
+for _ in $(seq 200); do xdotool search --name '^Quorvel在线客服 - ' >/dev/null 2>&1 && break; sleep 0.1; done
+: >"$work/latency.txt"
+for i in $(seq 100); do
+  t0=$(now_ms)
+  curl -s -o /dev/null --data-urlencode "from=v$i" --data-urlencode nick=测速 \
+    --data-urlencode text=你好 "$site/control/visitor-message"
+  notice=""
+  for _ in $(seq 1000); do
+    notice=$(xdotool search --onlyvisible --name '^来自【' 2>/dev/null | head -1 || true)
+    [ -n "$notice" ] && break
+  done
+  echo $(( $(now_ms) - t0 )) >>"$work/latency.txt"
+  xdotool key --window "$notice" Escape
+  for _ in $(seq 200); do
+    [ -z "$(xdotool search --onlyvisible --name '^来自【' 2>/dev/null || true)" ] && break
+    sleep 0.01
+  done
+done
+sort -n "$work/latency.txt" | awk '{v[NR]=$1} END {printf "notice latency: p50 %s ms, p95 %s ms (polling adds a few ms)\n", v[int(NR*0.5)], v[int(NR*0.95)]}'
+kill "$pid" 2>/dev/null || true
