@@ -138,7 +138,7 @@ for i in $(seq 100); do
     [ -n "$notice" ] && break
   done
   echo $(( $(now_ms) - t0 )) >>"$work/latency.txt"
-  xdotool key --window "$notice" Escape
+  xdotool windowactivate --sync "$notice" key Escape 2>/dev/null || true
   for _ in $(seq 200); do
     [ -z "$(xdotool search --onlyvisible --name '^来自【' 2>/dev/null || true)" ] && break
     sleep 0.01
