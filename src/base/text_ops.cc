@@ -20,6 +20,10 @@ bool matches_at(std::string_view hay, std::size_t i, std::string_view needle, bo
 
 }  // namespace
 
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+  return a.size() == b.size() && matches_at(a, 0, b, true);
+}
+
 std::size_t find_text(std::string_view hay, std::string_view needle, std::size_t from,
                       bool ignore_case) {
   if (from > hay.size()) return npos;

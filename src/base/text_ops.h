@@ -19,6 +19,9 @@ inline constexpr std::size_t npos = std::string_view::npos;
 [[nodiscard]] std::size_t find_text(std::string_view hay, std::string_view needle,
                                     std::size_t from = 0, bool ignore_case = false);
 
+// Whole texts equal, ASCII letters compared without case.
+[[nodiscard]] bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept;
+
 // Every occurrence replaced, left to right, without overlaps.
 [[nodiscard]] Text replace_all(std::string_view text, std::string_view from, std::string_view to);
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/text_ops.h"
 #include "http/charset.h"
 
 namespace quorvel::http {
@@ -26,15 +27,6 @@ constexpr NamedCodePage kCodePages[] = {
     {"windows-1258", 1258}, {"koi8-r", 20866},       {"koi8-u", 21866},
     {"us-ascii", 20127},    {"ascii", 20127},
 };
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-    if (x != b[i]) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

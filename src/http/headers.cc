@@ -11,10 +11,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCookieSeparator = "; ";
 constexpr std::string_view kDeletedMark = "=deleted";
 
-bool ends_with(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 // Drops `n` trailing bytes, or everything when there are fewer.
 void drop_tail(Text& s, std::size_t n) {
   s.resize(s.size() > n ? s.size() - n : 0);
@@ -150,7 +146,7 @@ Text merge_cookie_text(Text& old_list, Text& new_list) {
   }
   Text out;
   for (const Text& item : merged) {
-    if (!ends_with(item, kDeletedMark)) out.append(item).append(kCookieSeparator);
+    if (!std::string_view(item).ends_with(kDeletedMark)) out.append(item).append(kCookieSeparator);
   }
   drop_tail(out, 2);
   out = remove_duplicate_items(out, kCookieSeparator, true);

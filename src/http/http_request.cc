@@ -80,10 +80,6 @@ Text failure_message(TransportFailure failure) {
 constexpr std::string_view kReadFailedMessage =
     "713 \xB6\xC1\xC8\xA1\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC!";
 
-bool ends_with(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 void set(Text* out, std::string_view value) {
   if (out != nullptr) out->assign(value);
 }
@@ -238,7 +234,7 @@ Text http_request(std::string_view url, int method, std::string_view post_text, 
 
   Text gathered = received_cookies != nullptr ? *received_cookies : Text();
   scan_response_lines(response.header_block, gathered, location);
-  if (ends_with(gathered, "; ")) gathered.resize(gathered.size() - 2);
+  if (std::string_view(gathered).ends_with("; ")) gathered.resize(gathered.size() - 2);
   if (merge_cookies && !cookies_in.empty()) {
     Text old_list = cookies_in;
     const Text merged = merge_cookie_text(old_list, gathered);

@@ -40,7 +40,9 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "base/text_ops.h"
 #include "base/yield.h"
 #include "http/transport.h"
 
@@ -86,15 +88,6 @@ using CurlString = std::unique_ptr<char, CurlStringDeleter>;
 bool library_ready() {
   static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return ready;
-}
-
-char lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return lower(x) == lower(y); });
 }
 
 // Spaces, controls and bytes above 0x7E percent-encoded, as the Windows
@@ -164,17 +157,24 @@ std::string origin_of(CURLU* url) {
          url_part(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
 }
 
+// The lines of a raw header block, split at every CR LF byte pair (raw bytes
+// from the wire, so no character boundaries apply).
+std::vector<std::string_view> lines_of(std::string_view block) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < block.size();) {
+    const std::size_t end = std::min(block.find("\r\n", start), block.size());
+    lines.push_back(block.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
 bool block_has_header(std::string_view block, std::string_view name) {
-  std::size_t start = 0;
-  while (start <= block.size()) {
-    std::size_t end = block.find("\r\n", start);
-    if (end == std::string_view::npos) end = block.size();
-    const std::string_view line = block.substr(start, end - start);
+  for (const std::string_view line : lines_of(block)) {
     if (line.size() > name.size() && line[name.size()] == ':' &&
         equal_ignoring_case(line.substr(0, name.size()), name)) {
       return true;
     }
-    start = end + 2;
   }
   return false;
 }
@@ -189,13 +189,9 @@ bool header_list(std::string_view block, Slist& list) {
     list.reset(grown);
     return true;
   };
-  std::size_t start = 0;
-  while (start < block.size()) {
-    std::size_t end = block.find("\r\n", start);
-    if (end == std::string_view::npos) end = block.size();
-    std::string line(block.substr(start, end - start));
-    start = end + 2;
-    if (line.empty()) continue;
+  for (const std::string_view raw : lines_of(block)) {
+    if (raw.empty()) continue;
+    std::string line(raw);
     const std::size_t colon = line.find(':');
     if (colon == 0 || colon == std::string::npos || line.find('\0') != std::string::npos) {
       return false;
@@ -472,17 +468,10 @@ int status_code(std::string_view block) {
 
 std::string location_of(std::string_view block) {
   std::string found;
-  std::size_t start = 0;
-  while (start < block.size()) {
-    std::size_t end = block.find("\r\n", start);
-    if (end == std::string_view::npos) end = block.size();
-    const std::string_view line = block.substr(start, end - start);
+  for (const std::string_view line : lines_of(block)) {
     if (line.size() > 9 && equal_ignoring_case(line.substr(0, 9), "location:")) {
-      std::string_view value = line.substr(9);
-      while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-      found = std::string(value);
+      found = std::string(line.substr(std::min(line.find_first_not_of(' ', 9), line.size())));
     }
-    start = end + 2;
   }
   return found;
 }
@@ -532,18 +521,19 @@ TransportResponse perform_transport(const TransportRequest& request) {
   std::string verb(request.verb);
   std::string_view body = request.body;
   for (int redirects = 0;; ++redirects) {
+    const std::string origin = origin_of(url.get());
     HopSetup setup{&request,
                    url_part(url.get(), CURLUPART_URL),
                    request_target(url.get(), empty_path),
                    verb,
                    body,
-                   origin_of(url.get()) == first_origin,
+                   origin == first_origin,
                    cookies.get(),
                    headers.get(),
                    proxy_headers.get()};
     // Through a proxy, a plain request names its whole URL.
     if (!request.proxy.empty() && !is_secure(url.get())) {
-      setup.target = origin_of(url.get()) + setup.target;
+      setup.target = origin + setup.target;
     }
     TransportResponse response = run_hop(setup);
     if (response.failure != TransportFailure::None || !request.follow_redirects) return response;

@@ -1,5 +1,8 @@
 #include "webview/engine_deploy.h"
 
+#include <optional>
+#include <string>
+
 #include "base/file.h"
 #include "binding/crypto.h"
 #include "webview/engine_loader.h"
@@ -12,31 +15,29 @@ Deployment deploy_engine(HashTable& deployed, std::string_view name, std::string
   Deployment out;
   if (deployed.contains_key(Text(name))) return out;
   const crypto::Digest wanted = crypto::md5(image);
-  // A file that cannot be read counts as different, and is rewritten.
-  const auto holds_image = [&](const Text& path) {
-    const auto contents = file::read(path);
-    return contents.has_value() && crypto::md5(*contents) == wanted;
-  };
-  const auto write_image = [&](const Text& path) {
+  // One read per candidate: a file that already holds the image is left
+  // alone; anything else (different, unreadable) is rewritten, and counts
+  // only when the rewrite succeeded.
+  const auto ensure_image = [&](const Text& path, const std::optional<std::string>& contents) {
+    if (contents.has_value() && crypto::md5(*contents) == wanted) return true;
     make_writable(path);
-    static_cast<void>(file::replace_contents(path, image));
+    return file::replace_contents(path, image);
   };
 
   const Text beside = program_directory + "/" + Text(name);
-  if (file::read(beside).has_value() || file::is_directory(beside)) {
-    if (!holds_image(beside)) write_image(beside);
-    if (holds_image(beside)) out.path = beside;
+  const auto existing = file::read(beside);
+  if ((existing.has_value() || file::is_directory(beside)) && ensure_image(beside, existing)) {
+    out.path = beside;
   }
   if (out.path.empty()) {
     const Text folder = documents_directory + "/ee/Plugins";
     if (!file::is_directory(folder)) static_cast<void>(file::make_directories(folder));
     const Text plugin = folder + "/" + Text(name);
-    if (!holds_image(plugin)) write_image(plugin);
-    if (holds_image(plugin) && load(plugin)) {
+    if (ensure_image(plugin, file::read(plugin)) && load(plugin)) {
       out.path = plugin;
       out.loaded = true;
     } else {
-      write_image(beside);
+      static_cast<void>(ensure_image(beside, std::nullopt));
       out.path = beside;
     }
   }

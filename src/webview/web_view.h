@@ -34,17 +34,4 @@ class WebView {
   virtual void run_script(std::string_view script) = 0;
 };
 
-// A view that never opens: the host panel stays empty.
-class NoWebView final : public WebView {
- public:
-  void prepare() override {}
-  [[nodiscard]] bool runtime_present() override { return true; }
-  bool open(std::intptr_t, std::string_view) override { return false; }
-  void set_events(PageEvents*) override {}
-  void reload() override {}
-  void set_bounds(app::Rect) override {}
-  void close() override {}
-  void run_script(std::string_view) override {}
-};
-
 }  // namespace quorvel::webview
