@@ -1,5 +1,7 @@
 #include "app/notice.h"
 
+#include <algorithm>
+
 #include "app/forms.h"
 #include "base/text_ops.h"
 #include "binding/payload_cipher.h"
@@ -102,21 +104,60 @@ void Notice::compose(std::string_view payload) {
   ui_.set(Form::Notice, kSelf, Property::TopMost, 1);
 }
 
-void Notice::lay_out() {
-  const Names& n = names();
-  const Text text = ui_.get_text(Form::Notice, n.notice_content, TextProperty::Text);
+namespace {
+
+int label_height_for(std::string_view text) {
   const auto lines = static_cast<int>(http::split_text(text, "\r\n").size());
   const auto bytes = static_cast<int>(std::min<std::size_t>(text.size(), 1u << 24));
-  const int label_height = (bytes / 59 + lines) * 14;
-  ui_.set(Form::Notice, n.notice_content, Property::Height, label_height);
-  const int reply_top = ui_.get(Form::Notice, n.notice_content, Property::Top) + label_height + 10;
-  ui_.set(Form::Notice, n.notice_reply, Property::Top, reply_top);
-  ui_.set(Form::Notice, n.notice_reply_caption, Property::Top, reply_top);
-  const int height = reply_top + ui_.get(Form::Notice, n.notice_reply, Property::Height) + 30;
-  ui_.set(Form::Notice, kSelf, Property::Height, height);
+  return (bytes / 59 + lines) * 14;
+}
+
+// The label's text cut down to what a label `room` pixels high can show by
+// the height formula: the oldest messages go first, then the tail of a
+// single message that is still too long. Without this a sender who keeps
+// writing grows the window past the screen and past what the window system
+// accepts, and every new message lays out the whole history again.
+Text fit_label_text(Text text, int room) {
+  const std::string_view separator = "\r\n\r\n";
+  while (label_height_for(text) > room) {
+    const std::size_t next = find_text(text, separator);
+    if (next == npos) break;
+    text.erase(0, next + separator.size());
+  }
+  if (label_height_for(text) <= room) return text;
+  const int lines = static_cast<int>(http::split_text(text, "\r\n").size());
+  const auto keep = static_cast<std::size_t>(std::max(0, (room / 14 - lines) * 59 - 1));
+  std::size_t end = 0;
+  while (end < text.size() && end + char_length_at(text, end) <= keep) {
+    end += char_length_at(text, end);
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+void Notice::lay_out() {
+  const Names& n = names();
   // Bottom right of the whole screen (not the work area).
   const std::vector<Rect> screens = ui_.monitors();
   const Rect screen = screens.empty() ? Rect{} : screens.front();
+  const int content_top = ui_.get(Form::Notice, n.notice_content, Property::Top);
+  const int reply_height = ui_.get(Form::Notice, n.notice_reply, Property::Height);
+  Text text = ui_.get_text(Form::Notice, n.notice_content, TextProperty::Text);
+  if (screen.height > 0) {
+    const int room = screen.height - 50 - (content_top + 10 + reply_height + 30);
+    const std::size_t before = text.size();
+    text = fit_label_text(std::move(text), room);
+    if (text.size() != before)
+      ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text, text);
+  }
+  const int label_height = label_height_for(text);
+  ui_.set(Form::Notice, n.notice_content, Property::Height, label_height);
+  const int reply_top = content_top + label_height + 10;
+  ui_.set(Form::Notice, n.notice_reply, Property::Top, reply_top);
+  ui_.set(Form::Notice, n.notice_reply_caption, Property::Top, reply_top);
+  const int height = reply_top + reply_height + 30;
+  ui_.set(Form::Notice, kSelf, Property::Height, height);
   const int width = ui_.get(Form::Notice, kSelf, Property::Width);
   ui_.set(Form::Notice, kSelf, Property::Left, screen.left + screen.width - 10 - width);
   ui_.set(Form::Notice, kSelf, Property::Top, screen.top + screen.height - 50 - height);

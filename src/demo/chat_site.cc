@@ -119,9 +119,14 @@ void ChatSite::set_unread(int count) {
   push_event("unread", "{\"unread\":" + std::to_string(count) + "}");
 }
 
-void ChatSite::page_log(const std::string& text) {
+void ChatSite::page_log(const std::string& text, int repeat, int per_second) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  push_event("log", "{\"text\":" + json_quote(text) + "}");
+  if (repeat <= 1) {
+    push_event("log", "{\"text\":" + json_quote(text) + "}");
+    return;
+  }
+  push_event("log", "{\"text\":" + json_quote(text) + ",\"repeat\":" + std::to_string(repeat) +
+                        ",\"perSecond\":" + std::to_string(per_second) + "}");
 }
 
 void ChatSite::count_page_load() {
@@ -131,13 +136,27 @@ void ChatSite::count_page_load() {
 
 void ChatSite::record_timing(const std::string& load_ms, const std::string& paint_ms) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  timing_ = "{\"load\":" + json_quote(load_ms) + ",\"paint\":" + json_quote(paint_ms) +
-            ",\"loads\":" + std::to_string(page_loads_) + "}";
+  load_ms_ = load_ms;
+  paint_ms_ = paint_ms;
+  loads_at_timing_ = page_loads_;
+}
+
+void ChatSite::record_console_time(const std::string& ms) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  console_ms_ = ms;
 }
 
 std::string ChatSite::timing_json() const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  return timing_;
+  std::string json = "{";
+  if (!paint_ms_.empty() || !load_ms_.empty()) {
+    json += "\"load\":" + json_quote(load_ms_) + ",\"paint\":" + json_quote(paint_ms_) +
+            ",\"loads\":" + std::to_string(loads_at_timing_);
+  }
+  if (!console_ms_.empty()) {
+    json += std::string(json.size() > 1 ? "," : "") + "\"console\":" + json_quote(console_ms_);
+  }
+  return json + "}";
 }
 
 std::vector<Reply> ChatSite::replies() const {

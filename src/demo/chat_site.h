@@ -59,10 +59,14 @@ class ChatSite {
   void mark_read(const std::string& from_id);
   // Tests: the unread count the page reports, and any console text.
   void set_unread(int count);
-  void page_log(const std::string& text);
+  // The page logs the text `repeat` times, `per_second` times a second.
+  void page_log(const std::string& text, int repeat = 1, int per_second = 1);
   void count_page_load();
   // When the last page finished loading and painted its first frame.
   void record_timing(const std::string& load_ms, const std::string& paint_ms);
+  // When the page last handed a visitor message to the console, for the
+  // notice latency benchmark.
+  void record_console_time(const std::string& ms);
   [[nodiscard]] std::string timing_json() const;
 
   [[nodiscard]] std::vector<Reply> replies() const;
@@ -105,7 +109,8 @@ class ChatSite {
   std::uint64_t next_event_id_ = 1;
   int extra_unread_ = 0;
   int page_loads_ = 0;
-  std::string timing_ = "{}";
+  std::string load_ms_, paint_ms_, console_ms_;
+  int loads_at_timing_ = 0;
 };
 
 }  // namespace quorvel::demo

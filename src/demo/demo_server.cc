@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <charconv>
 #include <random>
 
 #include "demo/directory_service.h"
@@ -33,6 +34,15 @@ std::string event_stream_text(const std::vector<PageEvent>& events) {
            "\n\n";
   }
   return out;
+}
+
+// A whole number in [1, limit]; anything else gives 1.
+int count_param(const httplib::Request& req, const char* name, int limit) {
+  const std::string text = req.get_param_value(name);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1) return 1;
+  return value < limit ? value : limit;
 }
 
 void use_workers(httplib::Server& server) {
@@ -138,7 +148,11 @@ bool DemoServer::start(std::string& error) {
     res.set_content("{\"ok\":true}", kJson);
   });
   s.site.Post("/api/timing", [this](const httplib::Request& req, httplib::Response& res) {
-    site_.record_timing(req.get_param_value("load"), req.get_param_value("paint"));
+    if (req.has_param("console")) {
+      site_.record_console_time(req.get_param_value("console"));
+    } else {
+      site_.record_timing(req.get_param_value("load"), req.get_param_value("paint"));
+    }
     res.set_content("{\"ok\":true}", kJson);
   });
   s.site.Post("/api/read", [this](const httplib::Request& req, httplib::Response& res) {
@@ -158,7 +172,8 @@ bool DemoServer::start(std::string& error) {
     res.set_content("{\"ok\":true}", kJson);
   });
   s.site.Post("/control/log", [this](const httplib::Request& req, httplib::Response& res) {
-    site_.page_log(req.get_param_value("text"));
+    site_.page_log(req.get_param_value("text"), count_param(req, "repeat", 10'000'000),
+                   count_param(req, "perSecond", 1'000'000));
     res.set_content("{\"ok\":true}", kJson);
   });
   s.site.Get("/control/replies", [this](const httplib::Request&, httplib::Response& res) {

@@ -61,5 +61,26 @@ TEST(DemoChatSite, RepliesAreKeptInOrderAndQuotedSafely) {
   EXPECT_EQ(to_utf8(state.get_text("agent")), site.agent().agent_name);
 }
 
+TEST(DemoChatSite, RepeatedLogsCarryTheirRate) {
+  ChatSite site;
+  std::uint64_t cursor = site.event_cursor();
+  site.page_log("x\"y", 10000, 500);
+  const auto events = site.wait_events(cursor, std::chrono::milliseconds(0));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].data, "{\"text\":\"x\\\"y\",\"repeat\":10000,\"perSecond\":500}");
+}
+
+TEST(DemoChatSite, TimingKeepsLoadAndConsoleTimesApart) {
+  ChatSite site;
+  EXPECT_EQ(site.timing_json(), "{}");
+  site.record_console_time("170");
+  EXPECT_EQ(site.timing_json(), "{\"console\":\"170\"}");
+  site.count_page_load();
+  site.record_timing("100", "120");
+  site.count_page_load();  // a later load without timing yet
+  EXPECT_EQ(site.timing_json(),
+            "{\"load\":\"100\",\"paint\":\"120\",\"loads\":1,\"console\":\"170\"}");
+}
+
 }  // namespace
 }  // namespace quorvel::demo

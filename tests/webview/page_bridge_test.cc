@@ -191,6 +191,25 @@ TEST(Notice, LayoutFormulaAndTheDoubleClick) {
   EXPECT_EQ(w.ui.get(Form::Main, {}, Property::Visible), 1);
 }
 
+TEST(Notice, ASenderWhoKeepsWritingNeverGrowsItPastTheScreen) {
+  Bound w;
+  for (int i = 0; i < 2000; ++i) {
+    w.say(message("A", "a", ("line " + std::to_string(i)).c_str()));
+  }
+  EXPECT_GE(w.ui.get(Form::Notice, {}, Property::Top), 0);
+  const Text text = w.notice_text();
+  EXPECT_EQ(text.rfind(gb("=>:  line 1999")), text.size() - Text(gb("=>:  line 1999")).size());
+  EXPECT_EQ(text.find(gb("=>:  line 1998")), text.size() - 2 * 14 - 4);
+  EXPECT_EQ(text.find("line 0\r"), Text::npos);
+  EXPECT_EQ(text.substr(0, 5), "=>:  ");  // whole messages are dropped
+  // One message too long for the screen keeps its head.
+  EXPECT_FALSE(w.client.on_close_request(Form::Notice));
+  w.say(message("B", "b", std::string(1 << 20, 'z').c_str()));
+  EXPECT_GE(w.ui.get(Form::Notice, {}, Property::Top), 0);
+  EXPECT_GT(w.notice_text().size(), 3000u);
+  EXPECT_EQ(w.notice_text().substr(0, 8), "=>:  zzz");
+}
+
 TEST(ScriptLiteral, NothingRunsAsScript) {
   EXPECT_EQ(app::script_literal("a'b\\c\"d\r\n\x01"), "'a\\'b\\\\c\\\"d\\x0d\\x0a\\x01'");
   EXPECT_EQ(app::script_literal("\x81\x36\xA6\x35|\x81\x36\xA6\x36"), "'\\u2028|\\u2029'");
@@ -204,8 +223,9 @@ TEST(PageBridge, HugeAndBrokenMessagesEndQuietly) {
   EXPECT_EQ(w.caption(), title);
   w.say(Text(1 << 20, 'x') + "newmsgnum=>4");
   EXPECT_EQ(w.client.unread_count(), 4);
-  w.say("newmsg=>{\"T\":\"msg\",\"D\":{\"FromId\":\"A\",\"BossId\":\"1\","
-        "\"Content\":\"not a cipher\",\"Fnick\":\"@@@\"}}<=");
+  w.say(
+      "newmsg=>{\"T\":\"msg\",\"D\":{\"FromId\":\"A\",\"BossId\":\"1\","
+      "\"Content\":\"not a cipher\",\"Fnick\":\"@@@\"}}<=");
   EXPECT_TRUE(w.notice_shown());
   EXPECT_EQ(w.notice_text(), "=>:  ");
   for (int i = 0; i < 10000; ++i) w.say("newmsgnum=>" + std::to_string(i));

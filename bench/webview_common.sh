@@ -1,0 +1,47 @@
+# Shared by the web view benchmarks (sourced, from the repository's root):
+# builds the client and the demo site, starts a virtual display (no window
+# manager) and the demo site, and offers helpers for process trees.
+bash scripts/install-deps.sh bench >/dev/null
+for tool in Xvfb curl xwininfo xdotool; do
+  command -v "$tool" >/dev/null || { echo "needs $tool (xvfb, curl, x11-utils, xdotool)"; exit 1; }
+done
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j"$(nproc)" --target quorvel quorvel-demo-site >/dev/null
+work=$(mktemp -d)
+gcc -O2 -o "$work/x_probe" bench/x_probe.c -lX11
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+read -r display <&3
+pids+=($!)
+export DISPLAY=":$display"
+build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-visitors >"$work/demo.out" &
+pids+=($!)
+for _ in $(seq 50); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.1; done
+site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
+page="$site/service/login"
+
+descendants() { echo "$1"; for c in $(pgrep -P "$1"); do descendants "$c"; done; }
+tree_pss_kb() {
+  local total=0 pss
+  for p in $(descendants "$1"); do
+    pss=$(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)
+    total=$((total + ${pss:-0}))
+  done
+  echo "$total"
+}
+now_ms() { date +%s%3N; }
+
+# Starts the client bound to the demo site in a fresh folder, in the
+# background; $! is its pid.
+start_client() {
+  rm -rf "$work/client" && mkdir -p "$work/client/config" "$work/client/home"
+  cp build/debug/bin/quorvel "$work/client/"
+  printf '[main]\nhostdata={"code":"200","data":"%s"}\n' "$site" >"$work/client/config/config.ini"
+  HOME="$work/client/home" "$work/client/quorvel" >/dev/null 2>&1 &
+}
