@@ -18,13 +18,16 @@ function(quorvel_openssl)
 endfunction()
 
 set(key_options -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+# The address also as a DNS name: Wine's WinHTTP matches a host only
+# against DNS names, while OpenSSL and Windows use the IP entry.
+set(server_names "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost")
 if(NOT EXISTS ${QUORVEL_TEST_CA_DIR}/server.pem)
   quorvel_openssl(req -x509 ${key_options} -keyout ca.key -out ca.pem -days 3650
                   -subj "/CN=Quorvel Test Authority"
                   -addext "basicConstraints=critical,CA:TRUE"
                   -addext "keyUsage=critical,keyCertSign,cRLSign")
   file(WRITE ${QUORVEL_TEST_CA_DIR}/server.ext
-       "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
+       "${server_names}\n"
        "basicConstraints=CA:FALSE\n"
        "keyUsage=critical,digitalSignature,keyEncipherment\n"
        "extendedKeyUsage=serverAuth\n")
@@ -32,7 +35,7 @@ if(NOT EXISTS ${QUORVEL_TEST_CA_DIR}/server.pem)
   quorvel_openssl(x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial
                   -out server.pem -days 3650 -extfile server.ext)
   quorvel_openssl(req -x509 ${key_options} -keyout untrusted.key -out untrusted.pem -days 3650
-                  -subj "/CN=127.0.0.1" -addext "subjectAltName=IP:127.0.0.1,DNS:localhost")
+                  -subj "/CN=127.0.0.1" -addext "${server_names}")
 endif()
 
 if(QUORVEL_EXTRA_CA_FILE STREQUAL "")

@@ -2,18 +2,94 @@
 
 #include <string>
 
+#include "app/process-win32.h"
 #include "app/process.h"
 #include "base/file.h"
+#include "base/wide-win32.h"
 
 namespace quorvel::process {
+namespace {
+
+// Names the program for the restart script when its short path is not
+// plain ASCII: cmd.exe reads a script in the console's code page, which
+// may not be the one the script was written in, but expands a variable
+// in UTF-16.
+constexpr wchar_t kProgramVariable[] = L"QUORVEL_RESTART_PROGRAM";
+
+bool plain_ascii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '"' || c == '%') return false;
+  }
+  return true;
+}
+
+// The 8.3 form of a path, or empty text when the system has none.
+Text short_path(const Text& path) {
+  const std::wstring long_form = wide(path);
+  const DWORD needed = GetShortPathNameW(long_form.c_str(), nullptr, 0);
+  if (needed < 1) return {};
+  std::wstring buffer(needed, L'\0');
+  const DWORD written = GetShortPathNameW(long_form.c_str(), buffer.data(), needed);
+  if (written < 1 || written >= needed) return {};
+  buffer.resize(written);
+  return narrow(buffer);
+}
+
+// Starts a process by the full path of its program, so that a path with
+// spaces can never start another program. The handles are closed; true
+// once it runs.
+bool start_process(const std::wstring& application, std::wstring command_line, WORD show,
+                   DWORD wait_idle_ms) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = show;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info)) {
+    return false;
+  }
+  if (wait_idle_ms > 0) WaitForInputIdle(info.hProcess, wait_idle_ms);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+std::wstring command_interpreter() {
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return std::wstring(system, n) + L"\\cmd.exe";
+}
+
+}  // namespace
 
 Text restart_script(std::string_view program, int delay) {
   return "@echo off \r\n@ping 127.0.0.1 -n " + std::to_string(delay > 0 ? delay : 2) +
          " >nul\r\nstart \"\" \"" + Text(program) + "\"\r\ndel \"%~f0\"";
 }
 
-// The restart through a batch script comes with the Windows front-end.
-bool restart_program(int) {
+Text restart_target(const Text& program) {
+  const Text short_form = short_path(program);
+  if (!short_form.empty() && plain_ascii(short_form)) return short_form;
+  SetEnvironmentVariableW(kProgramVariable, wide(program).c_str());
+  return "%" + narrow(kProgramVariable) + "%";
+}
+
+bool restart_program(int delay) {
+  const Text program = file::executable_path();
+  if (program.empty() || GetFileAttributesW(wide(program).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return false;
+  }
+  const Text script = file::directory_of(program) + "\\Restart.bat";
+  if (!file::replace_contents(script, restart_script(restart_target(program), delay))) return false;
+  const std::wstring interpreter = command_interpreter();
+  if (interpreter.empty()) return false;
+  // cmd /c strips the outer quotes of ""script"" and runs the quoted path.
+  if (!start_process(interpreter, L"cmd.exe /c \"\"" + wide(script) + L"\"\"", SW_HIDE, 1000)) {
+    return false;
+  }
+  TerminateProcess(GetCurrentProcess(), 0);
   return false;
 }
 
@@ -23,30 +99,16 @@ void force_exit() {
 }
 
 bool launch_program(std::string_view path) {
-  std::wstring application;
-  for (const char16_t unit : to_utf16_units(path)) application += static_cast<wchar_t>(unit);
-  std::wstring command_line = application;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  // The full path as the application name: a path with spaces can never
-  // start another program.
-  if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info)) {
-    return false;
-  }
-  WaitForInputIdle(info.hProcess, 1000);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return true;
+  const std::wstring application = wide(path);
+  return start_process(application, L"\"" + application + L"\"", SW_SHOWNORMAL, 1000);
 }
 
 Text runtime_installer() {
-  return file::directory_of(file::executable_path()) + "/config/MicrosoftEdgeWebview2Setup.exe";
+  return file::directory_of(file::executable_path()) + "\\config\\MicrosoftEdgeWebview2Setup.exe";
 }
 
 Text screenshot_tool() {
-  return file::directory_of(file::executable_path()) + "/config/QQSnapShot.exe";
+  return file::directory_of(file::executable_path()) + "\\config\\QQSnapShot.exe";
 }
 
 }  // namespace quorvel::process

@@ -10,6 +10,25 @@
 namespace quorvel::demo {
 namespace {
 
+std::string percent_decoded(std::string_view text) {
+  const auto hex = [](char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 constexpr std::string_view kSeparator = ":@|";
 constexpr std::string_view kQueryKey = "?data=";
 
@@ -45,11 +64,14 @@ std::string DirectoryService::enciphered(const std::string& json_utf8) {
 DirectoryReply DirectoryService::answer(std::string_view raw_target) {
   const std::size_t query = raw_target.find('?');
   if (raw_target.substr(0, query) != kLookupPath) return {404, "not found"};
-  // The value runs to the end: it is not URL-encoded, so "+", "/" and the
-  // "=" of the Base64 padding stand as they are.
+  // The value runs to the end. The client does not URL-encode it, so "+",
+  // "/" and the "=" of the Base64 padding stand as they are; but an HTTP
+  // service may escape characters such as the "|" of the separator (the
+  // Windows one does), so %XX escapes are decoded, as web servers do.
   const std::size_t value_at = raw_target.find(kQueryKey);
-  const std::string_view value =
-      value_at == std::string_view::npos ? std::string_view() : raw_target.substr(value_at + 6);
+  const std::string decoded = percent_decoded(
+      value_at == std::string_view::npos ? std::string_view() : raw_target.substr(value_at + 6));
+  const std::string_view value = decoded;
   const std::size_t separator = value.find(kSeparator);
   if (separator == std::string_view::npos) {
     return {200, enciphered(refusal("400", "请求格式不正确"))};

@@ -74,6 +74,16 @@ TEST(DemoDirectory, RawQueryKeepsBase64Characters) {
   EXPECT_TRUE(slash);
 }
 
+TEST(DemoDirectory, EscapedSeparatorAndPaddingAreDecoded) {
+  // The Windows HTTP service escapes "|" (and may escape "="), as a
+  // browser would.
+  std::string target = lookup_target("8866", "7");
+  target.replace(target.find(":@|"), 3, ":@%7c");
+  while (target.back() == '=') target.replace(target.size() - 1, 1, "%3D");
+  DirectoryService directory("8866", "http://site");
+  EXPECT_EQ(decode(directory.answer(target).body).site, "http://site") << target;
+}
+
 TEST(DemoDirectory, RefusalsCarryAChineseMessage) {
   DirectoryService directory = service();
   const Decoded unknown = decode(directory.answer(lookup_target("1234", "7")).body);

@@ -1,0 +1,707 @@
+#include "win32/win32_ui.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/forms.h"
+#include "base/wide-win32.h"
+#include "base/yield.h"
+#include "win32/resource_ids.h"
+
+// Exported by user32 on every supported system but declared in no header.
+extern "C" int WINAPI MessageBoxTimeoutW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type,
+                                         WORD language, DWORD timeout_ms);
+
+namespace quorvel::win32 {
+
+using app::Form;
+using app::Property;
+using app::TextProperty;
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"QuorvelForm";
+constexpr wchar_t kBoardClass[] = L"QuorvelBoard";
+constexpr wchar_t kTrayClass[] = L"QuorvelTray";
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kTrayId = 1;
+constexpr int kFirstControlId = 100;
+constexpr int kTimedOut = 32000;
+
+// The monitor-aware calls, looked up at run time: older systems lack them.
+template <typename F>
+F user32(const char* name) {
+  return reinterpret_cast<F>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT dpi_of(HWND window) {
+  static const auto for_window = user32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  static const auto for_system = user32<UINT(WINAPI*)()>("GetDpiForSystem");
+  UINT dpi = window != nullptr && for_window != nullptr ? for_window(window) : 0;
+  if (dpi == 0 && for_system != nullptr) dpi = for_system();
+  return dpi == 0 ? USER_DEFAULT_SCREEN_DPI : dpi;
+}
+
+int to_screen(HWND window, int logical) {
+  return MulDiv(logical, static_cast<int>(dpi_of(window)), USER_DEFAULT_SCREEN_DPI);
+}
+
+int to_logical(HWND window, int pixels) {
+  return MulDiv(pixels, USER_DEFAULT_SCREEN_DPI, static_cast<int>(dpi_of(window)));
+}
+
+std::wstring window_text(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+HFONT make_font(int pixels, int weight, const wchar_t* face) {
+  return CreateFontW(-pixels, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                     face);
+}
+
+// A visible top-level window of this process, searched for at most 1000 ms;
+// pending messages run after each window passed over that is visible.
+HWND find_owner() {
+  const DWORD start = GetTickCount();
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, nullptr, nullptr)) != nullptr) {
+    if (GetTickCount() - start > 1000) return nullptr;
+    if (!IsWindowVisible(window)) continue;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && GetParent(window) == nullptr) return window;
+    yield_to_ui();
+  }
+  return nullptr;
+}
+
+// Closes this thread's message box when its own timeout was ignored.
+void CALLBACK close_message_box(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring_view(name) == L"#32770") EndDialog(window, kTimedOut);
+        return TRUE;
+      },
+      0);
+}
+
+}  // namespace
+
+struct Win32Ui::Control {
+  app::ControlDesign design;
+  HWND window = nullptr;  // null for a timer
+  int id = 0;
+  app::Rect rect;
+  app::Rect offset;  // the container's place when it is a group box
+  Text tag;
+};
+
+struct Win32Ui::FormState {
+  Form form;
+  HWND window = nullptr;
+  std::map<Text, std::unique_ptr<Control>> controls;
+  std::map<int, Control*> by_id;
+  Text tag;
+  bool top_most = false;
+  bool created = false;  // events are reported once the creation handler ran
+  bool modal = false;
+  int state = 0;
+  Win32Ui* owner = nullptr;
+};
+
+// The window procedures, turned into the client's events.
+struct WindowProcedures {
+  static Win32Ui::FormState* form_of(HWND window) {
+    return reinterpret_cast<Win32Ui::FormState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+
+  static LRESULT CALLBACK form(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    Win32Ui::FormState* f = form_of(window);
+    app::Client* client = f != nullptr && f->created ? f->owner->client_ : nullptr;
+    if (f == nullptr) return DefWindowProcW(window, message, w, l);
+    switch (message) {
+      case WM_CLOSE:
+        if (client != nullptr && !client->on_close_request(f->form)) return 0;
+        f->owner->destroy(f->form);
+        return 0;
+      case WM_QUERYENDSESSION:
+        if (client != nullptr) client->on_may_close(f->form);
+        return TRUE;
+      case WM_MOVE:
+        if (client != nullptr && f->state != 2) client->on_moved(f->form);
+        return 0;
+      case WM_SIZE: {
+        const int state = w == SIZE_MINIMIZED ? 2 : w == SIZE_MAXIMIZED ? 3 : 0;
+        const bool changed = state != f->state;
+        f->state = state;
+        if (client == nullptr || state == 2) return 0;
+        client->on_resized(f->form);
+        // A restore or a maximise moves the window as far as the handlers
+        // are concerned: they store the new state with the place.
+        if (changed) client->on_moved(f->form);
+        return 0;
+      }
+      case WM_ACTIVATE:
+        if (client != nullptr && LOWORD(w) != WA_INACTIVE) client->on_focus(f->form);
+        break;
+      case WM_TIMER:
+        if (client != nullptr && f->by_id.count(static_cast<int>(w))) {
+          client->on_timer(f->form, f->by_id[static_cast<int>(w)]->design.name);
+        }
+        return 0;
+      case WM_COMMAND: {
+        const auto found = f->by_id.find(LOWORD(w));
+        if (client == nullptr || found == f->by_id.end()) break;
+        const Text& name = found->second->design.name;
+        if (found->second->design.kind == app::ControlKind::Button && HIWORD(w) == BN_CLICKED) {
+          client->on_click(f->form, name);
+        } else if (HIWORD(w) == STN_DBLCLK && l != 0 &&
+                   found->second->design.kind == app::ControlKind::ContentLabel) {
+          client->on_double_click(f->form, name);
+        }
+        return 0;
+      }
+      case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(l);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        for (auto& [name, c] : f->controls) f->owner->place_control(*f, *c);
+        return 0;
+      }
+      default:
+        break;
+    }
+    return DefWindowProcW(window, message, w, l);
+  }
+
+  // Enter in an edit box is its key 13; a press marks the box.
+  static LRESULT CALLBACK edit(HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR,
+                               DWORD_PTR data) {
+    auto* c = reinterpret_cast<Win32Ui::Control*>(data);
+    Win32Ui::FormState* f = form_of(GetAncestor(window, GA_ROOT));
+    app::Client* client = f != nullptr && f->created ? f->owner->client_ : nullptr;
+    if (message == WM_CHAR && w == '\r') return 0;  // no beep
+    if (client != nullptr && message == WM_KEYDOWN && w == VK_RETURN) {
+      client->on_key(f->form, c->design.name, 13);
+      return 0;
+    }
+    if (client != nullptr && message == WM_LBUTTONDOWN) client->on_press(f->form, c->design.name);
+    return DefSubclassProc(window, message, w, l);
+  }
+
+  static LRESULT CALLBACK tray(HWND window, UINT message, WPARAM w, LPARAM l) {
+    static const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+    auto* ui = reinterpret_cast<Win32Ui*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (ui != nullptr && message == kTrayMessage) {
+      ui->tray_message(l);
+      return 0;
+    }
+    // Explorer restarted: the icon must be added again.
+    if (ui != nullptr && message == taskbar_created && ui->tray_shown_) {
+      ui->tray_shown_ = false;
+      ui->set_tray(ui->tray_picture_, ui->tray_tip_);
+      return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+  }
+};
+
+Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
+  const auto aware = user32<BOOL(WINAPI*)(HANDLE)>("SetProcessDpiAwarenessContext");
+  if (aware != nullptr) aware(reinterpret_cast<HANDLE>(-4));  // per monitor, version 2
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  window_icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(kIconWindow));
+  alert_icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(kIconAlert));
+  WNDCLASSEXW form_class{};
+  form_class.cbSize = sizeof form_class;
+  form_class.lpfnWndProc = WindowProcedures::form;
+  form_class.hInstance = instance_;
+  form_class.hIcon = window_icon_;
+  form_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  form_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form_class.lpszClassName = kFormClass;
+  RegisterClassExW(&form_class);
+  WNDCLASSEXW board_class{};
+  board_class.cbSize = sizeof board_class;
+  board_class.lpfnWndProc = DefWindowProcW;
+  board_class.hInstance = instance_;
+  board_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  board_class.lpszClassName = kBoardClass;
+  RegisterClassExW(&board_class);
+  WNDCLASSEXW tray_class{};
+  tray_class.cbSize = sizeof tray_class;
+  tray_class.lpfnWndProc = WindowProcedures::tray;
+  tray_class.hInstance = instance_;
+  tray_class.lpszClassName = kTrayClass;
+  RegisterClassExW(&tray_class);
+  // A hidden top-level window, not a message-only one: only top-level
+  // windows hear that the taskbar was created again.
+  tray_window_ = CreateWindowExW(0, kTrayClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance_, nullptr);
+  SetWindowLongPtrW(tray_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+  const int scale = static_cast<int>(dpi_of(nullptr));
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  bold_font_ = make_font(MulDiv(16, scale, 96), FW_BOLD, metrics.lfMessageFont.lfFaceName);
+  content_font_ = make_font(MulDiv(14, scale, 96), FW_NORMAL, L"SimSun");
+}
+
+Win32Ui::~Win32Ui() {
+  set_tray(app::TrayPicture::None, {});
+  while (!forms_.empty()) destroy(forms_.begin()->first);
+  if (tray_window_ != nullptr) DestroyWindow(tray_window_);
+  for (HFONT font : {font_, bold_font_, content_font_}) DeleteObject(font);
+}
+
+void Win32Ui::run_pending_messages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void Win32Ui::run() {
+  if (quit_requested_) return;
+  running_ = true;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Escape closes a form, as its close box would.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+      HWND root = GetAncestor(message.hwnd, GA_ROOT);
+      if (root != nullptr && WindowProcedures::form_of(root) != nullptr) {
+        PostMessageW(root, WM_CLOSE, 0, 0);
+        continue;
+      }
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  running_ = false;
+}
+
+void Win32Ui::quit() {
+  quit_requested_ = true;
+  PostQuitMessage(0);
+}
+
+Win32Ui::FormState* Win32Ui::state(Form form) const {
+  const auto found = forms_.find(form);
+  return found == forms_.end() ? nullptr : found->second.get();
+}
+
+Win32Ui::Control* Win32Ui::control(Form form, std::string_view name) const {
+  FormState* f = state(form);
+  if (f == nullptr) return nullptr;
+  const auto found = f->controls.find(Text(name));
+  return found == f->controls.end() ? nullptr : found->second.get();
+}
+
+void Win32Ui::place_control(const FormState& f, Control& c) const {
+  if (c.window == nullptr) return;
+  const HWND w = f.window;
+  SetWindowPos(c.window, nullptr, to_screen(w, c.offset.left + c.rect.left),
+               to_screen(w, c.offset.top + c.rect.top), to_screen(w, std::max(c.rect.width, 1)),
+               to_screen(w, std::max(c.rect.height, 1)), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Ui::build_form(Form form) {
+  const app::FormDesign& d = app::form_design(form);
+  auto f = std::make_unique<FormState>();
+  f->form = form;
+  f->owner = this;
+  f->tag = d.tag;
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  if (d.resizable) style |= WS_THICKFRAME;
+  if (d.maximize_box) style |= WS_MAXIMIZEBOX;
+  DWORD ex_style = 0;
+  if (form == Form::Notice) {
+    style &= ~static_cast<DWORD>(WS_MINIMIZEBOX);
+    ex_style |= WS_EX_TOOLWINDOW;
+  }
+  f->window = CreateWindowExW(ex_style, kFormClass, wide(d.caption).c_str(), style, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, f.get());
+  // The designed client size, centred on the primary monitor's work area.
+  RECT frame{0, 0, to_screen(f->window, d.rect.width), to_screen(f->window, d.rect.height)};
+  AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  SetWindowPos(f->window, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+
+  int next_id = kFirstControlId;
+  for (const app::ControlDesign& c : d.controls) {
+    auto control = std::make_unique<Control>();
+    control->design = c;
+    control->rect = c.rect;
+    control->id = next_id++;
+    if (!c.container.empty() && f->controls.count(c.container)) {
+      const Control& container = *f->controls[c.container];
+      control->offset = {container.offset.left + container.rect.left,
+                         container.offset.top + container.rect.top, 0, 0};
+    }
+    const std::wstring text = wide(c.text);
+    const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id));
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    HFONT font = font_;
+    switch (c.kind) {
+      case app::ControlKind::Timer:
+        SetTimer(f->window, static_cast<UINT_PTR>(control->id), static_cast<UINT>(c.interval_ms),
+                 nullptr);
+        break;
+      case app::ControlKind::Board:
+        control->window = CreateWindowExW(0, kBoardClass, L"", child | WS_CLIPCHILDREN, 0, 0, 1, 1,
+                                          f->window, menu, instance_, nullptr);
+        break;
+      case app::ControlKind::Edit:
+        control->window = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+                                          child | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1,
+                                          f->window, menu, instance_, nullptr);
+        SetWindowSubclass(control->window, WindowProcedures::edit, 1,
+                          reinterpret_cast<DWORD_PTR>(control.get()));
+        break;
+      case app::ControlKind::Button:
+        control->window =
+            CreateWindowExW(0, L"BUTTON", text.c_str(), child | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1,
+                            1, f->window, menu, instance_, nullptr);
+        break;
+      case app::ControlKind::GroupBox:
+        control->window = CreateWindowExW(0, L"BUTTON", text.c_str(), child | BS_GROUPBOX, 0, 0, 1,
+                                          1, f->window, menu, instance_, nullptr);
+        break;
+      default:
+        if (c.kind == app::ControlKind::BoldLabel) font = bold_font_;
+        if (c.kind == app::ControlKind::ContentLabel) font = content_font_;
+        // SS_NOTIFY: the label reports its clicks and double clicks.
+        control->window = CreateWindowExW(0, L"STATIC", text.c_str(), child | SS_NOTIFY, 0, 0, 1, 1,
+                                          f->window, menu, instance_, nullptr);
+        break;
+    }
+    if (control->window != nullptr) {
+      SendMessageW(control->window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      place_control(*f, *control);
+    }
+    f->by_id[control->id] = control.get();
+    f->controls[c.name] = std::move(control);
+  }
+  forms_[form] = std::move(f);
+}
+
+void Win32Ui::load(Form form, bool modal) {
+  if (exists(form)) return;
+  build_form(form);
+  FormState& f = *state(form);
+  f.modal = modal;
+  FormState* main = form != Form::Main ? state(Form::Main) : nullptr;
+  if (modal && main != nullptr) EnableWindow(main->window, FALSE);
+  ShowWindow(f.window, SW_SHOW);
+  f.created = true;
+  if (client_ != nullptr) client_->on_created(form);
+  if (!modal) return;
+  // A modal form holds its caller until it is destroyed.
+  MSG message;
+  while (exists(form) && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
+}
+
+void Win32Ui::destroy(Form form) {
+  const auto found = forms_.find(form);
+  if (found == forms_.end()) return;
+  std::unique_ptr<FormState> f = std::move(found->second);
+  forms_.erase(found);
+  if (f->modal) {
+    if (FormState* main = state(Form::Main)) EnableWindow(main->window, TRUE);
+  }
+  SetWindowLongPtrW(f->window, GWLP_USERDATA, 0);
+  DestroyWindow(f->window);
+}
+
+bool Win32Ui::exists(Form form) const {
+  return state(form) != nullptr;
+}
+
+int Win32Ui::get(Form form, std::string_view name, Property p) const {
+  FormState* f = state(form);
+  if (f == nullptr) return 0;
+  if (!name.empty()) {
+    Control* c = control(form, name);
+    if (c == nullptr) return 0;
+    switch (p) {
+      case Property::Visible:
+        return c->window != nullptr && IsWindowVisible(c->window) ? 1 : 0;
+      case Property::Left:
+        return c->rect.left;
+      case Property::Top:
+        return c->rect.top;
+      case Property::Width:
+        return c->rect.width;
+      case Property::Height:
+        return c->rect.height;
+      default:
+        return 0;
+    }
+  }
+  RECT r{};
+  switch (p) {
+    case Property::Visible:
+      return IsWindowVisible(f->window) ? 1 : 0;
+    case Property::TopMost:
+      return f->top_most ? 1 : 0;
+    case Property::State:
+      return IsIconic(f->window) ? 2 : IsZoomed(f->window) ? 3 : 0;
+    case Property::Left:
+    case Property::Top:
+      GetWindowRect(f->window, &r);
+      return to_logical(f->window, p == Property::Left ? r.left : r.top);
+    case Property::Width:
+    case Property::Height:
+      GetClientRect(f->window, &r);
+      return to_logical(f->window, p == Property::Width ? r.right : r.bottom);
+  }
+  return 0;
+}
+
+void Win32Ui::set(Form form, std::string_view name, Property p, int value) {
+  FormState* f = state(form);
+  if (f == nullptr) return;
+  if (!name.empty()) {
+    Control* c = control(form, name);
+    if (c == nullptr || c->window == nullptr) return;
+    switch (p) {
+      case Property::Visible:
+        ShowWindow(c->window, value != 0 ? SW_SHOWNA : SW_HIDE);
+        return;
+      case Property::Left:
+        c->rect.left = value;
+        break;
+      case Property::Top:
+        c->rect.top = value;
+        break;
+      case Property::Width:
+        c->rect.width = value;
+        break;
+      case Property::Height:
+        c->rect.height = value;
+        break;
+      default:
+        return;
+    }
+    place_control(*f, *c);
+    return;
+  }
+  HWND w = f->window;
+  RECT r{};
+  GetWindowRect(w, &r);
+  switch (p) {
+    case Property::Visible:
+      // The notice must not take the focus from the agent's work.
+      ShowWindow(w, value == 0 ? SW_HIDE : form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
+      break;
+    case Property::TopMost:
+      f->top_most = value != 0;
+      SetWindowPos(w, f->top_most ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      break;
+    case Property::State:
+      ShowWindow(w, value == 2 ? SW_MINIMIZE : value == 3 ? SW_MAXIMIZE : SW_RESTORE);
+      break;
+    case Property::Left:
+    case Property::Top: {
+      const int x = p == Property::Left ? to_screen(w, value) : r.left;
+      const int y = p == Property::Top ? to_screen(w, value) : r.top;
+      SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    }
+    case Property::Width:
+    case Property::Height: {
+      RECT client{};
+      GetClientRect(w, &client);
+      if (p == Property::Width) client.right = to_screen(w, std::max(value, 1));
+      if (p == Property::Height) client.bottom = to_screen(w, std::max(value, 1));
+      AdjustWindowRectEx(&client, static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
+      SetWindowPos(w, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    }
+  }
+}
+
+Text Win32Ui::get_text(Form form, std::string_view name, TextProperty p) const {
+  FormState* f = state(form);
+  if (f == nullptr) return {};
+  if (name.empty()) return p == TextProperty::Tag ? f->tag : narrow(window_text(f->window));
+  Control* c = control(form, name);
+  if (c == nullptr) return {};
+  if (p == TextProperty::Tag) return c->tag;
+  return c->window == nullptr ? Text() : narrow(window_text(c->window));
+}
+
+void Win32Ui::set_text(Form form, std::string_view name, TextProperty p, std::string_view value) {
+  FormState* f = state(form);
+  if (f == nullptr) return;
+  if (name.empty()) {
+    if (p == TextProperty::Tag) {
+      f->tag = Text(value);
+    } else {
+      SetWindowTextW(f->window, wide(value).c_str());
+    }
+    return;
+  }
+  Control* c = control(form, name);
+  if (c == nullptr) return;
+  if (p == TextProperty::Tag) {
+    c->tag = Text(value);
+  } else if (c->window != nullptr) {
+    SetWindowTextW(c->window, wide(value).c_str());
+  }
+}
+
+void Win32Ui::focus(Form form) {
+  if (FormState* f = state(form)) {
+    if (IsIconic(f->window)) ShowWindow(f->window, SW_RESTORE);
+    SetForegroundWindow(f->window);
+  }
+}
+
+std::intptr_t Win32Ui::native_handle(Form form, std::string_view name) const {
+  Control* c = control(form, name);
+  return c == nullptr ? 0 : reinterpret_cast<std::intptr_t>(c->window);
+}
+
+void Win32Ui::set_tray(app::TrayPicture picture, std::string_view tip) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = tray_window_;
+  data.uID = kTrayId;
+  if (picture == app::TrayPicture::None) {
+    if (tray_shown_) Shell_NotifyIconW(NIM_DELETE, &data);
+    tray_shown_ = false;
+    tray_picture_ = picture;
+    return;
+  }
+  tray_picture_ = picture;
+  tray_tip_ = Text(tip);
+  data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  data.uCallbackMessage = kTrayMessage;
+  data.hIcon = picture == app::TrayPicture::Alternate ? alert_icon_ : window_icon_;
+  const std::wstring wide_tip = wide(tip).substr(0, std::size(data.szTip) - 1);
+  std::copy(wide_tip.begin(), wide_tip.end(), data.szTip);
+  if (tray_shown_ && Shell_NotifyIconW(NIM_MODIFY, &data)) return;
+  tray_shown_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+}
+
+void Win32Ui::tray_message(LPARAM event) {
+  if (client_ == nullptr) return;
+  switch (LOWORD(event)) {
+    case WM_LBUTTONUP:
+      client_->on_tray(app::kTrayLeftUp);
+      break;
+    case WM_LBUTTONDBLCLK:
+      client_->on_tray(app::kTrayDoubleClick);
+      break;
+    case WM_RBUTTONUP:
+      client_->on_tray(app::kTrayRightUp);
+      break;
+    default:
+      break;
+  }
+}
+
+void Win32Ui::popup_tray_menu(app::Point at) {
+  HMENU menu = CreatePopupMenu();
+  const auto& items = app::form_design(Form::Main).menu;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    AppendMenuW(menu, MF_STRING, i + 1, wide(items[i]).c_str());
+  }
+  // The menu closes when the user clicks elsewhere only if its owner is
+  // in the foreground.
+  SetForegroundWindow(tray_window_);
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, to_screen(nullptr, at.x),
+                                    to_screen(nullptr, at.y), 0, tray_window_, nullptr);
+  PostMessageW(tray_window_, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+  if (chosen > 0 && client_ != nullptr) client_->on_menu(chosen - 1);
+}
+
+app::Point Win32Ui::pointer() const {
+  POINT p{};
+  GetCursorPos(&p);
+  return {to_logical(nullptr, p.x), to_logical(nullptr, p.y)};
+}
+
+std::vector<app::Rect> Win32Ui::monitors() const {
+  std::vector<app::Rect> out;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+        const RECT& r = info.rcMonitor;
+        const app::Rect rect{to_logical(nullptr, r.left), to_logical(nullptr, r.top),
+                             to_logical(nullptr, r.right - r.left),
+                             to_logical(nullptr, r.bottom - r.top)};
+        auto& rects = *reinterpret_cast<std::vector<app::Rect>*>(list);
+        if (info.dwFlags & MONITORINFOF_PRIMARY) {
+          rects.insert(rects.begin(), rect);
+        } else {
+          rects.push_back(rect);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+int Win32Ui::message_box(std::string_view text, std::string_view caption, app::Buttons buttons) {
+  const UINT type = MB_TASKMODAL | (buttons == app::Buttons::Ok ? MB_OK | MB_ICONINFORMATION
+                                                                : MB_OKCANCEL | MB_ICONQUESTION);
+  const int answer = MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), type);
+  return answer == IDOK ? app::kAnswerOk : app::kAnswerCancel;
+}
+
+int Win32Ui::show_timed_message(const TimedMessage& message) {
+  HWND owner = message.owner != 0 ? reinterpret_cast<HWND>(message.owner) : find_owner();
+  const DWORD timeout = static_cast<DWORD>(std::max(message.timeout_ms, 0));
+  // Our own timer closes the box too: some systems ignore the timeout.
+  const UINT_PTR timer = SetTimer(nullptr, 0, timeout + 50, close_message_box);
+  const int answer =
+      MessageBoxTimeoutW(owner, wide(message.text).c_str(), wide(message.caption).c_str(),
+                         static_cast<UINT>(message.buttons), 0, timeout);
+  KillTimer(nullptr, timer);
+  return answer - 1;
+}
+
+}  // namespace quorvel::win32
