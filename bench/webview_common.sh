@@ -16,10 +16,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
-read -r display <&3
-pids+=($!)
-export DISPLAY=":$display"
+# shellcheck source=/dev/null
+source tests/lib/xvfb.sh
+start_xvfb
+pids+=("$xvfb_pid")
 build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-visitors >"$work/demo.out" &
 pids+=($!)
 for _ in $(seq 50); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.1; done

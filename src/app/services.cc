@@ -3,6 +3,7 @@
 #include "app/config_file.h"
 #include "app/process.h"
 #include "app/profile.h"
+#include "http/http_request.h"
 
 namespace quorvel::app {
 
@@ -38,6 +39,13 @@ Text PlatformProcess::runtime_installer() {
 
 Text PlatformProcess::screenshot_tool() {
   return process::screenshot_tool();
+}
+
+HttpGet platform_http_get() {
+  return [](std::string_view url, Text& status) {
+    return http::http_request(url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {}, {}, {}, {},
+                              0, nullptr, &status);
+  };
 }
 
 }  // namespace quorvel::app

@@ -61,4 +61,8 @@ class PlatformProcess final : public Process {
 // text of the exchange (a failure message when it failed).
 using HttpGet = std::function<Text(std::string_view url, Text& status_text)>;
 
+// The request engine with redirects followed and every other argument at
+// its default.
+[[nodiscard]] HttpGet platform_http_get();
+
 }  // namespace quorvel::app

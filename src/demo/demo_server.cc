@@ -45,8 +45,15 @@ int count_param(const httplib::Request& req, const char* name, int limit) {
   return value < limit ? value : limit;
 }
 
-void use_workers(httplib::Server& server) {
+// Workers for the event streams, and a port of its own: the library's
+// default shares a port with any process that asks (SO_REUSEPORT), so a
+// forgotten demo site would silently answer in place of this one.
+void prepare(httplib::Server& server) {
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server.set_socket_options([](socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
 }
 
 struct VisitorScript {
@@ -99,8 +106,8 @@ bool DemoServer::start(std::string& error) {
     error = "cannot read the certificate " + options_.certificate_file + " or its key";
     return false;
   }
-  use_workers(*s.directory);
-  use_workers(s.site);
+  prepare(*s.directory);
+  prepare(s.site);
 
   site_port_ =
       options_.site_port == 0

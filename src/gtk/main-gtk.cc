@@ -9,7 +9,6 @@
 #include "base/yield.h"
 #include "binding/server_lookup.h"
 #include "gtk/gtk_ui.h"
-#include "http/http_request.h"
 #include "webview/engine_view.h"
 
 namespace quorvel::embedded {
@@ -41,11 +40,7 @@ int main(int argc, char** argv) {
   quorvel::app::PlatformProcess process;
   quorvel::ConfigAnswerStore store;
   quorvel::app::Client client({ui, settings, view, process, ui, store,
-                               [](std::string_view url, quorvel::Text& status) {
-                                 return quorvel::http::http_request(url, 0, {}, nullptr, nullptr,
-                                                                    {}, nullptr, false, {}, {}, {},
-                                                                    {}, {}, 0, nullptr, &status);
-                               },
+                               quorvel::app::platform_http_get(),
                                quorvel::builtin_directory_address()});
   ui.set_client(&client);
   client.start();

@@ -1,5 +1,8 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 
+#include "base/wide-win32.h"
 #include "webview/engine_loader.h"
 
 namespace quorvel::webview {
@@ -9,11 +12,7 @@ Text engine_file_name() {
 }
 
 namespace {
-std::wstring wide(const Text& text) {
-  std::wstring out;
-  for (const char16_t unit : to_utf16_units(text)) out += static_cast<wchar_t>(unit);
-  return out;
-}
+
 // An export as its own function type; the generic function type in between
 // says the cast is meant.
 template <typename Function>
@@ -36,12 +35,13 @@ bool load_engine(const Text& path, EngineExports& e) {
          e.open != nullptr;
 }
 
+// Special folder 5, the user's documents.
 Text documents_directory() {
   wchar_t buffer[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableW(L"USERPROFILE", buffer, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  return from_utf16_units(std::u16string_view(reinterpret_cast<const char16_t*>(buffer), n)) +
-         "\\Documents";
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    return {};
+  }
+  return narrow(buffer);
 }
 
 void make_writable(const Text& path) {

@@ -6,7 +6,6 @@
 #include "base/file.h"
 #include "base/yield.h"
 #include "binding/server_lookup.h"
-#include "http/http_request.h"
 #include "webview/engine_view.h"
 #include "win32/win32_ui.h"
 
@@ -26,11 +25,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   quorvel::app::PlatformProcess process;
   quorvel::ConfigAnswerStore store;
   quorvel::app::Client client({ui, settings, view, process, ui, store,
-                               [](std::string_view url, quorvel::Text& status) {
-                                 return quorvel::http::http_request(url, 0, {}, nullptr, nullptr,
-                                                                    {}, nullptr, false, {}, {}, {},
-                                                                    {}, {}, 0, nullptr, &status);
-                               },
+                               quorvel::app::platform_http_get(),
                                quorvel::builtin_directory_address()});
   ui.set_client(&client);
   client.start();

@@ -121,6 +121,23 @@ struct Win32Ui::FormState {
   Win32Ui* owner = nullptr;
 };
 
+namespace {
+
+// An activated form gives the keys to its first box, unless one of its
+// controls has them already: the agent can type at once.
+void focus_first_box(const Win32Ui::FormState& f) {
+  const HWND focused = GetFocus();
+  if (focused != nullptr && IsChild(f.window, focused)) return;
+  for (const auto& [id, c] : f.by_id) {
+    if (c->window != nullptr && (GetWindowLongPtrW(c->window, GWL_STYLE) & WS_TABSTOP) != 0) {
+      SetFocus(c->window);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 // The window procedures, turned into the client's events.
 struct WindowProcedures {
   static Win32Ui::FormState* form_of(HWND window) {
@@ -158,7 +175,9 @@ struct WindowProcedures {
         return 0;
       }
       case WM_ACTIVATE:
-        if (client != nullptr && LOWORD(w) != WA_INACTIVE) client->on_focus(f->form);
+        if (LOWORD(w) == WA_INACTIVE) break;
+        focus_first_box(*f);
+        if (client != nullptr) client->on_focus(f->form);
         break;
       case WM_TIMER:
         if (client != nullptr && f->by_id.count(static_cast<int>(w))) {
@@ -337,7 +356,10 @@ void Win32Ui::build_form(Form form) {
   f->form = form;
   f->owner = this;
   f->tag = d.tag;
-  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  // The web view's host must not be painted over; a group box, which
+  // paints no background of its own, needs the form to paint beneath it.
+  if (form == Form::Main) style |= WS_CLIPCHILDREN;
   if (d.resizable) style |= WS_THICKFRAME;
   if (d.maximize_box) style |= WS_MAXIMIZEBOX;
   DWORD ex_style = 0;
@@ -422,7 +444,8 @@ void Win32Ui::load(Form form, bool modal) {
   f.modal = modal;
   FormState* main = form != Form::Main ? state(Form::Main) : nullptr;
   if (modal && main != nullptr) EnableWindow(main->window, FALSE);
-  ShowWindow(f.window, SW_SHOW);
+  // The notice never takes the activation from the agent's work.
+  ShowWindow(f.window, form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
   f.created = true;
   if (client_ != nullptr) client_->on_created(form);
   if (!modal) return;

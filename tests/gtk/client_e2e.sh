@@ -84,10 +84,10 @@ control() {
 }
 
 # The display, its window manager and its tray.
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
-read -r display <&3
-pids+=($!)
-export DISPLAY=":$display"
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../lib/xvfb.sh"
+start_xvfb
+pids+=("$xvfb_pid")
 openbox >/dev/null 2>&1 &
 pids+=($!)
 trayer --edge top --align right --widthtype pixel --width 100 --height 24 >/dev/null 2>&1 &

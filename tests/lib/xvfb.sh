@@ -1,0 +1,13 @@
+# Sourced by the end-to-end tests and the benchmarks: start_xvfb starts a
+# virtual display of its own, waits until it is ready, exports DISPLAY and
+# sets xvfb_pid (the server's own pid, so that it can be stopped).
+start_xvfb() {
+  local ready
+  ready=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 200); do [ -s "$ready" ] && break; sleep 0.05; done
+  DISPLAY=":$(head -n 1 "$ready")"
+  export DISPLAY
+  rm -f "$ready"
+}
