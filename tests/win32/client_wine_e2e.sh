@@ -21,6 +21,11 @@ cleanup() {
   "$wine" taskkill /f /im quorvel.exe >/dev/null 2>&1 || true
   "$wine" reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # The demo site and the display take a moment to end; the next test may
+  # want the same port.
+  for p in "${pids[@]}"; do
+    for _ in $(seq 100); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
