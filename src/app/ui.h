@@ -49,6 +49,42 @@ struct Rect {
   int height = 0;
 };
 
+// A control's place and size by property; 0 for the others.
+[[nodiscard]] constexpr int rect_value(const Rect& r, Property p) {
+  switch (p) {
+    case Property::Left:
+      return r.left;
+    case Property::Top:
+      return r.top;
+    case Property::Width:
+      return r.width;
+    case Property::Height:
+      return r.height;
+    default:
+      return 0;
+  }
+}
+
+// Sets a control's place or size by property; false for the others.
+constexpr bool set_rect_value(Rect& r, Property p, int value) {
+  switch (p) {
+    case Property::Left:
+      r.left = value;
+      return true;
+    case Property::Top:
+      r.top = value;
+      return true;
+    case Property::Width:
+      r.width = value;
+      return true;
+    case Property::Height:
+      r.height = value;
+      return true;
+    default:
+      return false;
+  }
+}
+
 class Ui {
  public:
   virtual ~Ui() = default;

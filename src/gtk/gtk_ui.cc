@@ -452,20 +452,10 @@ int GtkUi::get(Form form, std::string_view name, Property p) const {
   if (!name.empty()) {
     Control* c = control(form, name);
     if (c == nullptr) return 0;
-    switch (p) {
-      case Property::Visible:
-        return c->widget != nullptr && gtk_widget_get_visible(c->widget) ? 1 : 0;
-      case Property::Left:
-        return c->rect.left;
-      case Property::Top:
-        return c->rect.top;
-      case Property::Width:
-        return c->rect.width;
-      case Property::Height:
-        return c->rect.height;
-      default:
-        return 0;
+    if (p == Property::Visible) {
+      return c->widget != nullptr && gtk_widget_get_visible(c->widget) ? 1 : 0;
     }
+    return app::rect_value(c->rect, p);
   }
   GtkWindow* window = GTK_WINDOW(f->window);
   int a = 0, b = 0;
@@ -494,25 +484,11 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
   if (!name.empty()) {
     Control* c = control(form, name);
     if (c == nullptr || c->widget == nullptr) return;
-    switch (p) {
-      case Property::Visible:
-        gtk_widget_set_visible(c->widget, value != 0);
-        return;
-      case Property::Left:
-        c->rect.left = value;
-        break;
-      case Property::Top:
-        c->rect.top = value;
-        break;
-      case Property::Width:
-        c->rect.width = value;
-        break;
-      case Property::Height:
-        c->rect.height = value;
-        break;
-      default:
-        return;
+    if (p == Property::Visible) {
+      gtk_widget_set_visible(c->widget, value != 0);
+      return;
     }
+    if (!app::set_rect_value(c->rect, p, value)) return;
     GtkWidget* parent = gtk_widget_get_parent(c->widget);
     if (GTK_IS_FIXED(parent))
       gtk_fixed_move(GTK_FIXED(parent), c->widget, c->rect.left, c->rect.top);

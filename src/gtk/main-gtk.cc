@@ -3,13 +3,9 @@
 
 #include <clocale>
 
-#include "app/client.h"
-#include "app/services.h"
-#include "base/file.h"
+#include "app/program.h"
 #include "base/yield.h"
-#include "binding/server_lookup.h"
 #include "gtk/gtk_ui.h"
-#include "webview/engine_view.h"
 
 namespace quorvel::embedded {
 extern const unsigned char engine_image[];
@@ -32,18 +28,12 @@ int main(int argc, char** argv) {
   quorvel::set_yield_hook(run_pending_events);
 
   quorvel::gtk::GtkUi ui;
-  quorvel::app::ConfigSettings settings;
-  quorvel::webview::EngineView view(
+  quorvel::app::Program program(
+      ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
-                       quorvel::embedded::engine_image_size),
-      quorvel::file::directory_of(quorvel::file::executable_path()));
-  quorvel::app::PlatformProcess process;
-  quorvel::ConfigAnswerStore store;
-  quorvel::app::Client client({ui, settings, view, process, ui, store,
-                               quorvel::app::platform_http_get(),
-                               quorvel::builtin_directory_address()});
-  ui.set_client(&client);
-  client.start();
+                       quorvel::embedded::engine_image_size));
+  ui.set_client(&program.client);
+  program.client.start();
   ui.run();
   ui.set_client(nullptr);
   return 0;

@@ -11,30 +11,9 @@
 #include <string>
 
 #include "webview/engine_api.h"
+#include "webview/engine_objects.h"
 
 namespace {
-
-// Page to host: every console output call of the page, its arguments
-// joined by single spaces as a console shows them, the logged message
-// alone (so a title runs to the end of the text).
-constexpr const char* kConsoleBridge = R"JS((function () {
-  if (window.__quorvelConsole) return;
-  window.__quorvelConsole = true;
-  function text(value) {
-    if (typeof value === 'string') return value;
-    try { var json = JSON.stringify(value); return json === undefined ? String(value) : json; }
-    catch (e) { return String(value); }
-  }
-  ['log', 'info', 'warn', 'error', 'debug'].forEach(function (name) {
-    var original = console[name];
-    console[name] = function () {
-      var parts = [];
-      for (var i = 0; i < arguments.length; i++) parts.push(text(arguments[i]));
-      try { window.webkit.messageHandlers.quorvel.postMessage(parts.join(' ')); } catch (e) {}
-      return original.apply(console, arguments);
-    };
-  });
-})();)JS";
 
 std::string convert(const char* from, const char* to, const std::string& in) {
   iconv_t cd = iconv_open(to, from);
@@ -64,21 +43,8 @@ std::string to_utf8(const char* internal) {
   return convert("GB18030", "UTF-8", internal != nullptr ? internal : "");
 }
 
-char* copy_text(const char* text) {
-  const std::size_t n = std::strlen(text);
-  auto* out = static_cast<char*>(std::malloc(n + 1));
-  if (out != nullptr) std::memcpy(out, text, n + 1);
-  return out;
-}
-
-qv_event_proc page_loaded_proc = nullptr;
-qv_event_proc console_proc = nullptr;
-qv_event_proc log_proc = nullptr;
-
 void notify(qv_event_proc proc, const std::string& internal_text) {
-  if (proc == nullptr) return;
-  const char* text = internal_text.c_str();
-  proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(text)));
+  notify_text(proc, internal_text.c_str());
 }
 
 void log_line(const std::string& line) {
@@ -138,7 +104,7 @@ void QV_CALL view_close_second(qv_view* self) {
 
 qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, intptr_t, intptr_t,
                                    intptr_t) {
-  auto* result = static_cast<qv_result*>(std::calloc(1, sizeof(qv_result)));
+  qv_result* result = new_result();
   View* v = view_of(self);
   if (v->web == nullptr || script == nullptr) return result;
   const std::string code = to_utf8(script);
@@ -147,44 +113,9 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   return result;
 }
 
-void QV_CALL view_set_first_hook(qv_view*, qv_first_hook) {}
-void QV_CALL view_set_second_hook(qv_view*, qv_second_hook) {}
-
-void QV_CALL view_release_result(qv_view*, qv_result* result) {
-  if (result == nullptr) return;
-  std::free(reinterpret_cast<char*>(result->fields[0]));
-  std::free(reinterpret_cast<char*>(result->fields[7]));
-  std::free(result);
-}
-
-const qv_view_ops kViewOps = {view_reload,          view_close_first,   view_set_bounds,
-                              view_close_second,    view_run_script,    view_set_first_hook,
-                              view_set_second_hook, view_release_result};
+const qv_view_ops kViewOps = {view_reload,     view_close_first, view_set_bounds, view_close_second,
+                              view_run_script, set_first_hook,   set_second_hook, release_result};
 View the_view{{&kViewOps}};
-
-// --- converter and events ----------------------------------------------------
-
-char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
-  const char* text = reinterpret_cast<const char*>(static_cast<intptr_t>(argument));
-  return copy_text(text != nullptr ? text : "");
-}
-
-void QV_CALL release_text(qv_converter*, char* text) {
-  std::free(text);
-}
-
-const qv_converter_ops kConverterOps = {argument_to_text, release_text};
-qv_converter the_converter{&kConverterOps};
-
-void QV_CALL on_page_loaded(qv_events*, int, qv_event_proc proc) {
-  page_loaded_proc = proc;
-}
-void QV_CALL on_console_message(qv_events*, int, qv_event_proc proc) {
-  console_proc = proc;
-}
-
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
-qv_events the_events{&kEventsOps};
 
 // --- WebKit's signals ----------------------------------------------------------
 
@@ -217,8 +148,7 @@ QV_EXPORT int QV_CALL ormixwebview_has_edge(void) {
 }
 
 QV_EXPORT void QV_CALL ormixwebview_init(int, qv_converter** converter, qv_events** events) {
-  if (converter != nullptr) *converter = &the_converter;
-  if (events != nullptr) *events = &the_events;
+  hand_out_objects(converter, events);
 }
 
 QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc proc) {
@@ -230,9 +160,10 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   if (panel == nullptr || !GTK_IS_CONTAINER(panel) || the_view.web != nullptr) return nullptr;
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
-  WebKitUserScript* bridge =
-      webkit_user_script_new(kConsoleBridge, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  WebKitUserScript* bridge = webkit_user_script_new(
+      console_bridge("window.webkit.messageHandlers.quorvel.postMessage").c_str(),
+      WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
+      nullptr);
   webkit_user_content_manager_add_script(content, bridge);
   webkit_user_script_unref(bridge);
   g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(on_console), nullptr);

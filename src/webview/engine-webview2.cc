@@ -15,32 +15,12 @@
 
 #include "base/wide-win32.h"
 #include "webview/engine_api.h"
+#include "webview/engine_objects.h"
 #include "webview/webview2_com-win32.h"
 
 namespace {
 
 using namespace quorvel::webview2;
-
-// Page to host: every console output call of the page, its arguments
-// joined by single spaces as a console shows them.
-constexpr wchar_t kConsoleBridge[] = LR"JS((function () {
-  if (window.__quorvelConsole || !window.chrome || !window.chrome.webview) return;
-  window.__quorvelConsole = true;
-  function text(value) {
-    if (typeof value === 'string') return value;
-    try { var json = JSON.stringify(value); return json === undefined ? String(value) : json; }
-    catch (e) { return String(value); }
-  }
-  ['log', 'info', 'warn', 'error', 'debug'].forEach(function (name) {
-    var original = console[name];
-    console[name] = function () {
-      var parts = [];
-      for (var i = 0; i < arguments.length; i++) parts.push(text(arguments[i]));
-      try { window.chrome.webview.postMessage(parts.join(' ')); } catch (e) {}
-      return original.apply(console, arguments);
-    };
-  });
-})();)JS";
 
 constexpr wchar_t kRuntimeKey[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
@@ -82,26 +62,23 @@ class Handler final : public Interface {
   LONG references_ = 1;
 };
 
-using EnvironmentDone =
-    Handler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
-            IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
-            ICoreWebView2Environment*>;
+using EnvironmentDone = Handler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+                                IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+                                HRESULT, ICoreWebView2Environment*>;
 using ControllerDone = Handler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                                IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                                HRESULT, ICoreWebView2Controller*>;
-using NavigationDone =
-    Handler<ICoreWebView2NavigationCompletedEventHandler,
-            IID_ICoreWebView2NavigationCompletedEventHandler, ICoreWebView2*,
-            ICoreWebView2NavigationCompletedEventArgs*>;
-using MessageReceived =
-    Handler<ICoreWebView2WebMessageReceivedEventHandler,
-            IID_ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2*,
-            ICoreWebView2WebMessageReceivedEventArgs*>;
+using NavigationDone = Handler<ICoreWebView2NavigationCompletedEventHandler,
+                               IID_ICoreWebView2NavigationCompletedEventHandler, ICoreWebView2*,
+                               ICoreWebView2NavigationCompletedEventArgs*>;
+using MessageReceived = Handler<ICoreWebView2WebMessageReceivedEventHandler,
+                                IID_ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2*,
+                                ICoreWebView2WebMessageReceivedEventArgs*>;
 using ScriptDone = Handler<ICoreWebView2ExecuteScriptCompletedHandler,
                            IID_ICoreWebView2ExecuteScriptCompletedHandler, HRESULT, LPCWSTR>;
-using ScriptAdded = Handler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
-                            IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
-                            HRESULT, LPCWSTR>;
+using ScriptAdded =
+    Handler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
+            IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, HRESULT, LPCWSTR>;
 
 // Takes a COM-allocated text.
 std::wstring take(LPWSTR text) {
@@ -126,8 +103,8 @@ std::wstring registry_runtime_folder() {
     wchar_t value[MAX_PATH] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
-    const LSTATUS status = RegQueryValueExW(key, L"EBWebView", nullptr, &type,
-                                            reinterpret_cast<BYTE*>(value), &size);
+    const LSTATUS status =
+        RegQueryValueExW(key, L"EBWebView", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     if (status == ERROR_SUCCESS && type == REG_SZ && value[0] != L'\0') return value;
   }
@@ -161,7 +138,8 @@ Runtime find_runtime() {
   if (!found) {
     const std::wstring loader = program_folder() + L"\\WebView2Loader.dll";
     if (HMODULE module = LoadLibraryW(loader.c_str())) {
-      found.with_options = bind<CreateWithOptions>(module, "CreateCoreWebView2EnvironmentWithOptions");
+      found.with_options =
+          bind<CreateWithOptions>(module, "CreateCoreWebView2EnvironmentWithOptions");
     }
   }
   return found;
@@ -174,25 +152,12 @@ std::wstring user_data_folder() {
   return std::wstring(base) + L"\\Quorvel\\WebView2";
 }
 
-qv_event_proc page_loaded_proc = nullptr;
-qv_event_proc console_proc = nullptr;
-qv_event_proc log_proc = nullptr;
-
 void notify(qv_event_proc proc, const std::wstring& text) {
-  if (proc == nullptr) return;
-  const std::string internal = quorvel::narrow(text);
-  proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(internal.c_str())));
+  notify_text(proc, quorvel::narrow(text).c_str());
 }
 
 void log_line(const std::wstring& line) {
   notify(log_proc, line);
-}
-
-char* copy_text(const char* text) {
-  const std::size_t n = std::strlen(text);
-  auto* out = static_cast<char*>(std::malloc(n + 1));
-  if (out != nullptr) std::memcpy(out, text, n + 1);
-  return out;
 }
 
 // --- the view ---------------------------------------------------------------
@@ -228,8 +193,8 @@ void QV_CALL view_close_first(qv_view* self) {
   if (ICoreWebView2* web = view_of(self)->web) web->Stop();
 }
 
-void QV_CALL view_set_bounds(qv_view* self, int left, int, int top, int, int width, int,
-                             int height, int) {
+void QV_CALL view_set_bounds(qv_view* self, int left, int, int top, int, int width, int, int height,
+                             int) {
   View* v = view_of(self);
   if (v->controller == nullptr) return;
   const RECT bounds{scaled(v->host, left), scaled(v->host, top), scaled(v->host, left + width),
@@ -249,7 +214,7 @@ void QV_CALL view_close_second(qv_view* self) {
 
 qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, intptr_t, intptr_t,
                                    intptr_t) {
-  auto* result = static_cast<qv_result*>(std::calloc(1, sizeof(qv_result)));
+  qv_result* result = new_result();
   View* v = view_of(self);
   if (v->web == nullptr || script == nullptr) return result;
   auto* done = new ScriptDone([](HRESULT, LPCWSTR) { return S_OK; });
@@ -258,44 +223,9 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   return result;
 }
 
-void QV_CALL view_set_first_hook(qv_view*, qv_first_hook) {}
-void QV_CALL view_set_second_hook(qv_view*, qv_second_hook) {}
-
-void QV_CALL view_release_result(qv_view*, qv_result* result) {
-  if (result == nullptr) return;
-  std::free(reinterpret_cast<char*>(result->fields[0]));
-  std::free(reinterpret_cast<char*>(result->fields[7]));
-  std::free(result);
-}
-
-const qv_view_ops kViewOps = {view_reload,          view_close_first,   view_set_bounds,
-                              view_close_second,    view_run_script,    view_set_first_hook,
-                              view_set_second_hook, view_release_result};
+const qv_view_ops kViewOps = {view_reload,     view_close_first, view_set_bounds, view_close_second,
+                              view_run_script, set_first_hook,   set_second_hook, release_result};
 View the_view{{&kViewOps}, nullptr, nullptr, nullptr, false, false, {}};
-
-// --- converter and events ----------------------------------------------------
-
-char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
-  const char* text = reinterpret_cast<const char*>(static_cast<intptr_t>(argument));
-  return copy_text(text != nullptr ? text : "");
-}
-
-void QV_CALL release_text(qv_converter*, char* text) {
-  std::free(text);
-}
-
-const qv_converter_ops kConverterOps = {argument_to_text, release_text};
-qv_converter the_converter{&kConverterOps};
-
-void QV_CALL on_page_loaded(qv_events*, int, qv_event_proc proc) {
-  page_loaded_proc = proc;
-}
-void QV_CALL on_console_message(qv_events*, int, qv_event_proc proc) {
-  console_proc = proc;
-}
-
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
-qv_events the_events{&kEventsOps};
 
 // --- creation ------------------------------------------------------------------
 
@@ -334,7 +264,8 @@ void attach(View& v, ICoreWebView2Controller* controller, const std::wstring& ur
   }
   EventRegistrationToken token{};
   auto* added = new ScriptAdded([](HRESULT, LPCWSTR) { return S_OK; });
-  v.web->AddScriptToExecuteOnDocumentCreated(kConsoleBridge, added);
+  v.web->AddScriptToExecuteOnDocumentCreated(
+      quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added);
   added->Release();
   auto* message = new MessageReceived(on_web_message);
   v.web->add_WebMessageReceived(message, &token);
@@ -406,8 +337,7 @@ QV_EXPORT int QV_CALL ormixwebview_has_edge(void) {
 }
 
 QV_EXPORT void QV_CALL ormixwebview_init(int, qv_converter** converter, qv_events** events) {
-  if (converter != nullptr) *converter = &the_converter;
-  if (events != nullptr) *events = &the_events;
+  hand_out_objects(converter, events);
 }
 
 QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc proc) {

@@ -480,20 +480,8 @@ int Win32Ui::get(Form form, std::string_view name, Property p) const {
   if (!name.empty()) {
     Control* c = control(form, name);
     if (c == nullptr) return 0;
-    switch (p) {
-      case Property::Visible:
-        return c->window != nullptr && IsWindowVisible(c->window) ? 1 : 0;
-      case Property::Left:
-        return c->rect.left;
-      case Property::Top:
-        return c->rect.top;
-      case Property::Width:
-        return c->rect.width;
-      case Property::Height:
-        return c->rect.height;
-      default:
-        return 0;
-    }
+    if (p == Property::Visible) return c->window != nullptr && IsWindowVisible(c->window) ? 1 : 0;
+    return app::rect_value(c->rect, p);
   }
   RECT r{};
   switch (p) {
@@ -521,26 +509,11 @@ void Win32Ui::set(Form form, std::string_view name, Property p, int value) {
   if (!name.empty()) {
     Control* c = control(form, name);
     if (c == nullptr || c->window == nullptr) return;
-    switch (p) {
-      case Property::Visible:
-        ShowWindow(c->window, value != 0 ? SW_SHOWNA : SW_HIDE);
-        return;
-      case Property::Left:
-        c->rect.left = value;
-        break;
-      case Property::Top:
-        c->rect.top = value;
-        break;
-      case Property::Width:
-        c->rect.width = value;
-        break;
-      case Property::Height:
-        c->rect.height = value;
-        break;
-      default:
-        return;
+    if (p == Property::Visible) {
+      ShowWindow(c->window, value != 0 ? SW_SHOWNA : SW_HIDE);
+    } else if (app::set_rect_value(c->rect, p, value)) {
+      place_control(*f, *c);
     }
-    place_control(*f, *c);
     return;
   }
   HWND w = f->window;

@@ -40,8 +40,8 @@ Function bind(HMODULE module, const char* name) {
 std::wstring register_fake_runtime() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"quorvel-runtime-" +
-                              std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder =
+      std::wstring(temp) + L"quorvel-runtime-" + std::to_wstring(GetCurrentProcessId());
   const std::wstring library_folder = folder + L"\\EBWebView\\x64";
   if (!file::make_directories(narrow(library_folder))) return {};
   if (!CopyFileW(wide(FAKE_RUNTIME).c_str(),
@@ -107,7 +107,8 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   EXPECT_STREQ(text, "");
   converter->ops->release_text(converter, text);
 
-  qv_result* result = view->ops->run_script(view, from_utf8("vueapp.x('中文')").c_str(), 0, 0, 0, 0);
+  qv_result* result =
+      view->ops->run_script(view, from_utf8("vueapp.x('中文')").c_str(), 0, 0, 0, 0);
   EXPECT_EQ(fake.last_script, L"vueapp.x('\u4e2d\u6587')");
   view->ops->release_result(view, result);
   view->ops->set_bounds(view, 10, 1, 20, 1, 300, 1, 200, 1);

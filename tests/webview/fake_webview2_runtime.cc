@@ -16,6 +16,14 @@ namespace {
 
 FakeWebView2State state;
 
+// A text the way COM hands one out: the receiver frees it.
+LPWSTR co_text(const std::wstring& text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  auto* out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (out != nullptr) std::memcpy(out, text.c_str(), bytes);
+  return out;
+}
+
 template <typename Interface>
 struct Unknown : Interface {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
@@ -29,9 +37,7 @@ struct Unknown : Interface {
 struct MessageArgs : Unknown<ICoreWebView2WebMessageReceivedEventArgsStub> {
   std::wstring text;
   HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* out) override {
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    std::memcpy(*out, text.c_str(), bytes);
+    *out = co_text(text);
     return S_OK;
   }
 };
@@ -52,9 +58,7 @@ struct WebView : Unknown<ICoreWebView2Stub> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* out) override {
-    const std::size_t bytes = (state.navigated.size() + 1) * sizeof(wchar_t);
-    *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    std::memcpy(*out, state.navigated.c_str(), bytes);
+    *out = co_text(state.navigated);
     return S_OK;
   }
   // The page loads later, from the message loop, as a real one does: the
@@ -89,14 +93,14 @@ struct WebView : Unknown<ICoreWebView2Stub> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
-      LPCWSTR script, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* done)
-      override {
+      LPCWSTR script,
+      ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* done) override {
     state.document_script = script;
     done->Invoke(S_OK, L"1");
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR script,
-                                          ICoreWebView2ExecuteScriptCompletedHandler* done) override {
+  HRESULT STDMETHODCALLTYPE
+  ExecuteScript(LPCWSTR script, ICoreWebView2ExecuteScriptCompletedHandler* done) override {
     state.last_script = script;
     if (done != nullptr) done->Invoke(S_OK, L"null");
     return S_OK;

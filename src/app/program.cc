@@ -1,0 +1,13 @@
+#include "app/program.h"
+
+#include "base/file.h"
+#include "binding/server_lookup.h"
+
+namespace quorvel::app {
+
+Program::Program(Ui& ui, TimedMessageBox& messages, std::string_view engine_image)
+    : view(engine_image, file::directory_of(file::executable_path())),
+      client({ui, settings, view, process, messages, store, platform_http_get(),
+              builtin_directory_address()}) {}
+
+}  // namespace quorvel::app

@@ -1,0 +1,27 @@
+// What a client program owns besides its window layer: the settings file,
+// the web view through the carried engine library, the process services,
+// the answer store and the client itself, wired as both platforms wire
+// them.
+#pragma once
+
+#include <string_view>
+
+#include "app/client.h"
+#include "app/services.h"
+#include "binding/directory_answer.h"
+#include "webview/engine_view.h"
+
+namespace quorvel::app {
+
+struct Program {
+  // `engine_image`: the engine library's bytes, carried by the program.
+  Program(Ui& ui, TimedMessageBox& messages, std::string_view engine_image);
+
+  ConfigSettings settings;
+  webview::EngineView view;
+  PlatformProcess process;
+  ConfigAnswerStore store;
+  Client client;
+};
+
+}  // namespace quorvel::app

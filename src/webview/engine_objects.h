@@ -1,0 +1,98 @@
+// The parts both engine libraries share: the converter and event objects,
+// the procedures the client registered, and the release of what the
+// library hands out. Each library includes this once, in its one file.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "webview/engine_api.h"
+
+namespace {
+
+// Page to host: a script run at the start of every document that forwards
+// each console output call of the page, its arguments joined by single
+// spaces as a console shows them (so a title runs to the end of the
+// text), through `post`, the engine's way to send a text to the host.
+std::string console_bridge(std::string_view post) {
+  return R"JS((function () {
+  if (window.__quorvelConsole) return;
+  window.__quorvelConsole = true;
+  function text(value) {
+    if (typeof value === 'string') return value;
+    try { var json = JSON.stringify(value); return json === undefined ? String(value) : json; }
+    catch (e) { return String(value); }
+  }
+  ['log', 'info', 'warn', 'error', 'debug'].forEach(function (name) {
+    var original = console[name];
+    console[name] = function () {
+      var parts = [];
+      for (var i = 0; i < arguments.length; i++) parts.push(text(arguments[i]));
+      try { )JS" +
+         std::string(post) + R"JS((parts.join(' ')); } catch (e) {}
+      return original.apply(console, arguments);
+    };
+  });
+})();)JS";
+}
+
+qv_event_proc page_loaded_proc = nullptr;
+qv_event_proc console_proc = nullptr;
+qv_event_proc log_proc = nullptr;
+
+// Hands internal text to a registered procedure for the call's length.
+void notify_text(qv_event_proc proc, const char* internal_text) {
+  if (proc != nullptr) proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(internal_text)));
+}
+
+char* copy_text(const char* text) {
+  const std::size_t n = std::strlen(text);
+  auto* out = static_cast<char*>(std::malloc(n + 1));
+  if (out != nullptr) std::memcpy(out, text, n + 1);
+  return out;
+}
+
+qv_result* new_result() {
+  return static_cast<qv_result*>(std::calloc(1, sizeof(qv_result)));
+}
+
+void QV_CALL release_result(qv_view*, qv_result* result) {
+  if (result == nullptr) return;
+  std::free(reinterpret_cast<char*>(result->fields[0]));
+  std::free(reinterpret_cast<char*>(result->fields[7]));
+  std::free(result);
+}
+
+void QV_CALL set_first_hook(qv_view*, qv_first_hook) {}
+void QV_CALL set_second_hook(qv_view*, qv_second_hook) {}
+
+char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
+  const char* text = reinterpret_cast<const char*>(static_cast<intptr_t>(argument));
+  return copy_text(text != nullptr ? text : "");
+}
+
+void QV_CALL release_text(qv_converter*, char* text) {
+  std::free(text);
+}
+
+const qv_converter_ops kConverterOps = {argument_to_text, release_text};
+qv_converter the_converter{&kConverterOps};
+
+void QV_CALL on_page_loaded(qv_events*, int, qv_event_proc proc) {
+  page_loaded_proc = proc;
+}
+void QV_CALL on_console_message(qv_events*, int, qv_event_proc proc) {
+  console_proc = proc;
+}
+
+const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
+qv_events the_events{&kEventsOps};
+
+void hand_out_objects(qv_converter** converter, qv_events** events) {
+  if (converter != nullptr) *converter = &the_converter;
+  if (events != nullptr) *events = &the_events;
+}
+
+}  // namespace
