@@ -11,6 +11,7 @@
 # (console message to notice window shown) over 100 messages.
 #   bash bench/webview_bench.sh [RUNS]     (default 9)
 #   ONLY_LATENCY=1 bash bench/webview_bench.sh   (the notice latency alone)
+#   CONFIGS="client bare-nocomp" bash bench/webview_bench.sh 3   (some programs only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-9}
@@ -71,6 +72,8 @@ measure() {  # one run: load paint pss_kb cpu_s idle_percent
 
 configs=(client bare bare-nocomp)
 [ -n "$chromium" ] && configs+=(chromium)
+# CONFIGS="client bare-nocomp" measures some of them only.
+[ -n "${CONFIGS:-}" ] && read -r -a configs <<<"$CONFIGS"
 for c in "${configs[@]}"; do : >"$work/$c.txt"; done
 [ -n "$only_latency" ] && runs=0
 for run in $(seq "$runs"); do

@@ -1,3 +1,5 @@
+#include <cstddef>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -10,6 +12,56 @@ namespace {
 // std::regex matches recursively, one frame per character; longer subjects
 // are refused rather than risking the stack.
 constexpr std::size_t kMaxSubjectUnits = 32 * 1024;
+
+// std::regex backtracks without limit; PCRE2 gives up after about ten
+// million steps. The subject is walked through this iterator, which counts
+// every step and throws past the same budget, so that a pattern such as
+// "(a+)+$" gives up here too instead of running for hours.
+constexpr std::size_t kStepBudget = 10'000'000;
+struct GaveUp {};
+
+class CountingIterator {
+ public:
+  using iterator_category = std::bidirectional_iterator_tag;
+  using value_type = wchar_t;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const wchar_t*;
+  using reference = const wchar_t&;
+
+  CountingIterator() = default;
+  CountingIterator(const wchar_t* at, std::size_t* steps) : at_(at), steps_(steps) {}
+
+  reference operator*() const { return *at_; }
+  CountingIterator& operator++() {
+    ++at_;
+    step();
+    return *this;
+  }
+  CountingIterator operator++(int) {
+    CountingIterator before = *this;
+    ++*this;
+    return before;
+  }
+  CountingIterator& operator--() {
+    --at_;
+    step();
+    return *this;
+  }
+  CountingIterator operator--(int) {
+    CountingIterator before = *this;
+    --*this;
+    return before;
+  }
+  bool operator==(const CountingIterator& other) const { return at_ == other.at_; }
+  [[nodiscard]] const wchar_t* base() const { return at_; }
+
+ private:
+  void step() {
+    if (steps_ != nullptr && ++*steps_ > kStepBudget) throw GaveUp{};
+  }
+  const wchar_t* at_ = nullptr;
+  std::size_t* steps_ = nullptr;
+};
 
 // ECMAScript in std::regex rejects a "{" that opens no quantifier, which the
 // script dialect reads as a literal brace.
@@ -67,17 +119,21 @@ class StdRegexEngine final : public Engine {
       offset[i + 1] = offset[i] + bytes;
     }
     std::size_t start = 0;
+    std::size_t steps = 0;
+    const wchar_t* const text = w.c_str();
     while (start <= w.size()) {
-      std::wsmatch m;
+      std::match_results<CountingIterator> m;
       const auto flags =
           start > 0 ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
       try {
-        if (!std::regex_search(w.begin() + static_cast<std::ptrdiff_t>(start), w.end(), m, re_,
-                               flags)) {
+        if (!std::regex_search(CountingIterator(text + start, &steps),
+                               CountingIterator(text + w.size(), &steps), m, re_, flags)) {
           break;
         }
       } catch (const std::regex_error&) {
         break;  // too complex: keep what was found
+      } catch (const GaveUp&) {
+        break;
       }
       Match out;
       for (std::size_t g = 0; g < m.size(); ++g) {
@@ -85,12 +141,12 @@ class StdRegexEngine final : public Engine {
           out.groups.push_back({});
           continue;
         }
-        const auto b = static_cast<std::size_t>(m[g].first - w.begin());
-        const auto e = static_cast<std::size_t>(m[g].second - w.begin());
+        const auto b = static_cast<std::size_t>(m[g].first.base() - text);
+        const auto e = static_cast<std::size_t>(m[g].second.base() - text);
         out.groups.push_back({offset[b], offset[e], true});
       }
-      const auto b = static_cast<std::size_t>(m[0].first - w.begin());
-      const auto e = static_cast<std::size_t>(m[0].second - w.begin());
+      const auto b = static_cast<std::size_t>(m[0].first.base() - text);
+      const auto e = static_cast<std::size_t>(m[0].second.base() - text);
       matches.push_back(std::move(out));
       if (!global_) break;
       start = e > b ? e : e + 1;

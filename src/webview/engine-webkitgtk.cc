@@ -169,11 +169,14 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(on_console), nullptr);
   webkit_user_content_manager_register_script_message_handler(content, "quorvel");
 
+  // The policy alone still has the web process set up its compositor; the
+  // variable, read when that process starts, spares it that.
+  const bool gpu = has_render_node();
+  if (!gpu) g_setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", FALSE);
   WebKitWebView* web =
       WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
   g_object_unref(content);
   WebKitSettings* settings = webkit_web_view_get_settings(web);
-  const bool gpu = has_render_node();
   if (!gpu) {
     webkit_settings_set_hardware_acceleration_policy(settings,
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);

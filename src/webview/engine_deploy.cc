@@ -24,15 +24,16 @@ Deployment deploy_engine(HashTable& deployed, std::string_view name, std::string
     return file::replace_contents(path, image);
   };
 
-  const Text beside = program_directory + "/" + Text(name);
+  const Text separator = path_separator();
+  const Text beside = program_directory + separator + Text(name);
   const auto existing = file::read(beside);
   if ((existing.has_value() || file::is_directory(beside)) && ensure_image(beside, existing)) {
     out.path = beside;
   }
   if (out.path.empty()) {
-    const Text folder = documents_directory + "/ee/Plugins";
+    const Text folder = documents_directory + separator + "ee" + separator + "Plugins";
     if (!file::is_directory(folder)) static_cast<void>(file::make_directories(folder));
-    const Text plugin = folder + "/" + Text(name);
+    const Text plugin = folder + separator + Text(name);
     if (ensure_image(plugin, file::read(plugin)) && load(plugin)) {
       out.path = plugin;
       out.loaded = true;

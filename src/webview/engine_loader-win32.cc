@@ -11,6 +11,10 @@ Text engine_file_name() {
   return "WebView2Plus.dll";
 }
 
+Text path_separator() {
+  return "\\";
+}
+
 namespace {
 
 // An export as its own function type; the generic function type in between

@@ -4,10 +4,13 @@
 # number binds it; the restart script starts it again; with a stand-in
 # WebView2 runtime registered the main window opens the console, and the
 # page's title message reaches its caption.
-#   client_wine_e2e.sh QUORVEL.EXE DEMO-SITE TEST-CA-DIR FAKE-RUNTIME.DLL ARTIFACTS
+# Then, the runtime gone, the bound client shows the missing-runtime message,
+# starts the installer without waiting and ends with code 0. It all runs in
+# a Chinese locale, so that the system's code page is 936.
+#   client_wine_e2e.sh QUORVEL.EXE DEMO-SITE TEST-CA-DIR FAKE-RUNTIME.DLL RECORD-START.EXE ARTIFACTS
 # Exits 77 (skipped) without the Linux demo site or the X tools.
 set -euo pipefail
-exe=$1 demo=$2 ca=$3 fake=$4 artifacts=$5
+exe=$1 demo=$2 ca=$3 fake=$4 recorder=$5 artifacts=$6
 [ -x "$demo" ] || { echo "no Linux demo site at $demo"; exit 77; }
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "needs $tool"; exit 77; }
@@ -57,6 +60,25 @@ pids+=($!)
 for _ in $(seq 100); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.05; done
 grep -q 客服站点 "$work/demo.out" || fail "the demo site did not start: $(cat "$work/demo.out")"
 
+# A Chinese locale of the test's own.
+mkdir -p "$work/locale"
+if localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" 2>/dev/null; then
+  export LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8
+fi
+
+# Chinese glyphs for the screenshots: the system font and SimSun fall back
+# to Debian's WenQuanYi font when it is installed.
+if fc-list 2>/dev/null | grep -q wqy-microhei; then
+  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+  done
+  for face in SimSun NSimSun 宋体 新宋体 SimHei 黑体 "Microsoft YaHei" 微软雅黑; do
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+      /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+  done
+fi
+
 cp "$exe" "$work/app/quorvel.exe"
 cp "$fake" "$work/runtime/EBWebView/x64/EmbeddedBrowserWebView.dll"
 "$wine" reg add "$key" /v EBWebView /t REG_SZ /d "$("$wine" winepath -w "$work/runtime" | tr -d '\r')" \
@@ -79,4 +101,23 @@ shot 3-main
 grep -q '^hostdata=' "$work/app/config/config.ini" || fail "no binding stored"
 grep -q '^hostdataid=8866' "$work/app/config/config.ini" || fail "number not stored: $(cat "$work/app/config/config.ini")"
 [ ! -e "$work/app/Restart.bat" ] || fail "the restart script is still there"
+
+# The runtime gone: the message, the installer, the end.
+"$wine" taskkill /f /im quorvel.exe >/dev/null 2>&1 || true
+"$wine" reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Quorvel' >/dev/null 2>&1 || break; sleep 0.2; done
+cp "$recorder" "$work/app/config/MicrosoftEdgeWebview2Setup.exe"
+(cd "$work/app" && { "$wine" quorvel.exe >/dev/null 2>&1; echo $? >"$work/exit"; } &)
+box=$(wait_window '^信息：$' 150) || fail "no missing-runtime message"
+shot 4-runtime-missing
+eval "$(xdotool getwindowgeometry --shell "$box")"
+# The box's only button, at the bottom in the middle.
+for _ in $(seq 10); do
+  [ -e "$work/exit" ] && break
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 22)) click 1
+  sleep 1
+done
+for _ in $(seq 100); do [ -e "$work/exit" ] && break; sleep 0.1; done
+[ "$(cat "$work/exit" 2>/dev/null)" = 0 ] || fail "exit status $(cat "$work/exit" 2>/dev/null)"
+[ -e "$work/app/config/MicrosoftEdgeWebview2Setup.exe.started" ] || fail "the installer did not start"
 echo ok
