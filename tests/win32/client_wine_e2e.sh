@@ -21,8 +21,7 @@ work=$(mktemp -d)
 mkdir -p "$artifacts" "$work/app/config" "$work/runtime/EBWebView/x64"
 pids=()
 cleanup() {
-  "$wine" taskkill /f /im quorvel.exe >/dev/null 2>&1 || true
-  "$wine" reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   # The demo site and the display take a moment to end; the next test may
   # want the same port.
@@ -66,6 +65,11 @@ if localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" 2>/dev/null; then
   export LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8
 fi
 
+# A prefix of the test's own, made in the Chinese locale, whose font
+# settings and registry entries nothing else sees.
+export WINEPREFIX="$work/prefix"
+"$wine" wineboot --init >/dev/null 2>&1 || true
+
 # Chinese glyphs for the screenshots: the system font and SimSun fall back
 # to Debian's WenQuanYi font when it is installed.
 if fc-list 2>/dev/null | grep -q wqy-microhei; then
@@ -86,6 +90,7 @@ cp "$fake" "$work/runtime/EBWebView/x64/EmbeddedBrowserWebView.dll"
 (cd "$work/app" && "$wine" quorvel.exe >/dev/null 2>&1 &)
 
 join=$(wait_window '^加入Quorvel服务器$' 150) || fail "no join window"
+sleep 1  # painted
 shot 1-join
 # Without a window manager the X window is the client area: the number box
 # and the join button at their designed places.
