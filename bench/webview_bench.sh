@@ -33,8 +33,11 @@ loads() { curl -s "$site/control/page-loads" | sed 's/[^0-9]//g'; }
 start() {  # prints the pid of what it started
   case $1 in
     client) start_client ;;
-    bare) "$work/bare_webkit" "$page" >/dev/null 2>&1 & ;;
-    bare-nocomp) WEBKIT_DISABLE_COMPOSITING_MODE=1 "$work/bare_webkit" "$page" >/dev/null 2>&1 & ;;
+    bare) HOME="$(home_of bare)" "$work/bare_webkit" "$page" >/dev/null 2>&1 & ;;
+    bare-nocomp)
+      HOME="$(home_of bare-nocomp)" WEBKIT_DISABLE_COMPOSITING_MODE=1 "$work/bare_webkit" "$page" \
+        >/dev/null 2>&1 &
+      ;;
     chromium)
       rm -rf "$work/profile"
       "$chromium" --app="$page" --user-data-dir="$work/profile" --no-first-run --disable-gpu \

@@ -1,12 +1,14 @@
 # Shared by the web view benchmarks (sourced, from the repository's root):
-# builds the client and the demo site, starts a virtual display (no window
-# manager) and the demo site, and offers helpers for process trees.
+# builds the client and the demo site (release, as agents run it), starts a
+# virtual display (no window manager) and the demo site, and offers helpers
+# for process trees.
 bash scripts/install-deps.sh bench >/dev/null
 for tool in Xvfb curl xwininfo xdotool; do
   command -v "$tool" >/dev/null || { echo "needs $tool (xvfb, curl, x11-utils, xdotool)"; exit 1; }
 done
-cmake --preset debug >/dev/null
-cmake --build --preset debug -j"$(nproc)" --target quorvel quorvel-demo-site >/dev/null
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)" --target quorvel quorvel-demo-site >/dev/null
+bin=build/release/bin
 work=$(mktemp -d)
 gcc -O2 -o "$work/x_probe" bench/x_probe.c -lX11
 
@@ -20,7 +22,7 @@ trap cleanup EXIT
 source tests/lib/xvfb.sh
 start_xvfb
 pids+=("$xvfb_pid")
-build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-visitors >"$work/demo.out" &
+"$bin/quorvel-demo-site" --directory-port 0 --site-port 0 --no-visitors >"$work/demo.out" &
 pids+=($!)
 for _ in $(seq 50); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.1; done
 site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
@@ -37,11 +39,17 @@ tree_pss_kb() {
 }
 now_ms() { date +%s%3N; }
 
-# Starts the client bound to the demo site in a fresh folder, in the
-# background; $! is its pid.
+# Each program keeps a home folder of its own for the whole session, as an
+# agent's account does from one start to the next: only the first run pays
+# for creating WebKit's data folders (and the client for deploying its
+# engine library).
+home_of() { mkdir -p "$work/home/$1" && echo "$work/home/$1"; }
+
+# Starts the client bound to the demo site from a fresh program folder, in
+# the background; $! is its pid.
 start_client() {
-  rm -rf "$work/client" && mkdir -p "$work/client/config" "$work/client/home"
-  cp build/debug/bin/quorvel "$work/client/"
+  rm -rf "$work/client" && mkdir -p "$work/client/config"
+  cp "$bin/quorvel" "$work/client/"
   printf '[main]\nhostdata={"code":"200","data":"%s"}\n' "$site" >"$work/client/config/config.ini"
-  HOME="$work/client/home" "$work/client/quorvel" >/dev/null 2>&1 &
+  HOME="$(home_of client)" "$work/client/quorvel" >/dev/null 2>&1 &
 }

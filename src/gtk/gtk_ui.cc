@@ -247,7 +247,8 @@ GtkUi::GtkUi() {
   gtk_window_set_default_icon_list(icons);
   g_list_free(icons);
   if (small != nullptr) g_object_unref(small);
-  build_tray();
+  // The tray is built when it is first shown: creating the status icon
+  // costs a round of X requests that would otherwise delay the page's load.
 }
 
 GtkUi::~GtkUi() {
@@ -500,7 +501,7 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
     case Property::Visible:
       if (value != 0) {
         gtk_widget_show(f->window);
-      } else if (form == Form::Main && !gtk_status_icon_is_embedded(tray_.get())) {
+      } else if (form == Form::Main && (!tray_ || !gtk_status_icon_is_embedded(tray_.get()))) {
         // Without a tray to come back from, hiding would lose the window.
         gtk_window_iconify(window);
       } else {
@@ -604,9 +605,10 @@ std::intptr_t GtkUi::native_handle(Form form, std::string_view name) const {
 void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   if (picture == app::TrayPicture::None) {
-    gtk_status_icon_set_visible(tray_.get(), FALSE);
+    if (tray_) gtk_status_icon_set_visible(tray_.get(), FALSE);
     return;
   }
+  if (!tray_) build_tray();
   gtk_status_icon_set_from_pixbuf(
       tray_.get(), picture == app::TrayPicture::Alternate ? alert_icon_.get() : window_icon_.get());
   gtk_status_icon_set_tooltip_text(tray_.get(), utf8(tip).c_str());
@@ -616,6 +618,7 @@ void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
 }
 
 void GtkUi::popup_tray_menu(app::Point at) {
+  if (!tray_menu_) return;
   static app::Point where;
   where = at;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
