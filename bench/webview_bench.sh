@@ -107,12 +107,14 @@ sleep 3
 : >"$work/latency.txt"
 for i in $(seq 100); do
   coproc PROBE { "$work/x_probe" notice '来自【'; }
+  # Bash unsets the coprocess's variables as soon as it ends.
+  probe_pid=$PROBE_PID
   [ -n "${PROBE[0]:-}" ] && read -r _ <&"${PROBE[0]}" || continue
   curl -s -o /dev/null --data-urlencode "from=v$((i % 5))" --data-urlencode nick=测速 \
     --data-urlencode text=你好 "$site/control/visitor-message"
   shown=""
   [ -n "${PROBE[0]:-}" ] && read -r -t 12 shown <&"${PROBE[0]}" || true
-  wait "$PROBE_PID" 2>/dev/null || true
+  wait "$probe_pid" 2>/dev/null || true
   handed=$(curl -s "$site/control/timing" | sed -n 's/.*"console":"\([0-9]*\)".*/\1/p')
   [ -n "$shown" ] && [ -n "$handed" ] && awk "BEGIN {printf \"%.1f\\n\", $shown - $handed}" >>"$work/latency.txt"
 done

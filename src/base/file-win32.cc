@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "base/wide-win32.h"
+
 namespace quorvel::file {
 namespace {
 
@@ -13,11 +15,6 @@ struct HandleCloser {
   }
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-std::wstring native(const Text& path) {
-  const std::u16string u = to_utf16_units(path);
-  return std::wstring(u.begin(), u.end());
-}
 
 UniqueHandle open_file(const std::wstring& path, DWORD access, DWORD disposition) {
   HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -41,7 +38,7 @@ std::wstring resolve_links(const std::wstring& path) {
 }  // namespace
 
 std::optional<std::string> read(const Text& path) {
-  UniqueHandle f = open_file(native(path), GENERIC_READ, OPEN_EXISTING);
+  UniqueHandle f = open_file(wide(path), GENERIC_READ, OPEN_EXISTING);
   if (!f) return std::nullopt;
   std::string data;
   char buf[65536];
@@ -55,7 +52,7 @@ std::optional<std::string> read(const Text& path) {
 }
 
 bool replace_contents(const Text& path, std::string_view data) {
-  std::wstring target = native(path);
+  std::wstring target = wide(path);
   if (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) {
     target = resolve_links(target);
   }
@@ -108,7 +105,7 @@ Text directory_of(const Text& path) {
 }
 
 bool is_directory(const Text& path) {
-  const DWORD a = GetFileAttributesW(native(path).c_str());
+  const DWORD a = GetFileAttributesW(wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -123,7 +120,7 @@ bool make_directories(const Text& path) {
   if (!parent.empty() && parent != path && !is_directory(parent) && !make_directories(parent)) {
     return false;
   }
-  return CreateDirectoryW(native(path).c_str(), nullptr) || is_directory(path);
+  return CreateDirectoryW(wide(path).c_str(), nullptr) || is_directory(path);
 }
 
 }  // namespace quorvel::file
