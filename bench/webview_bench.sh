@@ -20,14 +20,7 @@ source bench/webview_common.sh
 gcc -O2 -o "$work/bare_webkit" bench/bare_webkit.c $(pkg-config --cflags --libs webkit2gtk-4.1)
 chromium=$(command -v chromium || true)
 
-tree_ticks() {
-  local total=0 t
-  for p in $(descendants "$1"); do
-    t=$(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)
-    total=$((total + ${t:-0}))
-  done
-  echo "$total"
-}
+tree_ticks() { tree_sum "$1" stat '{print $14 + $15}'; }
 loads() { curl -s "$site/control/page-loads" | sed 's/[^0-9]//g'; }
 
 start() {  # prints the pid of what it started

@@ -32,14 +32,17 @@ site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
 page="$site/service/login"
 
 descendants() { echo "$1"; for c in $(pgrep -P "$1"); do descendants "$c"; done; }
-tree_pss_kb() {
-  local total=0 pss
+# tree_sum PID FILE AWK: the number AWK reads from /proc/<pid>/FILE, summed
+# over the process and its descendants (0 for those gone meanwhile).
+tree_sum() {
+  local total=0 n
   for p in $(descendants "$1"); do
-    pss=$(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)
-    total=$((total + ${pss:-0}))
+    n=$(awk "$3" "/proc/$p/$2" 2>/dev/null || echo 0)
+    total=$((total + ${n:-0}))
   done
   echo "$total"
 }
+tree_pss_kb() { tree_sum "$1" smaps_rollup '/^Pss:/ {print $2}'; }
 now_ms() { date +%s%3N; }
 
 # Each program keeps a home folder of its own for the whole session, as an

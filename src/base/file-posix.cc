@@ -104,6 +104,10 @@ Text executable_path() {
   return from_utf8(std::string_view(buf, static_cast<std::size_t>(n)));
 }
 
+Text separator() {
+  return "/";
+}
+
 Text directory_of(const Text& path) {
   const auto slash = path.find_last_of('/');
   return slash == Text::npos ? Text() : path.substr(0, slash);

@@ -94,6 +94,10 @@ Text executable_path() {
   return from_utf16_units(std::u16string(buf, buf + n));
 }
 
+Text separator() {
+  return "\\";
+}
+
 Text directory_of(const Text& path) {
   // Backslash is a trail byte of some double-byte characters, so the last
   // separator is found character by character.

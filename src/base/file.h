@@ -27,6 +27,9 @@ namespace quorvel::file {
 // The path's folder, without the trailing separator ("" when it has none).
 [[nodiscard]] Text directory_of(const Text& path);
 
+// What joins a folder and a name in a path: "/", or "\\" on Windows.
+[[nodiscard]] Text separator();
+
 [[nodiscard]] bool is_directory(const Text& path);
 [[nodiscard]] bool is_writable_directory(const Text& path);
 // Creates the folder and its missing parents; true when it exists after.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/proc_address-win32.h"
 #include "base/wide-win32.h"
 #include "webview/engine_api.h"
 #include "webview/engine_objects.h"
@@ -118,12 +119,6 @@ struct Runtime {
   explicit operator bool() const { return internal != nullptr || with_options != nullptr; }
 };
 
-template <typename Function>
-Function bind(HMODULE library, const char* name) {
-  using Generic = void (*)();
-  return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(library, name)));
-}
-
 // Searched again until found: the installer may have run meanwhile.
 Runtime find_runtime() {
   static Runtime found;
@@ -132,14 +127,15 @@ Runtime find_runtime() {
   if (!folder.empty()) {
     const std::wstring library = folder + L"\\EBWebView\\x64\\EmbeddedBrowserWebView.dll";
     if (HMODULE module = LoadLibraryW(library.c_str())) {
-      found.internal = bind<CreateInternal>(module, "CreateWebViewEnvironmentWithOptionsInternal");
+      found.internal = quorvel::proc_address<CreateInternal>(
+          module, "CreateWebViewEnvironmentWithOptionsInternal");
     }
   }
   if (!found) {
     const std::wstring loader = program_folder() + L"\\WebView2Loader.dll";
     if (HMODULE module = LoadLibraryW(loader.c_str())) {
-      found.with_options =
-          bind<CreateWithOptions>(module, "CreateCoreWebView2EnvironmentWithOptions");
+      found.with_options = quorvel::proc_address<CreateWithOptions>(
+          module, "CreateCoreWebView2EnvironmentWithOptions");
     }
   }
   return found;
@@ -180,7 +176,7 @@ View* view_of(qv_view* self) {
 int scaled(HWND host, int logical) {
   using DpiForWindow = UINT(WINAPI*)(HWND);
   static const auto dpi_for =
-      bind<DpiForWindow>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+      quorvel::proc_address<DpiForWindow>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   const UINT dpi = dpi_for != nullptr ? dpi_for(host) : 0;
   return MulDiv(logical, dpi != 0 ? static_cast<int>(dpi) : 96, 96);
 }

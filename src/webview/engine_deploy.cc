@@ -24,7 +24,7 @@ Deployment deploy_engine(HashTable& deployed, std::string_view name, std::string
     return file::replace_contents(path, image);
   };
 
-  const Text separator = path_separator();
+  const Text separator = file::separator();
   const Text beside = program_directory + separator + Text(name);
   const auto existing = file::read(beside);
   if ((existing.has_value() || file::is_directory(beside)) && ensure_image(beside, existing)) {

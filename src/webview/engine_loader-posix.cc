@@ -13,10 +13,6 @@ Text engine_file_name() {
   return "WebView2Plus.so";
 }
 
-Text path_separator() {
-  return "/";
-}
-
 bool load_engine(const Text& path, EngineExports& e) {
   void* library = dlopen(to_utf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return false;

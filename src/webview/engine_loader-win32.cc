@@ -2,6 +2,7 @@
 // After windows.h, which it needs.
 #include <shlobj.h>
 
+#include "base/proc_address-win32.h"
 #include "base/wide-win32.h"
 #include "webview/engine_loader.h"
 
@@ -11,18 +12,11 @@ Text engine_file_name() {
   return "WebView2Plus.dll";
 }
 
-Text path_separator() {
-  return "\\";
-}
-
 namespace {
 
-// An export as its own function type; the generic function type in between
-// says the cast is meant.
 template <typename Function>
 void bind(HMODULE library, const char* name, Function& out) {
-  using Generic = void (*)();
-  out = reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(library, name)));
+  out = proc_address<Function>(library, name);
 }
 
 }  // namespace

@@ -9,9 +9,6 @@ namespace quorvel::webview {
 // The library's file name, also its key in the deployed-names set.
 [[nodiscard]] Text engine_file_name();
 
-// What joins a folder and a name in a path: "/", or "\\" on Windows.
-[[nodiscard]] Text path_separator();
-
 struct EngineExports {
   qv_dllwrite_fn dllwrite = nullptr;
   qv_has_edge_fn has_edge = nullptr;

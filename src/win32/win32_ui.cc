@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/forms.h"
+#include "base/proc_address-win32.h"
 #include "base/wide-win32.h"
 #include "base/yield.h"
 #include "win32/resource_ids.h"
@@ -34,8 +35,7 @@ constexpr int kTimedOut = 32000;
 // The monitor-aware calls, looked up at run time: older systems lack them.
 template <typename F>
 F user32(const char* name) {
-  return reinterpret_cast<F>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+  return proc_address<F>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 UINT dpi_of(HWND window) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/file.h"
+#include "base/proc_address-win32.h"
 #include "base/wide-win32.h"
 #include "webview/engine_api.h"
 #include "webview/fake_webview2_state-win32.h"
@@ -27,12 +28,6 @@ void QV_CALL on_console(int64_t text) {
 }
 void QV_CALL on_log(int64_t text) {
   logged = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
-}
-
-template <typename Function>
-Function bind(HMODULE module, const char* name) {
-  using Generic = void (*)();
-  return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(module, name)));
 }
 
 // Installs the stand-in as the current user's runtime, in the registry's
@@ -62,11 +57,12 @@ std::wstring register_fake_runtime() {
 TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   const HMODULE engine = LoadLibraryW(wide(ENGINE_LIBRARY).c_str());
   ASSERT_NE(engine, nullptr);
-  const auto has_edge = bind<qv_has_edge_fn>(engine, "ormixwebview_has_edge");
-  const auto init = bind<qv_init_fn>(engine, "ormixwebview_init");
-  const auto log = bind<qv_log_fn>(engine, "ormixwebview_log");
-  const auto open = bind<qv_open_fn>(engine, "ormixwebview_open");
-  ASSERT_TRUE(has_edge && init && log && open && bind<qv_dllwrite_fn>(engine, "webview2_dllwrite"));
+  const auto has_edge = quorvel::proc_address<qv_has_edge_fn>(engine, "ormixwebview_has_edge");
+  const auto init = quorvel::proc_address<qv_init_fn>(engine, "ormixwebview_init");
+  const auto log = quorvel::proc_address<qv_log_fn>(engine, "ormixwebview_log");
+  const auto open = quorvel::proc_address<qv_open_fn>(engine, "ormixwebview_open");
+  ASSERT_TRUE(has_edge && init && log && open &&
+              quorvel::proc_address<qv_dllwrite_fn>(engine, "webview2_dllwrite"));
   RegDeleteKeyExW(HKEY_CURRENT_USER, kRuntimeKey, KEY_WOW64_32KEY, 0);  // an earlier run's
   EXPECT_EQ(has_edge(), 0);  // nothing installed in a fresh prefix
 
@@ -74,7 +70,7 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   EXPECT_EQ(has_edge(), 1);
   const HMODULE runtime = GetModuleHandleW(L"EmbeddedBrowserWebView.dll");
   ASSERT_NE(runtime, nullptr);
-  FakeWebView2State& fake = *bind<FakeStateFunction>(runtime, "fake_state")();
+  FakeWebView2State& fake = *quorvel::proc_address<FakeStateFunction>(runtime, "fake_state")();
 
   qv_converter* converter = nullptr;
   qv_events* events = nullptr;
