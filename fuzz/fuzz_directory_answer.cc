@@ -5,16 +5,10 @@
 
 #include "binding/directory_answer.h"
 
-namespace {
-struct NoStore final : quorvel::AnswerStore {
-  void store_answer(std::string_view) override {}
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  quorvel::Text site;
-  NoStore store;
-  (void)quorvel::decode_directory_answer(
-      std::string_view(reinterpret_cast<const char*>(data), size), {site, store, nullptr});
+  const quorvel::DirectoryAnswer answer = quorvel::decode_directory_answer(
+      std::string_view(reinterpret_cast<const char*>(data), size));
+  // An accepted answer always names a web site.
+  if (answer.accepted() && answer.site_address.empty()) __builtin_trap();
   return 0;
 }

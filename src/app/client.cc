@@ -4,6 +4,7 @@
 
 #include "app/forms.h"
 #include "base/text_ops.h"
+#include "binding/directory_answer.h"
 #include "binding/server_lookup.h"
 
 namespace quorvel::app {
@@ -65,8 +66,12 @@ int Client::key_int(std::string_view key) {
 void Client::start() {
   s_.view.prepare();
   const Text stored = s_.settings.read(kKeyAnswer);
-  if (!stored.empty()) {
-    static_cast<void>(decode_directory_answer(stored, {site_address_, s_.answer_store, nullptr}));
+  const DirectoryAnswer decoded = decode_directory_answer(stored);
+  if (decoded.accepted()) {
+    site_address_ = decoded.site_address;
+    // An accepted answer is written back as it stands, as every decoding
+    // of an accepted answer stores it.
+    s_.settings.write(kKeyAnswer, stored);
   }
   server_number_ = s_.settings.read(kKeyNumber);
   s_.ui.load(site_address_.empty() ? Form::Join : Form::Main, false);
@@ -283,10 +288,10 @@ void Client::join_server() {
 
   Text status;
   const Text answer = s_.http_get(lookup_url(s_.directory_address, server_number_), status);
-  const bool accepted =
-      !answer.empty() &&
-      decode_directory_answer(answer, {site_address_, s_.answer_store, &s_.timed_messages});
-  if (accepted) {
+  const DirectoryAnswer decoded = decode_directory_answer(answer);
+  if (decoded.accepted()) {
+    site_address_ = decoded.site_address;
+    s_.settings.write(kKeyAnswer, answer);
     if (!rejoin) {
       ui.load(Form::Main, false);
     } else if (!s_.process.restart(0)) {
@@ -295,9 +300,11 @@ void Client::join_server() {
     ui.destroy(Form::Join);
     return;
   }
-  // No answer at all: say so, naming the failure (a refusal has shown its
-  // own text already).
-  if (answer.empty()) {
+  // A refusal shows its own text; no answer at all is said so, naming the
+  // failure.
+  if (decoded.verdict != AnswerVerdict::Empty) {
+    s_.timed_messages.show_timed_message({refusal_text(decoded)});
+  } else {
     ui.message_box(texts().no_directory + (status.empty() ? Text() : "\n" + status),
                    names().info_caption, Buttons::Ok);
   }

@@ -6,7 +6,6 @@
 #include "app/notice.h"
 #include "app/services.h"
 #include "app/ui.h"
-#include "binding/directory_answer.h"
 #include "data/json_document.h"
 #include "webview/page_bridge.h"
 #include "webview/web_view.h"
@@ -19,7 +18,6 @@ struct ClientServices {
   webview::WebView& view;
   Process& process;
   TimedMessageBox& timed_messages;
-  AnswerStore& answer_store;
   HttpGet http_get;
   Text directory_address;
 };

@@ -8,7 +8,6 @@
 
 #include "app/client.h"
 #include "app/services.h"
-#include "binding/directory_answer.h"
 #include "webview/engine_view.h"
 
 namespace quorvel::app {
@@ -20,7 +19,6 @@ struct Program {
   ConfigSettings settings;
   webview::EngineView view;
   PlatformProcess process;
-  ConfigAnswerStore store;
   Client client;
 };
 

@@ -85,6 +85,25 @@ constexpr bool set_rect_value(Rect& r, Property p, int value) {
   }
 }
 
+// What a self-closing message box shows; the defaults are those of a
+// directory refusal.
+struct TimedMessage {
+  Text text;
+  int buttons = 0;                                    // OK only
+  Text caption = "\xD3\xD1\xC7\xE9\xCC\xE1\xD0\xD1";  // 友情提醒
+  std::intptr_t owner = 0;                            // 0: the window layer searches one
+  int timeout_ms = 5000;
+};
+
+// The self-closing message box: without an owner it searches a visible
+// top-level window of this process for at most 1000 ms. Answers the
+// platform's answer code minus 1.
+class TimedMessageBox {
+ public:
+  virtual ~TimedMessageBox() = default;
+  virtual int show_timed_message(const TimedMessage& message) = 0;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;

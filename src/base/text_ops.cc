@@ -24,6 +24,29 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
   return a.size() == b.size() && matches_at(a, 0, b, true);
 }
 
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept {
+  return text.size() >= prefix.size() && matches_at(text, 0, prefix, true);
+}
+
+TextList split_text(std::string_view text, std::string_view separator) {
+  TextList pieces;
+  if (text.empty()) return pieces;
+  if (separator.empty()) return {Text(text)};
+  std::size_t piece_start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, separator.size(), separator) == 0) {
+      pieces.emplace_back(text.substr(piece_start, i - piece_start));
+      i += separator.size();
+      piece_start = i;
+    } else {
+      i += (static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+    }
+  }
+  if (piece_start < text.size()) pieces.emplace_back(text.substr(piece_start));
+  return pieces;
+}
+
 std::size_t find_text(std::string_view hay, std::string_view needle, std::size_t from,
                       bool ignore_case) {
   if (from > hay.size()) return npos;

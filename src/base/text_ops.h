@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/text.h"
 
@@ -21,6 +22,19 @@ inline constexpr std::size_t npos = std::string_view::npos;
 
 // Whole texts equal, ASCII letters compared without case.
 [[nodiscard]] bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept;
+
+// Whether the text begins with the prefix, ASCII letters compared without
+// case.
+[[nodiscard]] bool starts_with_ignoring_case(std::string_view text,
+                                             std::string_view prefix) noexcept;
+
+using TextList = std::vector<Text>;
+
+// Pieces between separators, empty middle pieces included; no trailing empty
+// piece; nothing for an empty text. A byte of 0x80 or above and the byte
+// after it are passed over together, so a separator is never found inside a
+// double-byte character.
+[[nodiscard]] TextList split_text(std::string_view text, std::string_view separator);
 
 // Every occurrence replaced, left to right, without overlaps.
 [[nodiscard]] Text replace_all(std::string_view text, std::string_view from, std::string_view to);

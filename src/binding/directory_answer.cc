@@ -1,6 +1,5 @@
 #include "binding/directory_answer.h"
 
-#include "app/config_file.h"
 #include "base/text_ops.h"
 #include "binding/payload_cipher.h"
 #include "data/json_document.h"
@@ -25,23 +24,52 @@ Text answer_json(std::string_view answer) {
                           std::string_view(w).substr(0, first));
 }
 
-}  // namespace
-
-bool decode_directory_answer(std::string_view answer, DirectoryAnswerContext context) {
-  if (answer.empty()) return false;
-  JsonDocument doc;
-  doc.parse(answer_json(answer));
-  if (doc.get_text("code") == "200") {
-    context.site_address = doc.get_text("data");
-    context.store.store_answer(answer);
-    return true;
-  }
-  if (context.messages) context.messages->show_timed_message({doc.get_text("msg")});
-  return false;
+bool is_web_address(std::string_view address) {
+  return starts_with_ignoring_case(address, "http://") ||
+         starts_with_ignoring_case(address, "https://");
 }
 
-void ConfigAnswerStore::store_answer(std::string_view answer) {
-  config::write_key("hostdata", answer);
+}  // namespace
+
+DirectoryAnswer decode_directory_answer(std::string_view answer) {
+  DirectoryAnswer out;
+  if (answer.empty()) return out;
+  JsonDocument doc;
+  doc.parse(answer_json(answer));
+  out.message = doc.get_text("msg");
+  if (doc.get_text("code") != "200") {
+    out.verdict = AnswerVerdict::Refused;
+    return out;
+  }
+  const Text site = doc.get_text("data");
+  if (site.empty()) {
+    out.verdict = AnswerVerdict::NoSite;
+  } else if (!is_web_address(site)) {
+    out.verdict = AnswerVerdict::NotWebSite;
+  } else {
+    out.verdict = AnswerVerdict::Accepted;
+    out.site_address = site;
+  }
+  return out;
+}
+
+Text refusal_text(const DirectoryAnswer& answer) {
+  switch (answer.verdict) {
+    case AnswerVerdict::NoSite:
+      return from_utf8("目录服务没有给出这个服务器编号的站点地址，请联系站点管理员。");
+    case AnswerVerdict::NotWebSite:
+      return from_utf8("目录服务给出的站点地址不是http或https地址，请联系站点管理员。");
+    default:
+      return answer.message;
+  }
+}
+
+Text refusal_explanation(const DirectoryAnswer& answer) {
+  if (answer.verdict == AnswerVerdict::Empty) return from_utf8("目录服务没有回答。");
+  if (answer.verdict == AnswerVerdict::Refused && answer.message.empty()) {
+    return from_utf8("目录服务拒绝了这个服务器编号，或回答无法解密。");
+  }
+  return refusal_text(answer);
 }
 
 }  // namespace quorvel

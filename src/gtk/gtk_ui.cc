@@ -671,7 +671,7 @@ int GtkUi::message_box(std::string_view text, std::string_view caption, app::But
   return response == GTK_RESPONSE_OK ? app::kAnswerOk : app::kAnswerCancel;
 }
 
-int GtkUi::show_timed_message(const TimedMessage& message) {
+int GtkUi::show_timed_message(const app::TimedMessage& message) {
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                              GTK_BUTTONS_OK, "%s", utf8(message.text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), utf8(message.caption).c_str());

@@ -16,12 +16,11 @@
 
 #include "app/client.h"
 #include "app/ui.h"
-#include "binding/directory_answer.h"
 #include "gtk/gobject_ptr.h"
 
 namespace quorvel::gtk {
 
-class GtkUi final : public app::Ui, public TimedMessageBox {
+class GtkUi final : public app::Ui, public app::TimedMessageBox {
  public:
   GtkUi();
   ~GtkUi() override;
@@ -51,7 +50,7 @@ class GtkUi final : public app::Ui, public TimedMessageBox {
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
   void quit() override;
 
-  int show_timed_message(const TimedMessage& message) override;
+  int show_timed_message(const app::TimedMessage& message) override;
 
   struct FormState;
   struct Control;

@@ -18,25 +18,6 @@ void drop_tail(Text& s, std::size_t n) {
 
 }  // namespace
 
-TextList split_text(std::string_view text, std::string_view separator) {
-  TextList pieces;
-  if (text.empty()) return pieces;
-  if (separator.empty()) return {Text(text)};
-  std::size_t piece_start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text.compare(i, separator.size(), separator) == 0) {
-      pieces.emplace_back(text.substr(piece_start, i - piece_start));
-      i += separator.size();
-      piece_start = i;
-    } else {
-      i += (static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size()) ? 2 : 1;
-    }
-  }
-  if (piece_start < text.size()) pieces.emplace_back(text.substr(piece_start));
-  return pieces;
-}
-
 Text trim_spaces(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = 0;  // past the last character that is no space

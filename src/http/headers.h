@@ -6,16 +6,12 @@
 #include <vector>
 
 #include "base/text.h"
+#include "base/text_ops.h"
 
 namespace quorvel::http {
 
-using TextList = std::vector<Text>;
-
-// Pieces between separators, empty middle pieces included; no trailing empty
-// piece; nothing for an empty text. A byte of 0x80 or above and the byte
-// after it are passed over together, so a separator is never found inside a
-// double-byte character.
-[[nodiscard]] TextList split_text(std::string_view text, std::string_view separator);
+using quorvel::split_text;
+using quorvel::TextList;
 
 // Removes ASCII spaces and full-width spaces (A1 A1) at both ends.
 [[nodiscard]] Text trim_spaces(std::string_view text);

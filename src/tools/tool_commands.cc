@@ -93,31 +93,20 @@ int cipher(const std::vector<std::string>& args, Io& io) {
   return 0;
 }
 
-// Decodes without touching any settings file: the answer is kept in memory
-// and the refusal text is caught instead of shown.
-struct NoStore final : AnswerStore {
-  void store_answer(std::string_view) override {}
-};
-struct CaughtMessage final : TimedMessageBox {
-  Text text;
-  int show_timed_message(const TimedMessage& message) override {
-    text = message.text;
-    return 0;
+// Decoding never touches a settings file: the tool only reports.
+int report_answer(std::string_view answer, Io& io) {
+  const DirectoryAnswer decoded = decode_directory_answer(answer);
+  if (!decoded.accepted()) {
+    io.error += to_utf8(refusal_explanation(decoded)) + "\n";
+    return 1;
   }
-};
+  io.output += to_utf8(decoded.site_address) + "\n";
+  return 0;
+}
 
 int decode_answer(const std::vector<std::string>& args, Io& io) {
   if (args.size() != 1) return usage(io);
-  Text site;
-  NoStore store;
-  CaughtMessage refusal;
-  if (decode_directory_answer(from_utf8(without_final_newline(io.input)),
-                              {site, store, &refusal})) {
-    io.output += to_utf8(site) + "\n";
-    return 0;
-  }
-  io.error += to_utf8(refusal.text) + "\n";
-  return 1;
+  return report_answer(from_utf8(without_final_newline(io.input)), io);
 }
 
 // The join button's lookup, without settings file or window.
@@ -141,15 +130,7 @@ int lookup(const std::vector<std::string>& args, Io& io) {
     io.error += to_utf8(status) + "\n";
     return 1;
   }
-  Text site;
-  NoStore store;
-  CaughtMessage refusal;
-  if (!decode_directory_answer(answer, {site, store, &refusal})) {
-    io.error += to_utf8(refusal.text) + "\n";
-    return 1;
-  }
-  io.output += to_utf8(site) + "\n";
-  return 0;
+  return report_answer(answer, io);
 }
 
 struct HttpOptions {

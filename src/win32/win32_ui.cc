@@ -688,7 +688,7 @@ int Win32Ui::message_box(std::string_view text, std::string_view caption, app::B
   return answer == IDOK ? app::kAnswerOk : app::kAnswerCancel;
 }
 
-int Win32Ui::show_timed_message(const TimedMessage& message) {
+int Win32Ui::show_timed_message(const app::TimedMessage& message) {
   HWND owner = message.owner != 0 ? reinterpret_cast<HWND>(message.owner) : find_owner();
   const DWORD timeout = static_cast<DWORD>(std::max(message.timeout_ms, 0));
   // Our own timer closes the box too: some systems ignore the timeout.

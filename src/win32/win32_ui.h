@@ -16,11 +16,10 @@
 
 #include "app/client.h"
 #include "app/ui.h"
-#include "binding/directory_answer.h"
 
 namespace quorvel::win32 {
 
-class Win32Ui final : public app::Ui, public TimedMessageBox {
+class Win32Ui final : public app::Ui, public app::TimedMessageBox {
  public:
   explicit Win32Ui(HINSTANCE instance);
   ~Win32Ui() override;
@@ -52,7 +51,7 @@ class Win32Ui final : public app::Ui, public TimedMessageBox {
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
   void quit() override;
 
-  int show_timed_message(const TimedMessage& message) override;
+  int show_timed_message(const app::TimedMessage& message) override;
 
   struct FormState;
   struct Control;

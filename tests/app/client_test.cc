@@ -352,24 +352,54 @@ TEST(ServerLookup, PayloadKeepsTheNumberAsTyped) {
   EXPECT_EQ(decipher_payload(long_url.substr(37), "7").substr(0, 13), "{\"domainid\":\"");
 }
 
+// A plain accepted answer of exactly `size` bytes.
+Text accepted_answer_of_size(std::size_t size) {
+  const Text head = "{\"code\":\"200\",\"data\":\"http://s/";
+  const Text tail = "\"}";
+  return head + Text(size - head.size() - tail.size(), 'a') + tail;
+}
+
 TEST(ClientSettingsFile, HostileFilesStartUnboundWithoutHarm) {
   const auto dir = std::filesystem::temp_directory_path() /
                    ("quorvel_client_test_" +
                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "config.ini").string();
+  const auto start_with = [&](const std::string& contents) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+    ConfigSettings settings(from_utf8(path));
+    auto w = std::make_unique<World>();
+    w->settings.values["hostdata"] = settings.read("hostdata");
+    w->client.start();
+    return w;
+  };
   std::string garbage(50u << 20, '\0');
   for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 % 251);
-  const std::string big_answer = "[main]\nhostdata=" + std::string(10 * 1024, 'A') + "\n";
-  for (const std::string& contents : {garbage, std::string("[other]\nhostdata=x\n"), big_answer}) {
-    std::ofstream(path, std::ios::binary) << contents;
-    ConfigSettings settings(from_utf8(path));
-    World w;
-    w.settings.values["hostdata"] = settings.read("hostdata");
-    w.client.start();
-    EXPECT_TRUE(w.ui.exists(Form::Join));
+  for (const std::string& contents : {garbage, std::string("[other]\nhostdata=x\n")}) {
+    EXPECT_TRUE(start_with(contents)->ui.exists(Form::Join));
   }
+  // A stored answer is read through a 10240-byte buffer: one that fits binds,
+  // one that is valid but longer is cut, fails to decode and starts unbound.
+  EXPECT_TRUE(start_with("[main]\nhostdata=" + accepted_answer_of_size(10239) + "\n")
+                  ->ui.exists(Form::Main));
+  EXPECT_TRUE(start_with("[main]\nhostdata=" + accepted_answer_of_size(10300) + "\n")
+                  ->ui.exists(Form::Join));
   std::filesystem::remove_all(dir);
+}
+
+TEST(ClientJoin, AnAnswerNamingNoSiteDoesNotBind) {
+  for (const char* answer : {R"({"code":"200","data":""})", R"({"code":"200","data":"x.test"})"}) {
+    World w;
+    w.client.start();
+    w.answer = answer;
+    type_and_join(w, "8866", {});
+    EXPECT_TRUE(w.ui.exists(Form::Join)) << answer;
+    EXPECT_FALSE(w.ui.exists(Form::Main));
+    EXPECT_TRUE(w.client.site_address().empty());
+    EXPECT_EQ(w.settings.values.count("hostdata"), 0u);
+    ASSERT_EQ(w.timed.shown.size(), 1u);
+    EXPECT_FALSE(w.timed.shown[0].text.empty());
+  }
 }
 
 }  // namespace

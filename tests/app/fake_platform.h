@@ -178,15 +178,6 @@ class FakeTimedBox final : public TimedMessageBox {
   }
 };
 
-class FakeStore final : public AnswerStore {
- public:
-  explicit FakeStore(FakeSettings& settings) : settings_(settings) {}
-  void store_answer(std::string_view answer) override { settings_.write("hostdata", answer); }
-
- private:
-  FakeSettings& settings_;
-};
-
 // Everything a client needs, wired together; the directory's answer and
 // status are what `answer` and `status` hold when the join asks.
 struct World {
@@ -195,11 +186,10 @@ struct World {
   FakeView view;
   FakeProcess process;
   FakeTimedBox timed;
-  FakeStore store{settings};
   Text answer;
   Text status = "200 OK";
   std::vector<Text> requested;
-  Client client{ClientServices{ui, settings, view, process, timed, store,
+  Client client{ClientServices{ui, settings, view, process, timed,
                                [this](std::string_view url, Text& s) {
                                  requested.emplace_back(url);
                                  s = status;

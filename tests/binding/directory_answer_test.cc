@@ -2,95 +2,82 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "binding/payload_cipher.h"
 
 namespace quorvel {
 namespace {
 
-struct FakeStore : AnswerStore {
-  std::vector<Text> stored;
-  void store_answer(std::string_view answer) override { stored.emplace_back(answer); }
-};
-
-struct FakeMessages : TimedMessageBox {
-  std::vector<Text> shown;
-  std::vector<TimedMessage> calls;
-  int show_timed_message(const TimedMessage& message) override {
-    shown.push_back(message.text);
-    calls.push_back(message);
-    return 0;
-  }
-};
-
-class DirectoryAnswer : public testing::Test {
- protected:
-  bool decode(std::string_view answer, bool messages = true) {
-    return decode_directory_answer(answer, {site_, store_, messages ? &messages_ : nullptr});
-  }
-  Text site_ = "https://old.example.test";
-  FakeStore store_;
-  FakeMessages messages_;
-};
-
 const Text kAccepted = R"({"code":"200","msg":"ok","data":"https://chat.example.test"})";
 
-TEST_F(DirectoryAnswer, EncipheredAndWrappedInQuotes) {
+TEST(DirectoryAnswer, EncipheredAndWrappedInQuotes) {
   const Text answer = "\"K9:@|" + encipher_payload(kAccepted, "K9") + "\"";
-  EXPECT_TRUE(decode(answer));
-  EXPECT_EQ(site_, "https://chat.example.test");
-  ASSERT_EQ(store_.stored.size(), 1u);
-  EXPECT_EQ(store_.stored[0], answer);  // stored exactly as received
-  EXPECT_TRUE(messages_.shown.empty());
+  const DirectoryAnswer d = decode_directory_answer(answer);
+  EXPECT_TRUE(d.accepted());
+  EXPECT_EQ(d.site_address, "https://chat.example.test");
 }
 
-TEST_F(DirectoryAnswer, TwoSeparatorsUseTheFirstKeyAndTheLastCipher) {
-  EXPECT_TRUE(decode("K9:@|junk:@|" + encipher_payload(kAccepted, "K9")));
-  EXPECT_EQ(site_, "https://chat.example.test");
+TEST(DirectoryAnswer, TwoSeparatorsUseTheFirstKeyAndTheLastCipher) {
+  const DirectoryAnswer d = decode_directory_answer("K9:@|junk:@|" + encipher_payload(kAccepted, "K9"));
+  EXPECT_TRUE(d.accepted());
+  EXPECT_EQ(d.site_address, "https://chat.example.test");
 }
 
-TEST_F(DirectoryAnswer, PlainJsonWithANumericCode) {
-  EXPECT_TRUE(decode(R"({"code":200,"data":"S"})"));
-  EXPECT_EQ(site_, "S");
+TEST(DirectoryAnswer, PlainJsonWithANumericCode) {
+  const DirectoryAnswer d = decode_directory_answer(R"({"code":200,"data":"http://S"})");
+  EXPECT_TRUE(d.accepted());
+  EXPECT_EQ(d.site_address, "http://S");
+  EXPECT_TRUE(decode_directory_answer(R"({"code":200,"data":"HTTPS://S:8443/x"})").accepted());
 }
 
-TEST_F(DirectoryAnswer, RefusalShowsTheMessageAndChangesNothing) {
-  EXPECT_FALSE(decode("{\"code\":\"201\",\"msg\":\"\xCE\xB4\xD5\xD2\xB5\xBD\"}"));
-  EXPECT_EQ(site_, "https://old.example.test");
-  EXPECT_TRUE(store_.stored.empty());
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], "\xCE\xB4\xD5\xD2\xB5\xBD");
-  EXPECT_EQ(messages_.calls[0].caption, "\xD3\xD1\xC7\xE9\xCC\xE1\xD0\xD1");  // 友情提醒
-  EXPECT_EQ(messages_.calls[0].timeout_ms, 5000);
-  EXPECT_EQ(messages_.calls[0].buttons, 0);
-  EXPECT_EQ(messages_.calls[0].owner, 0);
+TEST(DirectoryAnswer, RefusalCarriesTheMessage) {
+  const DirectoryAnswer d =
+      decode_directory_answer("{\"code\":\"201\",\"msg\":\"\xCE\xB4\xD5\xD2\xB5\xBD\"}");
+  EXPECT_EQ(d.verdict, AnswerVerdict::Refused);
+  EXPECT_TRUE(d.site_address.empty());
+  EXPECT_EQ(refusal_text(d), "\xCE\xB4\xD5\xD2\xB5\xBD");
+  EXPECT_EQ(refusal_explanation(d), "\xCE\xB4\xD5\xD2\xB5\xBD");
 }
 
-TEST_F(DirectoryAnswer, SilentWhenMessagesAreOff) {
-  EXPECT_FALSE(decode(R"({"code":"201","msg":"M"})", false));
-  EXPECT_TRUE(messages_.shown.empty());
+TEST(DirectoryAnswer, WrongKeyOrGarbageIsARefusalWithAnEmptyText) {
+  for (const Text& answer : {"K8:@|" + encipher_payload(kAccepted, "K9"), Text("garbage"),
+                             Text(":@|:@|:@|"), Text(1 << 20, '{')}) {
+    const DirectoryAnswer d = decode_directory_answer(answer);
+    EXPECT_EQ(d.verdict, AnswerVerdict::Refused);
+    EXPECT_EQ(refusal_text(d), "");
+    // Words for a person reading a log, never an empty line.
+    EXPECT_FALSE(refusal_explanation(d).empty());
+  }
 }
 
-TEST_F(DirectoryAnswer, WrongKeyOrGarbageIsARefusalWithAnEmptyText) {
-  EXPECT_FALSE(decode("K8:@|" + encipher_payload(kAccepted, "K9")));
-  EXPECT_FALSE(decode("garbage"));
-  EXPECT_FALSE(decode(":@|:@|:@|"));
-  EXPECT_FALSE(decode(Text(1 << 20, '{')));
-  ASSERT_EQ(messages_.shown.size(), 4u);
-  EXPECT_EQ(messages_.shown[0], "");
-  EXPECT_EQ(site_, "https://old.example.test");
+// A code of 200 that names no site, or something that is no web address,
+// would bind the client to "/service/login" on nothing.
+TEST(DirectoryAnswer, AcceptedOnlyWithAWebSiteAddress) {
+  for (const char* answer : {R"({"code":"200","data":""})", R"({"code":"200"})"}) {
+    const DirectoryAnswer d = decode_directory_answer(answer);
+    EXPECT_EQ(d.verdict, AnswerVerdict::NoSite) << answer;
+    EXPECT_FALSE(d.accepted());
+    EXPECT_TRUE(d.site_address.empty());
+    EXPECT_FALSE(refusal_text(d).empty());
+  }
+  for (const char* answer : {R"({"code":"200","data":"site.test"})",
+                             R"x({"code":"200","data":"javascript:alert(1)"})x",
+                             R"({"code":"200","data":"file:///etc/passwd"})",
+                             R"({"code":"200","data":{"a":1}})"}) {
+    const DirectoryAnswer d = decode_directory_answer(answer);
+    EXPECT_EQ(d.verdict, AnswerVerdict::NotWebSite) << answer;
+    EXPECT_FALSE(refusal_text(d).empty());
+  }
 }
 
-TEST_F(DirectoryAnswer, EmptyAnswerIsIgnored) {
-  EXPECT_FALSE(decode(""));
-  EXPECT_TRUE(messages_.shown.empty());
-  EXPECT_TRUE(store_.stored.empty());
+TEST(DirectoryAnswer, EmptyAnswerIsNothingToShow) {
+  const DirectoryAnswer d = decode_directory_answer("");
+  EXPECT_EQ(d.verdict, AnswerVerdict::Empty);
+  EXPECT_FALSE(d.accepted());
 }
 
-TEST_F(DirectoryAnswer, PlainJsonContainingTheSeparatorLosesItsQuotes) {
+TEST(DirectoryAnswer, PlainJsonContainingTheSeparatorLosesItsQuotes) {
   // The quotes go before the (failing) decipherment, as the rule says.
-  EXPECT_FALSE(decode(R"({"code":"200","data":"a:@|b"})"));
+  EXPECT_FALSE(decode_directory_answer(R"({"code":"200","data":"http://a:@|b"})").accepted());
 }
 
 }  // namespace

@@ -92,12 +92,9 @@ class DemoServerTest : public ::testing::Test {
 TEST_F(DemoServerTest, LookupOverVerifiedHttpsBindsToTheSite) {
   const Text answer =
       get(server_->directory_address() + lookup_target(server_->server_number(), "7"));
-  struct : AnswerStore {
-    void store_answer(std::string_view) override {}
-  } store;
-  Text site;
-  EXPECT_TRUE(decode_directory_answer(answer, {site, store, nullptr}));
-  EXPECT_EQ(to_utf8(site), server_->site_address());
+  const DirectoryAnswer decoded = decode_directory_answer(answer);
+  EXPECT_TRUE(decoded.accepted());
+  EXPECT_EQ(to_utf8(decoded.site_address), server_->site_address());
 }
 
 TEST_F(DemoServerTest, ToolLookupDoesWhatTheJoinButtonDoes) {

@@ -16,21 +16,11 @@ struct Decoded {
 };
 
 Decoded decode(const std::string& answer) {
-  struct : AnswerStore {
-    void store_answer(std::string_view) override {}
-  } store;
-  struct : TimedMessageBox {
-    Text text;
-    int show_timed_message(const TimedMessage& m) override {
-      text = m.text;
-      return 0;
-    }
-  } box;
-  Text site;
+  const DirectoryAnswer decoded = decode_directory_answer(from_utf8(answer));
   Decoded out;
-  out.accepted = decode_directory_answer(from_utf8(answer), {site, store, &box});
-  out.site = to_utf8(site);
-  out.refusal = to_utf8(box.text);
+  out.accepted = decoded.accepted();
+  out.site = to_utf8(decoded.site_address);
+  out.refusal = to_utf8(refusal_text(decoded));
   return out;
 }
 

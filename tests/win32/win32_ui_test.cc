@@ -75,7 +75,7 @@ TEST(Win32Ui, ControlsMoveAndTheScreenIsKnown) {
 
 TEST(Win32Ui, TheSelfClosingBoxClosesItselfAfterFiveSeconds) {
   Win32Ui ui(GetModuleHandleW(nullptr));
-  TimedMessage message;  // the defaults: OK only, "友情提醒", 5000 ms
+  app::TimedMessage message;  // the defaults: OK only, "友情提醒", 5000 ms
   message.text = gb("服务器编号不存在");
   const auto start = std::chrono::steady_clock::now();
   // Closed by the call's own timeout or, where that is ignored, by ours:
