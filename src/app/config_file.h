@@ -12,9 +12,12 @@ namespace quorvel::config {
 inline constexpr std::string_view kSection = "main";
 
 // Beside the executable: its folder + "/config/config.ini", built anew for
-// every access. On Linux, when the executable's folder cannot be written
-// (a system-wide install), $XDG_CONFIG_HOME/quorvel/config.ini instead.
+// every access, when that config folder exists and can be written; else the
+// user's own file: $XDG_CONFIG_HOME/quorvel/config.ini on Linux,
+// %APPDATA%\Quorvel\config.ini on Windows.
 [[nodiscard]] Text file_path();
+// The same for a program in the given folder.
+[[nodiscard]] Text file_path_for(const Text& program_directory);
 
 [[nodiscard]] Text read_key(std::string_view key);
 // The result is only informative: a write that fails leaves the file as it

@@ -11,8 +11,7 @@ Text environment(const char* name) {
   return v ? from_utf8(v) : Text();
 }
 
-// A system-wide install cannot write beside its executable; its settings go
-// to the user's configuration folder, which is created when missing.
+// The user's configuration folder, created when missing.
 Text user_config_path() {
   Text base = environment("XDG_CONFIG_HOME");
   if (base.empty() || base[0] != '/') base = environment("HOME") + "/.config";
@@ -23,10 +22,17 @@ Text user_config_path() {
 
 }  // namespace
 
+// Beside the program when its config folder is there and can be written.
+// A system-wide install has none (the program never creates it), and a
+// binding written where it cannot be kept would be lost at the next start.
 Text file_path() {
-  const Text exe_dir = file::directory_of(file::executable_path());
-  if (!exe_dir.empty() && !file::is_writable_directory(exe_dir)) return user_config_path();
-  return exe_dir + "/config/config.ini";
+  return file_path_for(file::directory_of(file::executable_path()));
+}
+
+Text file_path_for(const Text& program_directory) {
+  const Text beside = program_directory + "/config";
+  if (file::is_writable_directory(beside)) return beside + "/config.ini";
+  return user_config_path();
 }
 
 }  // namespace quorvel::config

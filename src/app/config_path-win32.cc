@@ -1,12 +1,38 @@
+#include <windows.h>
+
 #include "app/config_file.h"
 #include "base/file.h"
+#include "base/wide-win32.h"
 
 namespace quorvel::config {
+namespace {
 
-// The mixed separators ("C:\dir" + "/config/config.ini") are what Windows
-// accepts and what the client has always used.
+// %APPDATA%\Quorvel, created when missing.
+Text user_config_path() {
+  const DWORD n = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+  if (n == 0) return {};
+  std::wstring base(n, L'\0');
+  base.resize(GetEnvironmentVariableW(L"APPDATA", base.data(), n));
+  const Text dir = narrow(base) + "\\Quorvel";
+  (void)file::make_directories(dir);
+  return dir + "\\config.ini";
+}
+
+}  // namespace
+
+// Beside the program when its config folder can be written; the mixed
+// separators ("C:\dir" + "/config/config.ini") are what Windows accepts and
+// what the client has always used. A program installed where its folder
+// cannot be written keeps its settings in the user's application data.
 Text file_path() {
-  return file::directory_of(file::executable_path()) + "/config/config.ini";
+  return file_path_for(file::directory_of(file::executable_path()));
+}
+
+Text file_path_for(const Text& program_directory) {
+  const Text beside = program_directory + "/config";
+  if (file::is_writable_directory(beside)) return beside + "/config.ini";
+  const Text user = user_config_path();
+  return user.empty() ? beside + "/config.ini" : user;
 }
 
 }  // namespace quorvel::config

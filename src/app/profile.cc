@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "base/text_ops.h"
 
 namespace quorvel::profile {
 namespace {
@@ -173,21 +174,148 @@ std::string with_value(std::string_view contents, std::string_view section, std:
   return out;
 }
 
+bool is_writable_key(std::string_view key) {
+  key = skip_leading_blanks(key);
+  if (key.empty() || key.front() == '[' || key.front() == ';') return false;
+  return key.find_first_of("\r\n=") == std::string_view::npos;
+}
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+std::u16string utf16_units(std::string_view bytes, bool big_endian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    units[i] = static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
+  }
+  return units;
+}
+
+std::string utf16_bytes(std::u16string_view units, bool big_endian) {
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t u : units) {
+    const auto high = static_cast<char>(u >> 8);
+    const auto low = static_cast<char>(u & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
+Outcome outcome_of(file::ReadStatus status) {
+  switch (status) {
+    case file::ReadStatus::Ok:
+    case file::ReadStatus::Missing:
+      return Outcome::Ok;
+    case file::ReadStatus::NotRegular:
+      return Outcome::NotRegular;
+    case file::ReadStatus::TooLarge:
+      return Outcome::TooLarge;
+    case file::ReadStatus::Unreadable:
+      break;
+  }
+  return Outcome::Unreadable;
+}
+
+Outcome read_contents(const Text& path, Contents& contents) {
+  file::ReadResult r = file::read_file(path, kMaxFileBytes);
+  if (r.status == file::ReadStatus::Ok) contents = decode_contents(r.data);
+  return outcome_of(r.status);
+}
+
+}  // namespace
+
+Contents decode_contents(std::string_view bytes) {
+  if (bytes.substr(0, 3) == kUtf8Mark) return {Encoding::Utf8, from_utf8(bytes.substr(3))};
+  if (bytes.substr(0, 2) == kUtf16LeMark) {
+    return {Encoding::Utf16Le, from_utf16_units(utf16_units(bytes.substr(2), false))};
+  }
+  if (bytes.substr(0, 2) == kUtf16BeMark) {
+    return {Encoding::Utf16Be, from_utf16_units(utf16_units(bytes.substr(2), true))};
+  }
+  return {Encoding::Ansi, std::string(bytes)};
+}
+
+std::string encode_contents(const Contents& c) {
+  switch (c.encoding) {
+    case Encoding::Utf8:
+      return std::string(kUtf8Mark) + to_utf8(c.text);
+    case Encoding::Utf16Le:
+      return std::string(kUtf16LeMark) + utf16_bytes(to_utf16_units(c.text), false);
+    case Encoding::Utf16Be:
+      return std::string(kUtf16BeMark) + utf16_bytes(to_utf16_units(c.text), true);
+    case Encoding::Ansi:
+      break;
+  }
+  return c.text;
+}
+
+Text outcome_text(Outcome outcome, std::string_view path) {
+  const Text file(path);
+  switch (outcome) {
+    case Outcome::Ok:
+      return {};
+    case Outcome::Unreadable:
+      return from_utf8("设置文件无法读取：") + file;
+    case Outcome::NotRegular:
+      return from_utf8("设置文件不是普通文件：") + file;
+    case Outcome::TooLarge:
+      return from_utf8("设置文件太大（超过16 MB）：") + file;
+    case Outcome::BadKey:
+      return from_utf8("键名不能含有换行或“=”，也不能以“[”或“;”开头");
+    case Outcome::Unwritable:
+      break;
+  }
+  return from_utf8("设置文件无法写入：") + file;
+}
+
+Outcome read_value(std::string_view path, std::string_view section, std::string_view key,
+                   Text& value) {
+  value.clear();
+  Contents contents;
+  const Outcome outcome = read_contents(Text(skip_leading_blanks(path)), contents);
+  if (outcome == Outcome::Ok) value = find_value(contents.text, section, key);
+  return outcome;
+}
+
+Outcome write_value(std::string_view path, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  section = skip_leading_blanks(section);
+  key = skip_leading_blanks(key);
+  if (!is_writable_key(key) || !is_writable_key(section) ||
+      section.find(']') != std::string_view::npos) {
+    return Outcome::BadKey;
+  }
+  const Text file_path(skip_leading_blanks(path));
+  // Held around the whole read-modify-replace, so that two writers (the
+  // tool beside the client, two clients) never lose each other's change.
+  const file::ExclusiveLock lock(file_path + ".lock");
+  if (!lock.held()) return Outcome::Unwritable;
+  Contents contents;
+  // A file that is there but could not be read is never replaced: its
+  // other keys would be lost.
+  const Outcome read = read_contents(file_path, contents);
+  if (read != Outcome::Ok) return read;
+  contents.text = with_value(contents.text, section, key, value);
+  return file::replace_contents(file_path, encode_contents(contents)) ? Outcome::Ok
+                                                                      : Outcome::Unwritable;
+}
+
 Text read_string(std::string_view path, std::string_view section, std::string_view key) {
-  const auto contents = file::read(Text(skip_leading_blanks(path)));
-  if (!contents) return {};
-  return find_value(*contents, section, key);
+  Text value;
+  static_cast<void>(read_value(path, section, key, value));
+  return value;
 }
 
 bool write_string(std::string_view path, std::string_view section, std::string_view key,
                   std::string_view value) {
-  section = skip_leading_blanks(section);
-  key = skip_leading_blanks(key);
-  if (section.empty() || key.empty()) return false;
-  const Text file_path(skip_leading_blanks(path));
-  const auto contents = file::read(file_path);
-  return file::replace_contents(file_path,
-                                with_value(contents.value_or(std::string()), section, key, value));
+  return write_value(path, section, key, value) == Outcome::Ok;
 }
 
 }  // namespace quorvel::profile

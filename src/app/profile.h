@@ -28,9 +28,49 @@ inline constexpr std::size_t kMaxValueBytes = 10239;
 [[nodiscard]] std::string with_value(std::string_view contents, std::string_view section,
                                      std::string_view key, std::string_view value);
 
-// The same on a file. A missing file reads as empty; a write creates the
-// file but never its folder, and fails (false) when the file cannot be
-// replaced, leaving it as it was.
+// Whether a key can be written without changing the file's structure: no
+// CR or LF, no "=", not starting with "[" or ";" (after the leading
+// characters 1 to 32 that every name loses), not empty.
+[[nodiscard]] bool is_writable_key(std::string_view key);
+
+// How a settings file is stored: the program's 8-bit text, or Unicode with
+// its byte-order mark (UTF-8, or UTF-16 as the platform's profile services
+// write a Unicode file). A rewrite keeps the encoding and the mark.
+enum class Encoding { Ansi, Utf8, Utf16Le, Utf16Be };
+
+struct Contents {
+  Encoding encoding = Encoding::Ansi;
+  std::string text;  // internal text, without the mark
+};
+
+[[nodiscard]] Contents decode_contents(std::string_view bytes);
+[[nodiscard]] std::string encode_contents(const Contents& contents);
+
+// Settings files are small: a larger one is refused rather than read.
+inline constexpr std::size_t kMaxFileBytes = std::size_t{16} << 20;
+
+enum class Outcome {
+  Ok,
+  Unreadable,  // exists but may not be read: never replaced
+  NotRegular,  // a folder, FIFO or device
+  TooLarge,    // over kMaxFileBytes
+  BadKey,      // a key that would break the file's structure
+  Unwritable,  // the file or its folder cannot be written
+};
+
+// The outcome in words, naming the file, for a message.
+[[nodiscard]] Text outcome_text(Outcome outcome, std::string_view path);
+
+// The same on a file. A missing file reads as empty. A write takes the
+// writers' lock ("<file>.lock" beside it), reads, modifies and replaces the
+// file; it creates the file but never its folder, and fails, leaving the
+// file as it was, when the file could not be read whole or replaced.
+[[nodiscard]] Outcome read_value(std::string_view path, std::string_view section,
+                                 std::string_view key, Text& value);
+[[nodiscard]] Outcome write_value(std::string_view path, std::string_view section,
+                                  std::string_view key, std::string_view value);
+
+// The platform service's shape: empty text for any failure, a success flag.
 [[nodiscard]] Text read_string(std::string_view path, std::string_view section,
                                std::string_view key);
 bool write_string(std::string_view path, std::string_view section, std::string_view key,

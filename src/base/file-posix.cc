@@ -1,23 +1,20 @@
-#include "base/file.h"
-
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
-#include <memory>
+#include <ctime>
+#include <thread>
+
+#include "base/file.h"
+#include "base/unique_fd-posix.h"
 
 namespace quorvel::file {
 namespace {
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 std::string native(const Text& path) {
   return to_utf8(path);
@@ -52,23 +49,61 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
+ReadStatus status_of_open_error(int error) {
+  return error == ENOENT || error == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
+}
+
 }  // namespace
 
-std::optional<std::string> read(const Text& path) {
-  FdCloser f{::open(native(path).c_str(), O_RDONLY | O_CLOEXEC)};
-  if (f.fd < 0) return std::nullopt;
-  std::string data;
+ReadResult read_file(const Text& path, std::size_t max_bytes) {
+  ReadResult out;
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // type is checked before anything is read.
+  UniqueFd f(::open(native(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!f) {
+    out.status = status_of_open_error(errno);
+    return out;
+  }
+  struct stat st {};
+  if (::fstat(f.get(), &st) != 0) {
+    out.status = ReadStatus::Unreadable;
+    return out;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    out.status = ReadStatus::NotRegular;
+    return out;
+  }
+  if (static_cast<std::uintmax_t>(st.st_size) > max_bytes) {
+    out.status = ReadStatus::TooLarge;
+    return out;
+  }
+  out.data.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
   for (;;) {
-    const ssize_t n = ::read(f.fd, buf, sizeof buf);
+    const ssize_t n = ::read(f.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return std::nullopt;
+      out.data.clear();
+      out.status = ReadStatus::Unreadable;
+      return out;
     }
     if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
+    // A file that grows while it is read still stops at the limit.
+    if (out.data.size() + static_cast<std::size_t>(n) > max_bytes) {
+      out.data.clear();
+      out.status = ReadStatus::TooLarge;
+      return out;
+    }
+    out.data.append(buf, static_cast<std::size_t>(n));
   }
-  return data;
+  out.status = ReadStatus::Ok;
+  return out;
+}
+
+std::optional<std::string> read(const Text& path) {
+  ReadResult r = read_file(path);
+  if (r.status != ReadStatus::Ok) return std::nullopt;
+  return std::move(r.data);
 }
 
 bool replace_contents(const Text& path, std::string_view data) {
@@ -81,20 +116,47 @@ bool replace_contents(const Text& path, std::string_view data) {
     if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
     mode = st.st_mode & 07777;
   }
-  const std::string tmp = target + ".tmp";
-  {
-    FdCloser f{::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
-    if (f.fd < 0) return false;
-    if (!write_all(f.fd, data) || ::fchmod(f.fd, mode) != 0) {
-      ::unlink(tmp.c_str());
-      return false;
-    }
+  // A unique name per writer: two writers never share a temporary file,
+  // and mkstemp's exclusive creation never follows a link planted there.
+  std::string tmp = target + ".XXXXXX";
+  UniqueFd f(::mkostemp(tmp.data(), O_CLOEXEC));
+  if (!f) return false;
+  if (!write_all(f.get(), data) || ::fchmod(f.get(), mode) != 0) {
+    f.reset();
+    ::unlink(tmp.c_str());
+    return false;
   }
+  f.reset();
   if (::rename(tmp.c_str(), target.c_str()) != 0) {
     ::unlink(tmp.c_str());
     return false;
   }
   return true;
+}
+
+bool create_new(const Text& path, std::string_view data, bool executable) {
+  const std::string p = native(path);
+  UniqueFd f(::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    executable ? 0700 : 0600));
+  if (!f) return false;
+  if (!write_all(f.get(), data)) {
+    f.reset();
+    ::unlink(p.c_str());
+    return false;
+  }
+  return true;
+}
+
+Text make_private_directory(std::string_view prefix) {
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
+  std::string name = base + "/" + std::string(prefix) + "XXXXXX";
+  if (::mkdtemp(name.data()) == nullptr) return {};
+  return from_utf8(name);
+}
+
+bool remove(const Text& path) {
+  return ::unlink(native(path).c_str()) == 0 || errno == ENOENT;
 }
 
 Text executable_path() {
@@ -129,6 +191,25 @@ bool make_directories(const Text& path) {
     return false;
   }
   return ::mkdir(native(path).c_str(), 0755) == 0 || is_directory(path);
+}
+
+ExclusiveLock::ExclusiveLock(const Text& lock_path, int wait_ms) {
+  UniqueFd f(::open(native(lock_path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!f) return;
+  // A holder that died released its lock with its descriptors; only a
+  // stopped one can hold it long, and then this writer gives up.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (::flock(f.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return;
+    if (std::chrono::steady_clock::now() >= deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  held_ = true;
+  handle_ = f.release();
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 }  // namespace quorvel::file

@@ -2,53 +2,109 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
+#include "base/unique_handle-win32.h"
 #include "base/wide-win32.h"
 
 namespace quorvel::file {
 namespace {
 
-struct HandleCloser {
-  void operator()(HANDLE h) const noexcept {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-UniqueHandle open_file(const std::wstring& path, DWORD access, DWORD disposition) {
-  HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return UniqueHandle(h);
+UniqueKernelHandle open_file(const std::wstring& path, DWORD access, DWORD disposition,
+                             DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE) {
+  return UniqueKernelHandle::adopt(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The file a symbolic link finally names; the path itself when it is none.
 std::wstring resolve_links(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return path;
-  UniqueHandle owner(h);
+  const UniqueKernelHandle h = UniqueKernelHandle::adopt(
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h) return path;
   wchar_t buf[32768];
-  const DWORD n = GetFinalPathNameByHandleW(h, buf, 32768, FILE_NAME_NORMALIZED);
+  const DWORD n = GetFinalPathNameByHandleW(h.get(), buf, 32768, FILE_NAME_NORMALIZED);
   if (n == 0 || n >= 32768) return path;
   return std::wstring(buf, n);
 }
 
+bool write_all(HANDLE f, std::string_view data) {
+  while (!data.empty()) {
+    DWORD n = 0;
+    const DWORD chunk = data.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(data.size());
+    if (!WriteFile(f, data.data(), chunk, &n, nullptr)) return false;
+    data.remove_prefix(n);
+  }
+  return true;
+}
+
+// A name no other writer of this process or another one uses.
+std::wstring unique_suffix() {
+  static std::atomic<unsigned> counter{0};
+  return L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter) + L"." +
+         std::to_wstring(GetTickCount64()) + L".tmp";
+}
+
 }  // namespace
 
-std::optional<std::string> read(const Text& path) {
-  UniqueHandle f = open_file(wide(path), GENERIC_READ, OPEN_EXISTING);
-  if (!f) return std::nullopt;
-  std::string data;
+ReadResult read_file(const Text& path, std::size_t max_bytes) {
+  ReadResult out;
+  const std::wstring w = wide(path);
+  const DWORD attributes = GetFileAttributesW(w.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    out.status = ReadStatus::NotRegular;
+    return out;
+  }
+  const UniqueKernelHandle f = open_file(w, GENERIC_READ, OPEN_EXISTING,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!f) {
+    const DWORD error = GetLastError();
+    out.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                     ? ReadStatus::Missing
+                     : ReadStatus::Unreadable;
+    return out;
+  }
+  // Named pipes, consoles and devices open too; only disk files are read.
+  if (GetFileType(f.get()) != FILE_TYPE_DISK) {
+    out.status = ReadStatus::NotRegular;
+    return out;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(f.get(), &size)) {
+    out.status = ReadStatus::Unreadable;
+    return out;
+  }
+  if (static_cast<unsigned long long>(size.QuadPart) > max_bytes) {
+    out.status = ReadStatus::TooLarge;
+    return out;
+  }
+  out.data.reserve(static_cast<std::size_t>(size.QuadPart));
   char buf[65536];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(f.get(), buf, sizeof buf, &n, nullptr)) return std::nullopt;
+    if (!ReadFile(f.get(), buf, sizeof buf, &n, nullptr)) {
+      out.data.clear();
+      out.status = ReadStatus::Unreadable;
+      return out;
+    }
     if (n == 0) break;
-    data.append(buf, n);
+    if (out.data.size() + n > max_bytes) {
+      out.data.clear();
+      out.status = ReadStatus::TooLarge;
+      return out;
+    }
+    out.data.append(buf, n);
   }
-  return data;
+  out.status = ReadStatus::Ok;
+  return out;
+}
+
+std::optional<std::string> read(const Text& path) {
+  ReadResult r = read_file(path);
+  if (r.status != ReadStatus::Ok) return std::nullopt;
+  return std::move(r.data);
 }
 
 bool replace_contents(const Text& path, std::string_view data) {
@@ -62,19 +118,15 @@ bool replace_contents(const Text& path, std::string_view data) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
     return false;
   }
-  const std::wstring tmp = target + L".tmp";
+  // CREATE_NEW: never an existing file or link, never another writer's.
+  const std::wstring tmp = target + unique_suffix();
   {
-    UniqueHandle f = open_file(tmp, GENERIC_WRITE, CREATE_ALWAYS);
+    UniqueKernelHandle f = open_file(tmp, GENERIC_WRITE, CREATE_NEW, 0);
     if (!f) return false;
-    while (!data.empty()) {
-      DWORD n = 0;
-      const DWORD chunk = data.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(data.size());
-      if (!WriteFile(f.get(), data.data(), chunk, &n, nullptr)) {
-        f.reset();
-        DeleteFileW(tmp.c_str());
-        return false;
-      }
-      data.remove_prefix(n);
+    if (!write_all(f.get(), data)) {
+      f.reset();
+      DeleteFileW(tmp.c_str());
+      return false;
     }
   }
   if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
@@ -85,6 +137,36 @@ bool replace_contents(const Text& path, std::string_view data) {
   // bits are kept on Linux.
   if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), attributes);
   return true;
+}
+
+bool create_new(const Text& path, std::string_view data, bool) {
+  const std::wstring w = wide(path);
+  UniqueKernelHandle f = open_file(w, GENERIC_WRITE, CREATE_NEW, 0);
+  if (!f) return false;
+  if (!write_all(f.get(), data)) {
+    f.reset();
+    DeleteFileW(w.c_str());
+    return false;
+  }
+  return true;
+}
+
+Text make_private_directory(std::string_view prefix) {
+  // The temporary folder is in the user's own profile on Windows.
+  wchar_t base[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, base);
+  if (n == 0 || n > MAX_PATH) return {};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = std::wstring(base, n) + wide(prefix) + unique_suffix();
+    name.resize(name.size() - 4);  // no ".tmp" on a folder
+    if (CreateDirectoryW(name.c_str(), nullptr)) return narrow(name);
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
+}
+
+bool remove(const Text& path) {
+  return DeleteFileW(wide(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 Text executable_path() {
@@ -114,7 +196,14 @@ bool is_directory(const Text& path) {
 }
 
 bool is_writable_directory(const Text& path) {
-  return is_directory(path);
+  if (!is_directory(path)) return false;
+  // Access rights decide, not attributes: try a file of one's own there.
+  const std::wstring probe = wide(path) + L"\\.quorvel-write-test" + unique_suffix();
+  const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
 }
 
 bool make_directories(const Text& path) {
@@ -125,6 +214,29 @@ bool make_directories(const Text& path) {
     return false;
   }
   return CreateDirectoryW(wide(path).c_str(), nullptr) || is_directory(path);
+}
+
+ExclusiveLock::ExclusiveLock(const Text& lock_path, int wait_ms) {
+  UniqueKernelHandle f =
+      open_file(wide(lock_path), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!f) return;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  for (;;) {
+    OVERLAPPED at{};
+    if (LockFileEx(f.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  held_ = true;
+  handle_ = reinterpret_cast<std::intptr_t>(f.release());
+}
+
+// Closing the handle releases the lock.
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 }  // namespace quorvel::file

@@ -1,5 +1,6 @@
 // quorvel-tool: a command-line companion for administrators and support
 // staff. See tool_commands.h for the commands.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -12,7 +13,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = quorvel::tool::utf8_arguments(argc, argv);
   quorvel::tool::Io io;
   // Only these read their input; others must not wait on a terminal.
-  if (!args.empty() && (args[0] == "json-get" || args[0] == "decode-answer")) {
+  const bool dash = std::find(args.begin(), args.end(), "-") != args.end();
+  const bool from_input =
+      !args.empty() && (args[0] == "json-get" || args[0] == "decode-answer" ||
+                        (dash && (args[0] == "encipher" || args[0] == "decipher" ||
+                                  args[0] == "config")));
+  if (from_input) {
     io.input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   }
   const int status = quorvel::tool::run(args, io);

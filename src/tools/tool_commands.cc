@@ -19,9 +19,9 @@ constexpr std::string_view kUsage =
     "usage:\n"
     "  quorvel-tool json-get [--zero-based] PATH      < json\n"
     "  quorvel-tool config get KEY [--file FILE]\n"
-    "  quorvel-tool config set KEY VALUE [--file FILE]\n"
-    "  quorvel-tool encipher KEY TEXT\n"
-    "  quorvel-tool decipher KEY CIPHER\n"
+    "  quorvel-tool config set KEY VALUE [--file FILE]  (VALUE - : standard input)\n"
+    "  quorvel-tool encipher KEY TEXT                  (TEXT - : standard input)\n"
+    "  quorvel-tool decipher KEY CIPHER                (CIPHER - : standard input)\n"
     "  quorvel-tool decode-answer                     < answer\n"
     "  quorvel-tool lookup NUMBER [--directory URL]\n"
     "  quorvel-tool http [--method N] [--data TEXT] [--header LINE]... [--cookies TEXT]\n"
@@ -38,6 +38,12 @@ std::string without_final_newline(std::string s) {
     if (!s.empty() && s.back() == '\r') s.pop_back();
   }
   return s;
+}
+
+// An argument as internal text; "-" stands for standard input (without its
+// final line end), for texts longer than a command line may be.
+Text argument_text(const std::string& argument, const Io& io) {
+  return from_utf8(argument == "-" ? without_final_newline(io.input) : argument);
 }
 
 int json_get(const std::vector<std::string>& args, Io& io) {
@@ -69,24 +75,32 @@ int config(const std::vector<std::string>& args, Io& io) {
     }
   }
   if (file.empty()) file = config::file_path();
-  if (rest.size() == 2 && rest[0] == "get") {
-    io.output += to_utf8(profile::read_string(file, config::kSection, from_utf8(rest[1]))) + "\n";
-    return 0;
+  const bool get = rest.size() == 2 && rest[0] == "get";
+  const bool set = rest.size() == 3 && rest[0] == "set";
+  if (!get && !set) return usage(io);
+  const Text key = from_utf8(rest[1]);
+  if (set && !profile::is_writable_key(key)) {
+    io.error += "quorvel-tool: " + to_utf8(profile::outcome_text(profile::Outcome::BadKey, file)) +
+                "\n";
+    return usage(io);
   }
-  if (rest.size() == 3 && rest[0] == "set") {
-    if (!profile::write_string(file, config::kSection, from_utf8(rest[1]), from_utf8(rest[2]))) {
-      io.error += "quorvel-tool: cannot write " + to_utf8(file) + "\n";
-      return 1;
-    }
-    return 0;
+  profile::Outcome outcome;
+  if (get) {
+    Text value;
+    outcome = profile::read_value(file, config::kSection, key, value);
+    if (outcome == profile::Outcome::Ok) io.output += to_utf8(value) + "\n";
+  } else {
+    outcome = profile::write_value(file, config::kSection, key, argument_text(rest[2], io));
   }
-  return usage(io);
+  if (outcome == profile::Outcome::Ok) return 0;
+  io.error += "quorvel-tool: " + to_utf8(profile::outcome_text(outcome, file)) + "\n";
+  return 1;
 }
 
 int cipher(const std::vector<std::string>& args, Io& io) {
   if (args.size() != 3) return usage(io);
   const Text key = from_utf8(args[1]);
-  const Text text = from_utf8(args[2]);
+  const Text text = argument_text(args[2], io);
   const Text result =
       args[0] == "encipher" ? encipher_payload(text, key) : decipher_payload(text, key);
   io.output += to_utf8(result) + "\n";

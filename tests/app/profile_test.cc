@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
 
 #include "app/config_file.h"
 #include "base/file.h"
@@ -152,11 +156,123 @@ TEST_F(ProfileFile, ReadOnlyFileStaysAsItIs) {
   EXPECT_EQ(profile::read_string(path_, "main", "k"), "1");
 }
 
-TEST(ConfigLocation, BesideTheExecutable) {
-  const Text path = config::file_path();
-  const Text exe_dir = file::directory_of(file::executable_path());
-  ASSERT_FALSE(exe_dir.empty());
-  EXPECT_EQ(path, exe_dir + "/config/config.ini");
+// The file beside the program only when its config folder is there and
+// writable; otherwise the user's own file, so that a binding is never
+// written where it cannot be kept.
+TEST_F(ProfileFile, SettingsLiveBesideTheProgramOnlyInAnExistingConfigFolder) {
+  const Text program_dir = from_utf8(dir_.string());
+  const Text user = config::file_path_for(program_dir);
+  EXPECT_NE(user, program_dir + "/config/config.ini");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "config"));  // never created
+  std::filesystem::create_directories(dir_ / "config");
+  EXPECT_EQ(config::file_path_for(program_dir), program_dir + "/config/config.ini");
+}
+
+TEST_F(ProfileFile, AUtf8MarkIsSkippedAndKept) {
+  { std::ofstream(path_, std::ios::binary) << "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\n"
+                                             "loginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n"; }
+  EXPECT_EQ(profile::read_string(path_, "main", "hostdataid"), "8866");
+  EXPECT_EQ(profile::read_string(path_, "main", "loginurl"), from_utf8("登录"));
+  EXPECT_TRUE(profile::write_string(path_, "main", "wide", from_utf8("七百")));
+  std::ifstream in(path_, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\nloginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n"
+                   "wide=\xE4\xB8\x83\xE7\x99\xBE\r\n");
+}
+
+TEST_F(ProfileFile, Utf16FilesAreReadAndRewrittenAsUtf16) {
+  const std::u16string text = u"[main]\r\nhostdataid=8866\r\nloginurl=\u767B\u5F55\r\n";
+  const auto bytes_of = [](std::u16string_view units, bool big) {
+    std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t u : units) {
+      const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+      out += big ? hi : lo;
+      out += big ? lo : hi;
+    }
+    return out;
+  };
+  for (const bool big : {false, true}) {
+    { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_of(text, big); }
+    EXPECT_EQ(profile::read_string(path_, "main", "hostdataid"), "8866");
+    EXPECT_EQ(profile::read_string(path_, "main", "loginurl"), from_utf8("登录"));
+    EXPECT_TRUE(profile::write_string(path_, "main", "top", "5"));
+    std::ifstream in(path_, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, bytes_of(text + u"top=5\r\n", big));
+  }
+}
+
+TEST_F(ProfileFile, KeysThatWouldBreakTheFileAreRefused) {
+  const std::string before = "[main]\nhostdataid=1\nloginurl=x\n";
+  { std::ofstream(path_, std::ios::binary) << before; }
+  for (const char* key : {"a\nb", "a\rb", "[main", "; x", "a=b", "  [x", ""}) {
+    EXPECT_EQ(profile::write_value(path_, "main", key, "v"), profile::Outcome::BadKey) << key;
+  }
+  std::ifstream in(path_, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            before);
+  EXPECT_TRUE(profile::is_writable_key("hostdata"));
+  EXPECT_TRUE(profile::is_writable_key(from_utf8("键]名")));
+}
+
+TEST_F(ProfileFile, AnOversizedFileIsRefusedNotReadOrReplaced) {
+  {
+    std::ofstream out(path_, std::ios::binary);
+    out << "[main]\nk=1\n" << std::string(profile::kMaxFileBytes, ';');
+  }
+  Text value = "stale";
+  EXPECT_EQ(profile::read_value(path_, "main", "k", value), profile::Outcome::TooLarge);
+  EXPECT_EQ(value, "");
+  EXPECT_EQ(profile::write_value(path_, "main", "k", "2"), profile::Outcome::TooLarge);
+  EXPECT_GT(std::filesystem::file_size(path_), profile::kMaxFileBytes);
+}
+
+TEST_F(ProfileFile, AFolderInPlaceOfTheFileIsNotRead) {
+  std::filesystem::create_directories(path_);
+  Text value;
+  EXPECT_EQ(profile::read_value(path_, "main", "k", value), profile::Outcome::NotRegular);
+  EXPECT_EQ(profile::write_value(path_, "main", "k", "v"), profile::Outcome::NotRegular);
+}
+
+// Writers in parallel (the tool beside the client): every change stays, and
+// a reader always sees a whole file.
+TEST_F(ProfileFile, ParallelWritersLoseNothing) {
+  constexpr int kWriters = 4, kRounds = 60;
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0}, torn{0};
+  std::atomic<bool> done{false};
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (int i = 0; i <= kRounds; ++i) {
+        if (!profile::write_string(path_, "main", "key" + std::to_string(w), std::to_string(i))) {
+          ++failures;
+        }
+      }
+    });
+  }
+  std::thread reader([&] {
+    while (!done) {
+      std::ifstream in(path_, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+      if (in && !bytes.empty() && bytes.substr(0, 6) != "[main]") ++torn;
+    }
+  });
+  for (std::thread& t : writers) t.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(torn, 0);
+  for (int w = 0; w < kWriters; ++w) {
+    EXPECT_EQ(profile::read_string(path_, "main", "key" + std::to_string(w)),
+              std::to_string(kRounds));
+  }
+  // No temporary file is left behind.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    files += entry.path().filename() == "config.ini.lock" ? 0 : 1;
+  }
+  EXPECT_EQ(files, 1);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// The settings file when it is hostile or broken on Linux: write-only files,
+// FIFOs and devices, through the tool as an administrator would meet them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "tools/tool_commands.h"
+
+namespace quorvel::tool {
+namespace {
+
+class ToolSettingsFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quorvel-settings-" + std::to_string(getpid()) + "-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(dir_);
+    // Reachable for the unprivileged user that permission tests run as.
+    std::filesystem::permissions(dir_, std::filesystem::perms::all);
+    file_ = (dir_ / "config.ini").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Runs a check with permissions that apply: as "nobody" when the tests
+  // run as root, who may read any file. The check's failures come back as
+  // the child's exit status.
+  static void without_privileges(const std::function<bool()>& check) {
+    if (geteuid() != 0) {
+      EXPECT_TRUE(check());
+      return;
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+      _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+
+  std::string contents() const {
+    std::ifstream in(file_, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  std::filesystem::path dir_;
+  std::string file_;
+};
+
+// Treated as empty, a write would have replaced the binding with one key.
+TEST_F(ToolSettingsFile, AFileThatCannotBeReadIsNeverReplaced) {
+  const std::string before = "[main]\nhostdata=abc\nhostdataid=8866\nloginurl=x\n";
+  { std::ofstream(file_, std::ios::binary) << before; }
+  chmod(file_.c_str(), 0222);  // write permission only
+  without_privileges([&] {
+    Io set, get;
+    const int set_status = run({"config", "set", "k", "new", "--file", file_}, set);
+    const int get_status = run({"config", "get", "hostdata", "--file", file_}, get);
+    return set_status == 1 && set.error.find("config.ini") != std::string::npos &&
+           get_status == 1 && get.output.empty() && !get.error.empty();
+  });
+  chmod(file_.c_str(), 0644);
+  EXPECT_EQ(contents(), before);
+}
+
+TEST_F(ToolSettingsFile, FifosAndDevicesAreRefusedWithoutWaiting) {
+  ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  Io get, set;
+  EXPECT_EQ(run({"config", "get", "k", "--file", file_}, get), 1);
+  EXPECT_EQ(run({"config", "set", "k", "v", "--file", file_}, set), 1);
+  EXPECT_FALSE(get.error.empty());
+  Io zero;
+  EXPECT_EQ(run({"config", "get", "k", "--file", "/dev/zero"}, zero), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  struct stat st {};
+  ASSERT_EQ(lstat(file_.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(ToolSettingsFile, BadKeysAreUsageErrorsAndChangeNothing) {
+  const std::string before = "[main]\nk=1\n";
+  { std::ofstream(file_, std::ios::binary) << before; }
+  for (const char* key : {"a\nb", "[main]", ";x", "a=b", "x\r"}) {
+    Io io;
+    EXPECT_EQ(run({"config", "set", key, "v", "--file", file_}, io), 2) << key;
+    EXPECT_NE(io.error.find("usage"), std::string::npos);
+  }
+  EXPECT_EQ(contents(), before);
+}
+
+TEST_F(ToolSettingsFile, ValuesCanComeFromStandardInput) {
+  Io io;
+  io.input = std::string(300000, 'x') + "\n";
+  EXPECT_EQ(run({"config", "set", "big", "-", "--file", file_}, io), 0);
+  Io get;
+  EXPECT_EQ(run({"config", "get", "big", "--file", file_}, get), 0);
+  // Values are read back through the platform's 10240-byte buffer.
+  EXPECT_EQ(get.output, std::string(10239, 'x') + "\n");
+}
+
+}  // namespace
+}  // namespace quorvel::tool
