@@ -29,7 +29,6 @@ enum MenuItem { kConfigure, kRefresh, kClearAlert, kShow, kExit };
 struct Texts {
   Text default_login_path = "service/login";
   Text enter_number = from_utf8("请输入服务器编号");
-  Text runtime_missing = from_utf8("缺少WebView2支持库，请点击安装");
   Text confirm_exit = from_utf8("是否确定要退出");
   Text no_directory = from_utf8("无法连接目录服务，请稍后再试。");
   Text restart_by_hand =
@@ -91,9 +90,13 @@ void Client::create_main() {
     login_path_ = texts().default_login_path;
     s_.settings.write(kKeyLoginPath, login_path_);
   }
-  if (!s_.view.runtime_present()) {
-    ui.message_box(texts().runtime_missing, names().info_caption, Buttons::Ok);
-    static_cast<void>(s_.process.launch(s_.process.runtime_installer()));
+  const webview::EngineStatus engine = s_.view.engine_status();
+  if (engine.kind != webview::EngineStatus::Kind::Ready) {
+    ui.message_box(engine.message, names().info_caption, Buttons::Ok);
+    // An installer helps only when the runtime is what is missing.
+    if (engine.kind == webview::EngineStatus::Kind::RuntimeMissing) {
+      static_cast<void>(s_.process.launch(s_.process.runtime_installer()));
+    }
     ui.quit();
     return;
   }

@@ -73,37 +73,53 @@ bool spawn_detached(const std::vector<std::string>& argv) {
 }
 
 // Beside the program when its folder can be written, else in the user's
-// runtime folder (or the temporary folder).
-Text script_directory(const Text& program_directory) {
+// runtime folder (private to the user by definition). A shared temporary
+// folder is never used by a fixed name: another user could plant a link
+// there; a new private folder is made instead.
+Text script_directory(const Text& program_directory, bool& private_folder) {
+  private_folder = false;
   if (file::is_writable_directory(program_directory)) return program_directory;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/' && file::is_writable_directory(from_utf8(runtime))) {
     return from_utf8(runtime);
   }
-  const char* temporary = std::getenv("TMPDIR");
-  return from_utf8(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp");
+  private_folder = true;
+  return file::make_private_directory("quorvel-restart-");
 }
 
 }  // namespace
 
-Text restart_script(std::string_view program, int delay) {
+Text restart_script(std::string_view program, int delay, bool remove_folder) {
   // A ping count of n waits about n - 1 seconds.
   const int seconds = (delay > 0 ? delay : 2) - 1;
   return "#!/bin/sh\n"
          "sleep " +
          std::to_string(seconds) + "\n" + shell_quoted(program) +
          " </dev/null >/dev/null 2>&1 &\n"
-         "rm -f -- \"$0\"\n";
+         "rm -f -- \"$0\"\n" +
+         (remove_folder ? "rmdir -- \"$(dirname -- \"$0\")\"\n" : "");
+}
+
+Text write_restart_script(const Text& program, int delay) {
+  bool private_folder = false;
+  const Text folder = script_directory(file::directory_of(program), private_folder);
+  if (folder.empty()) return {};
+  const Text script = folder + "/Restart.sh";
+  // An earlier script (or anything planted in its place) goes; the new one
+  // is created exclusively, so nothing is ever written through a link.
+  static_cast<void>(file::remove(script));
+  if (!file::create_new(script, to_utf8(restart_script(program, delay, private_folder)), true)) {
+    return {};
+  }
+  return script;
 }
 
 bool restart_program(int delay) {
   const Text program = file::executable_path();
   struct stat info {};
   if (program.empty() || stat(to_utf8(program).c_str(), &info) != 0) return false;
-  const Text script = script_directory(file::directory_of(program)) + "/Restart.sh";
-  if (!file::replace_contents(script, to_utf8(restart_script(program, delay)))) {
-    return false;
-  }
+  const Text script = write_restart_script(program, delay);
+  if (script.empty()) return false;
   // The script runs by its full path, so "$0" deletes exactly it.
   if (!spawn_detached({"/bin/sh", to_utf8(script)})) return false;
   force_exit();

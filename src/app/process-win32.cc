@@ -64,7 +64,7 @@ std::wstring command_interpreter() {
 
 }  // namespace
 
-Text restart_script(std::string_view program, int delay) {
+Text restart_script(std::string_view program, int delay, bool) {
   return "@echo off \r\n@ping 127.0.0.1 -n " + std::to_string(delay > 0 ? delay : 2) +
          " >nul\r\nstart \"\" \"" + Text(program) + "\"\r\ndel \"%~f0\"";
 }
@@ -76,13 +76,25 @@ Text restart_target(const Text& program) {
   return "%" + narrow(kProgramVariable) + "%";
 }
 
+Text write_restart_script(const Text& program, int delay) {
+  // Beside the program as the client always did; a program whose folder
+  // cannot be written uses a new folder of the user's own temporary folder.
+  Text folder = file::directory_of(program);
+  if (!file::is_writable_directory(folder)) folder = file::make_private_directory("quorvel-");
+  if (folder.empty()) return {};
+  const Text script = folder + "\\Restart.bat";
+  static_cast<void>(file::remove(script));
+  if (!file::create_new(script, restart_script(restart_target(program), delay))) return {};
+  return script;
+}
+
 bool restart_program(int delay) {
   const Text program = file::executable_path();
   if (program.empty() || GetFileAttributesW(wide(program).c_str()) == INVALID_FILE_ATTRIBUTES) {
     return false;
   }
-  const Text script = file::directory_of(program) + "\\Restart.bat";
-  if (!file::replace_contents(script, restart_script(restart_target(program), delay))) return false;
+  const Text script = write_restart_script(program, delay);
+  if (script.empty()) return false;
   const std::wstring interpreter = command_interpreter();
   if (interpreter.empty()) return false;
   // cmd /c strips the outer quotes of ""script"" and runs the quoted path.

@@ -29,7 +29,16 @@ bool launch_program(std::string_view path);
 // The screen-capture tool, beside the program under config/.
 [[nodiscard]] Text screenshot_tool();
 
-// The restart script for a program path and a delay, as written.
-[[nodiscard]] Text restart_script(std::string_view program, int delay);
+// The restart script for a program path and a delay, as written; a script
+// in a private folder of its own also removes that folder.
+[[nodiscard]] Text restart_script(std::string_view program, int delay,
+                                  bool remove_folder = false);
+
+// Writes the restart script for the program and answers its path, or empty
+// text when it could not be written. Beside the program when that folder
+// can be written, else in the user's runtime folder, else in a new private
+// folder; the file is always created anew, never through an existing file
+// or link.
+[[nodiscard]] Text write_restart_script(const Text& program, int delay);
 
 }  // namespace quorvel::process

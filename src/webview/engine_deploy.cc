@@ -34,15 +34,17 @@ Deployment deploy_engine(HashTable& deployed, std::string_view name, std::string
     const Text folder = documents_directory + separator + "ee" + separator + "Plugins";
     if (!file::is_directory(folder)) static_cast<void>(file::make_directories(folder));
     const Text plugin = folder + separator + Text(name);
-    if (ensure_image(plugin, file::read(plugin)) && load(plugin)) {
+    const bool plugin_written = ensure_image(plugin, file::read(plugin));
+    if (plugin_written && load(plugin)) {
       out.path = plugin;
       out.loaded = true;
-    } else {
-      static_cast<void>(ensure_image(beside, std::nullopt));
+    } else if (ensure_image(beside, std::nullopt)) {
       out.path = beside;
+    } else if (!plugin_written) {
+      out.unwritable_folders = {program_directory, folder};
     }
   }
-  if (!out.loaded) out.loaded = load(out.path);
+  if (!out.loaded && !out.path.empty()) out.loaded = load(out.path);
   static_cast<void>(deployed.put(Text(name), std::int32_t{1}));
   return out;
 }

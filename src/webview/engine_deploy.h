@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "base/text.h"
 #include "data/hash_table.h"
@@ -14,13 +15,17 @@ namespace quorvel::webview {
 struct Deployment {
   Text path;            // empty when the name was deployed before in this run
   bool loaded = false;  // `load` accepted the deployed file
+  // The folders tried in vain when the image could be written nowhere (the
+  // runtime is then not what is missing); empty otherwise.
+  std::vector<Text> unwritable_folders;
 };
 
 // `deployed` is the process-wide deployed-names set (text keys, integer
 // values), created by the caller; a name in it is not deployed again.
 // `load` loads a library by full path. A file beside the program that
 // still differs from the image after the rewrite attempt (a folder that
-// cannot be written) does not count: an old library is never loaded.
+// cannot be written) does not count, nor does a fall-back beside the program
+// that could not be written: an old library is never loaded.
 [[nodiscard]] Deployment deploy_engine(HashTable& deployed, std::string_view name,
                                        std::string_view image, const Text& program_directory,
                                        const Text& documents_directory,

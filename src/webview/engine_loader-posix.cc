@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -15,7 +16,12 @@ Text engine_file_name() {
 
 bool load_engine(const Text& path, EngineExports& e) {
   void* library = dlopen(to_utf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return false;
+  if (library == nullptr) {
+    const char* reason = dlerror();
+    std::fprintf(stderr, "quorvel: the web engine library cannot be loaded: %s\n",
+                 reason != nullptr ? reason : "unknown reason");
+    return false;
+  }
   e.dllwrite = reinterpret_cast<qv_dllwrite_fn>(dlsym(library, "webview2_dllwrite"));
   e.has_edge = reinterpret_cast<qv_has_edge_fn>(dlsym(library, "ormixwebview_has_edge"));
   e.init = reinterpret_cast<qv_init_fn>(dlsym(library, "ormixwebview_init"));
@@ -23,6 +29,10 @@ bool load_engine(const Text& path, EngineExports& e) {
   e.open = reinterpret_cast<qv_open_fn>(dlsym(library, "ormixwebview_open"));
   return e.dllwrite != nullptr && e.has_edge != nullptr && e.init != nullptr && e.log != nullptr &&
          e.open != nullptr;
+}
+
+Text runtime_missing_message() {
+  return from_utf8("缺少WebKitGTK运行库，请点击安装");
 }
 
 Text documents_directory() {

@@ -2,6 +2,8 @@
 // After windows.h, which it needs.
 #include <shlobj.h>
 
+#include <cstdio>
+
 #include "base/proc_address-win32.h"
 #include "base/wide-win32.h"
 #include "webview/engine_loader.h"
@@ -23,7 +25,11 @@ void bind(HMODULE library, const char* name, Function& out) {
 
 bool load_engine(const Text& path, EngineExports& e) {
   HMODULE library = LoadLibraryW(wide(path).c_str());
-  if (library == nullptr) return false;
+  if (library == nullptr) {
+    std::fprintf(stderr, "quorvel: the web engine library cannot be loaded: error %lu\n",
+                 GetLastError());
+    return false;
+  }
   bind(library, "webview2_dllwrite", e.dllwrite);
   bind(library, "ormixwebview_has_edge", e.has_edge);
   bind(library, "ormixwebview_init", e.init);
@@ -31,6 +37,10 @@ bool load_engine(const Text& path, EngineExports& e) {
   bind(library, "ormixwebview_open", e.open);
   return e.dllwrite != nullptr && e.has_edge != nullptr && e.init != nullptr && e.log != nullptr &&
          e.open != nullptr;
+}
+
+Text runtime_missing_message() {
+  return from_utf8("缺少WebView2支持库，请点击安装");
 }
 
 // Special folder 5, the user's documents.

@@ -19,8 +19,13 @@ struct EngineExports {
 
 // Loads the library by its full path (kept loaded for the life of the
 // process) and binds the five exports; false when it cannot be loaded (its
-// runtime missing, say) or lacks one.
+// runtime missing, say) or lacks one. The loader's own reason goes to
+// standard error, for whoever helps the agent.
 [[nodiscard]] bool load_engine(const Text& path, EngineExports& exports);
+
+// What the agent is told when the engine's runtime is missing; an
+// installer is offered next.
+[[nodiscard]] Text runtime_missing_message();
 
 // The user's documents folder: the XDG documents directory on Linux (or
 // $HOME/Documents), the shell's personal folder on Windows.

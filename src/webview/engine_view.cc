@@ -75,12 +75,21 @@ void EngineView::prepare() {
       deployed_, engine_file_name(), image_, program_directory_, documents_directory(),
       [this](const Text& path) { return load_engine(path, exports_); });
   loaded_ = d.loaded;
+  unwritable_folders_ = d.unwritable_folders;
   if (loaded_) exports_.dllwrite();
 }
 
-bool EngineView::runtime_present() {
-  // A library that cannot be loaded means its runtime is missing.
-  return loaded_ && exports_.has_edge() != 0;
+EngineStatus EngineView::engine_status() {
+  if (loaded_ && exports_.has_edge() != 0) return {};
+  if (!unwritable_folders_.empty()) {
+    Text message = from_utf8("无法写出网页组件") + engine_file_name() +
+                   from_utf8("，以下文件夹都不能写入，请检查权限或磁盘空间：");
+    for (const Text& folder : unwritable_folders_) message += "\n" + folder;
+    return {EngineStatus::Kind::NotWritten, message};
+  }
+  // A library that was written but cannot be loaded means its runtime is
+  // missing.
+  return {EngineStatus::Kind::RuntimeMissing, runtime_missing_message()};
 }
 
 bool EngineView::open(std::intptr_t host, std::string_view url) {

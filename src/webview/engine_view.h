@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "data/hash_table.h"
 #include "webview/engine_api.h"
@@ -19,7 +20,7 @@ class EngineView final : public WebView {
   EngineView(std::string_view image, Text program_directory);
 
   void prepare() override;
-  [[nodiscard]] bool runtime_present() override;
+  [[nodiscard]] EngineStatus engine_status() override;
   bool open(std::intptr_t host, std::string_view url) override;
   void set_events(PageEvents* events) override;
   void reload() override;
@@ -33,6 +34,7 @@ class EngineView final : public WebView {
   HashTable deployed_;
   EngineExports exports_;
   bool loaded_ = false;
+  std::vector<Text> unwritable_folders_;
   qv_view* view_;
   qv_converter* converter_;
   qv_events* events_;

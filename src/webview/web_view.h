@@ -18,13 +18,24 @@ class PageEvents {
   virtual void console_message(std::string_view text) = 0;
 };
 
+// Whether the engine can be used, and what to tell the agent when not.
+struct EngineStatus {
+  enum class Kind {
+    Ready,
+    RuntimeMissing,  // the library loads only with its runtime
+    NotWritten,      // the library could be written in no folder
+  };
+  Kind kind = Kind::Ready;
+  Text message;  // for the agent when not ready, naming the runtime or the folders
+};
+
 class WebView {
  public:
   virtual ~WebView() = default;
   // Deploys and prepares the engine library (early in the start).
   virtual void prepare() = 0;
-  // Whether the engine's runtime is usable on this system.
-  [[nodiscard]] virtual bool runtime_present() = 0;
+  // Whether the engine is usable on this system.
+  [[nodiscard]] virtual EngineStatus engine_status() = 0;
   // Opens the view inside a native window on a URL; false when it failed.
   virtual bool open(std::intptr_t host, std::string_view url) = 0;
   virtual void set_events(PageEvents* events) = 0;

@@ -124,6 +124,18 @@ TEST(ClientMain, MissingRuntimeStartsTheInstallerAndEnds) {
   EXPECT_TRUE(w.ui.tray.empty());
 }
 
+TEST(ClientMain, AnEngineWrittenNowhereIsSaidSoWithoutAnInstaller) {
+  World w;
+  w.view.runtime = false;
+  w.view.not_ready = webview::EngineStatus::Kind::NotWritten;
+  w.settings.values["hostdata"] = accepted_answer("http://s");
+  w.client.start();
+  ASSERT_EQ(w.ui.boxes.size(), 1u);
+  EXPECT_EQ(w.ui.boxes[0].text, gb("无法写出网页组件"));
+  EXPECT_TRUE(w.process.launches.empty());
+  EXPECT_TRUE(w.ui.quit_called);
+}
+
 TEST(ClientMain, ResizeLaysOutTheBoardAndWritesTheSize) {
   World w;
   w.ui.load(Form::Main, false);

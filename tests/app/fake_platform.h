@@ -157,7 +157,13 @@ class FakeView final : public webview::WebView {
   std::vector<Text> scripts;
   webview::PageEvents* events = nullptr;
   void prepare() override { ++prepared; }
-  [[nodiscard]] bool runtime_present() override { return runtime; }
+  webview::EngineStatus::Kind not_ready = webview::EngineStatus::Kind::RuntimeMissing;
+  [[nodiscard]] webview::EngineStatus engine_status() override {
+    if (runtime) return {};
+    return {not_ready, not_ready == webview::EngineStatus::Kind::RuntimeMissing
+                           ? from_utf8("缺少WebView2支持库，请点击安装")
+                           : from_utf8("无法写出网页组件")};
+  }
   bool open(std::intptr_t, std::string_view url) override {
     opened.emplace_back(url);
     return opens;

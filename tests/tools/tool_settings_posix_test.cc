@@ -2,7 +2,6 @@
 // FIFOs and devices, through the tool as an administrator would meet them.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,13 +9,15 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 
+#include "lib/unprivileged-posix.h"
 #include "tools/tool_commands.h"
 
 namespace quorvel::tool {
 namespace {
+
+using testing_support::without_privileges;
 
 class ToolSettingsFile : public testing::Test {
  protected:
@@ -30,25 +31,6 @@ class ToolSettingsFile : public testing::Test {
     file_ = (dir_ / "config.ini").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  // Runs a check with permissions that apply: as "nobody" when the tests
-  // run as root, who may read any file. The check's failures come back as
-  // the child's exit status.
-  static void without_privileges(const std::function<bool()>& check) {
-    if (geteuid() != 0) {
-      EXPECT_TRUE(check());
-      return;
-    }
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-      _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-  }
 
   std::string contents() const {
     std::ifstream in(file_, std::ios::binary);

@@ -111,6 +111,26 @@ TEST_F(Deploy, SomethingBesideThatCannotBeReplacedIsPassedOver) {
   EXPECT_EQ(loads_, std::vector<Text>{plugin().string()});
 }
 
+// Folders of the library's name stand for places that cannot be written,
+// whoever runs the test.
+TEST_F(Deploy, NothingOldIsLoadedWhenTheFallBackCannotBeWritten) {
+  fs::create_directories(beside());
+  const Deployment d = deploy(/*plugin_loads=*/false);
+  EXPECT_FALSE(d.loaded);
+  EXPECT_EQ(loads_, std::vector<Text>{plugin().string()});  // the runtime is what is missing
+  EXPECT_TRUE(d.unwritable_folders.empty());
+}
+
+TEST_F(Deploy, WrittenNowhereNamesTheFolders) {
+  fs::create_directories(beside());
+  fs::create_directories(plugin());
+  const Deployment d = deploy();
+  EXPECT_FALSE(d.loaded);
+  EXPECT_TRUE(loads_.empty());
+  EXPECT_EQ(d.unwritable_folders,
+            (std::vector<Text>{(root_ / "program").string(), plugin().parent_path().string()}));
+}
+
 TEST_F(Deploy, FallsBackBesideTheProgramWhenThePluginCannotLoad) {
   const Deployment d = deploy(/*plugin_loads=*/false);
   EXPECT_EQ(d.path, beside().string());
