@@ -1,11 +1,11 @@
 #include "app/notice.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "app/forms.h"
 #include "base/text_ops.h"
 #include "binding/payload_cipher.h"
-#include "http/headers.h"
 
 namespace quorvel::app {
 namespace {
@@ -25,6 +25,7 @@ struct Texts {
   Text message = from_utf8("】的消息");
   Text more = from_utf8(" 还有");
   Text more_tail = from_utf8("位也有新消息！");
+  Text not_delivered = from_utf8("（回复未发出：这条消息没有访客编号，请在主窗口中回复）");
 };
 
 const Texts& texts() {
@@ -69,11 +70,11 @@ void Notice::compose(std::string_view payload) {
   const Text from_id = messages_.get_text("D.FromId");
   const Text key = messages_.get_text("D.BossId");
   const Text content = decipher_payload(messages_.get_text("D.Content"), key);
+  // A payload that names no sender and carries no text is no message.
+  if (from_id.empty() && content.empty()) return;
   if (ui_.get(Form::Notice, kSelf, Property::Visible) != 0) {
     if (from_id == ui_.get_text(Form::Notice, n.notice_content, TextProperty::Tag)) {
-      ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text,
-                   ui_.get_text(Form::Notice, n.notice_content, TextProperty::Text) +
-                       "\r\n\r\n=>:  " + content);
+      entries_.push_back("=>:  " + content);
       if (ui_.get_text(Form::Notice, n.notice_timer, TextProperty::Tag).empty()) {
         countdown_ = kShowSeconds;
       }
@@ -94,38 +95,46 @@ void Notice::compose(std::string_view payload) {
     title_ = texts().from + decipher_payload(messages_.get_text("D.BossName"), key) +
              texts().colon + decipher_payload(messages_.get_text("D.Fnick"), key) + texts().message;
     ui_.set_text(Form::Notice, kSelf, TextProperty::Caption, title_);
-    ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text, "=>:  " + content);
+    entries_ = {"=>:  " + content};
     countdown_ = kShowSeconds;
     ui_.set_text(Form::Notice, n.notice_content, TextProperty::Tag, from_id);
+    reply_to_ = from_id;
+    reply_account_ = key;
     other_senders_ = 0;
   }
+  // Placed and counting before it maps, never first at the screen's centre
+  // or with the countdown of an earlier notice.
+  show_countdown();
   lay_out();
   ui_.set(Form::Notice, kSelf, Property::Visible, 1);
   ui_.set(Form::Notice, kSelf, Property::TopMost, 1);
 }
 
-namespace {
-
-int label_height_for(std::string_view text) {
-  const auto lines = static_cast<int>(http::split_text(text, "\r\n").size());
+int notice_label_height(std::string_view text) {
+  const auto lines = static_cast<int>(split_text(text, "\r\n").size());
   const auto bytes = static_cast<int>(std::min<std::size_t>(text.size(), 1u << 24));
   return (bytes / 59 + lines) * 14;
 }
 
-// The label's text cut down to what a label `room` pixels high can show by
-// the height formula: the oldest messages go first, then the tail of a
-// single message that is still too long. Without this a sender who keeps
-// writing grows the window past the screen and past what the window system
-// accepts, and every new message lays out the whole history again.
-Text fit_label_text(Text text, int room) {
-  const std::string_view separator = "\r\n\r\n";
-  while (label_height_for(text) > room) {
-    const std::size_t next = find_text(text, separator);
-    if (next == npos) break;
-    text.erase(0, next + separator.size());
+Text Notice::conversation_text(int room) {
+  const auto joined = [this] {
+    Text text;
+    for (const Text& entry : entries_) {
+      if (!text.empty()) text += "\r\n\r\n";
+      text += entry;
+    }
+    return text;
+  };
+  // Without this a sender who keeps writing grows the window past the
+  // screen and past what the window system accepts, and every new message
+  // lays out the whole history again.
+  Text text = joined();
+  while (entries_.size() > 1 && notice_label_height(text) > room) {
+    entries_.pop_front();
+    text = joined();
   }
-  if (label_height_for(text) <= room) return text;
-  const int lines = static_cast<int>(http::split_text(text, "\r\n").size());
+  if (notice_label_height(text) <= room) return text;
+  const int lines = static_cast<int>(split_text(text, "\r\n").size());
   const auto keep = static_cast<std::size_t>(std::max(0, (room / 14 - lines) * 59 - 1));
   std::size_t end = 0;
   while (end < text.size() && end + char_length_at(text, end) <= keep) {
@@ -134,8 +143,6 @@ Text fit_label_text(Text text, int room) {
   return text.substr(0, end);
 }
 
-}  // namespace
-
 void Notice::lay_out() {
   const Names& n = names();
   // Bottom right of the whole screen (not the work area).
@@ -143,15 +150,11 @@ void Notice::lay_out() {
   const Rect screen = screens.empty() ? Rect{} : screens.front();
   const int content_top = ui_.get(Form::Notice, n.notice_content, Property::Top);
   const int reply_height = ui_.get(Form::Notice, n.notice_reply, Property::Height);
-  Text text = ui_.get_text(Form::Notice, n.notice_content, TextProperty::Text);
-  if (screen.height > 0) {
-    const int room = screen.height - 50 - (content_top + 10 + reply_height + 30);
-    const std::size_t before = text.size();
-    text = fit_label_text(std::move(text), room);
-    if (text.size() != before)
-      ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text, text);
-  }
-  const int label_height = label_height_for(text);
+  const int room = screen.height > 0 ? screen.height - 50 - (content_top + 10 + reply_height + 30)
+                                     : std::numeric_limits<int>::max();
+  const Text text = conversation_text(room);
+  ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text, text);
+  const int label_height = notice_label_height(text);
   ui_.set(Form::Notice, n.notice_content, Property::Height, label_height);
   const int reply_top = content_top + label_height + 10;
   ui_.set(Form::Notice, n.notice_reply, Property::Top, reply_top);
@@ -163,13 +166,17 @@ void Notice::lay_out() {
   ui_.set(Form::Notice, kSelf, Property::Top, screen.top + screen.height - 50 - height);
 }
 
+void Notice::show_countdown() {
+  ui_.set_text(Form::Notice, names().notice_countdown, TextProperty::Text,
+               std::to_string(countdown_));
+}
+
 void Notice::tick() {
-  const Names& n = names();
   --countdown_;
-  ui_.set_text(Form::Notice, n.notice_countdown, TextProperty::Text, std::to_string(countdown_));
+  show_countdown();
   if (countdown_ > 0) return;
   ui_.set(Form::Notice, kSelf, Property::Visible, 0);
-  ui_.set_text(Form::Notice, n.notice_timer, TextProperty::Tag, {});
+  ui_.set_text(Form::Notice, names().notice_timer, TextProperty::Tag, {});
 }
 
 void Notice::hold() {
@@ -178,16 +185,25 @@ void Notice::hold() {
 }
 
 void Notice::key(int code) {
-  if (code != kEnter) return;
+  // An agent typing a reply is working in the box as much as one who
+  // clicked into it: the notice stays.
+  if (code != kEnter) {
+    hold();
+    return;
+  }
   const Names& n = names();
   const Text reply = ui_.get_text(Form::Notice, n.notice_reply, TextProperty::Text);
-  // The sender of the latest payload, whichever conversation shows.
+  if (reply_to_.empty()) {
+    // With no sender id the page cannot tell whom it is for; the text stays
+    // in the box.
+    entries_.push_back("<=:  " + reply + "\r\n" + texts().not_delivered);
+    lay_out();
+    return;
+  }
+  // The sender whose conversation the notice shows, as it was composed.
   view_.run_script("vueapp.sendInputingStrNowPc(" + script_literal(reply) + ",'text','msg'," +
-                   script_literal(messages_.get_text("D.FromId")) + "," +
-                   script_literal(messages_.get_text("D.BossId")) + ");");
-  ui_.set_text(
-      Form::Notice, n.notice_content, TextProperty::Text,
-      ui_.get_text(Form::Notice, n.notice_content, TextProperty::Text) + "\r\n\r\n<=:  " + reply);
+                   script_literal(reply_to_) + "," + script_literal(reply_account_) + ");");
+  entries_.push_back("<=:  " + reply);
   lay_out();
   ui_.set_text(Form::Notice, n.notice_reply, TextProperty::Text, {});
 }

@@ -3,6 +3,7 @@
 // reply box whose Enter answers through the page.
 #pragma once
 
+#include <deque>
 #include <string_view>
 
 #include "app/ui.h"
@@ -14,6 +15,10 @@ namespace quorvel::app {
 // A text as a JavaScript string literal in single quotes, so that any
 // reply reaches the page exactly as typed and never runs as script.
 [[nodiscard]] Text script_literal(std::string_view text);
+
+// The conversation label's height for a text: one 14-pixel line per piece
+// between "\r\n", plus one for every 59 bytes.
+[[nodiscard]] int notice_label_height(std::string_view text);
 
 class Notice {
  public:
@@ -27,18 +32,30 @@ class Notice {
   void tick();
   // The agent pressed into the reply box: the notice stays.
   void hold();
-  // A key in the reply box; only Enter (13) sends.
+  // A key in the reply box: Enter (13) sends, any other holds the notice.
   void key(int code);
 
   [[nodiscard]] int countdown() const { return countdown_; }
 
  private:
+  void show_countdown();
+  // The conversation as one text, cut to what fits a label `room` pixels
+  // high: the oldest entries go first, then the tail of the one left.
+  [[nodiscard]] Text conversation_text(int room);
+
   Ui& ui_;
   webview::WebView& view_;
   JsonDocument& messages_;
   int countdown_ = 0;
   Text title_;
   int other_senders_ = 0;
+  // The conversation's entries ("=>:  " a message, "<=:  " a reply), kept
+  // apart so that trimming never cuts inside one at a blank line it holds.
+  std::deque<Text> entries_;
+  // Whom a reply goes to: the sender whose conversation the notice shows,
+  // as composed; a message of another sender never changes them.
+  Text reply_to_;
+  Text reply_account_;
 };
 
 }  // namespace quorvel::app

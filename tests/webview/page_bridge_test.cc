@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/fake_platform.h"
 #include "base/yield.h"
 #include "binding/payload_cipher.h"
@@ -154,12 +156,14 @@ TEST(Notice, SameSenderAppendsOthersAreCountedOncePerRun) {
   EXPECT_EQ(w.caption(Form::Notice), gb("来自【演示客服：c】的消息"));
 }
 
-TEST(Notice, HoldKeepsItAndEnterRepliesToTheLatestSender) {
+TEST(Notice, HoldKeepsItAndEnterRepliesToTheSenderShown) {
   Bound w;
   w.say(message("A", "a", "question"));
   w.client.on_press(Form::Notice, kReply);
   w.say(message("A", "a", "more"));
   EXPECT_EQ(w.client.notice_countdown(), 1500);
+  // B's message is counted in the caption; the box still answers A, whose
+  // words the agent is reading.
   w.say(message("B", "b", "other"));
   w.ui.set_text(Form::Notice, kReply, TextProperty::Text, gb("好的 it's a\\b \"q\""));
   w.client.on_key(Form::Notice, kReply, 65);
@@ -168,24 +172,99 @@ TEST(Notice, HoldKeepsItAndEnterRepliesToTheLatestSender) {
   ASSERT_EQ(w.view.scripts.size(), 1u);
   EXPECT_EQ(
       w.view.scripts[0],
-      gb("vueapp.sendInputingStrNowPc('好的 it\\'s a\\\\b \\\"q\\\"','text','msg','B','9001');"));
+      gb("vueapp.sendInputingStrNowPc('好的 it\\'s a\\\\b \\\"q\\\"','text','msg','A','9001');"));
   EXPECT_EQ(w.ui.get_text(Form::Notice, kReply, TextProperty::Text), "");
   EXPECT_NE(w.notice_text().find(gb("\r\n\r\n<=:  好的 it's")), Text::npos);
   w.client.on_key(Form::Notice, kReply, 13);  // an empty box still sends
+  EXPECT_EQ(w.view.scripts.back(), "vueapp.sendInputingStrNowPc('','text','msg','A','9001');");
+  // The next notice, B's, answers B.
+  EXPECT_FALSE(w.client.on_close_request(Form::Notice));
+  w.say(message("B", "b", "again"));
+  w.client.on_key(Form::Notice, kReply, 13);
   EXPECT_EQ(w.view.scripts.back(), "vueapp.sendInputingStrNowPc('','text','msg','B','9001');");
 }
 
+// A reply typed while a long message of another sender is parsed (the
+// parse lets the window events run) reads no half-built document.
+TEST(Notice, TypingIntoTheReplyBoxHoldsTheNotice) {
+  Bound w;
+  w.say(message("A", "a", "question"));
+  for (int i = 0; i < 17; ++i) w.client.on_timer(Form::Notice, kTimer);
+  w.client.on_key(Form::Notice, kReply, 'o');
+  EXPECT_EQ(w.client.notice_countdown(), 1500);
+  for (int i = 0; i < 20; ++i) w.client.on_timer(Form::Notice, kTimer);
+  EXPECT_TRUE(w.notice_shown());
+}
+
+TEST(Notice, AReplyDuringAParseGoesToTheSenderShown) {
+  static Bound* world = nullptr;
+  Bound w;
+  world = &w;
+  w.say(message("A", "a", "question"));
+  w.ui.set_text(Form::Notice, kReply, TextProperty::Text, "ok");
+  static int calls = 0;
+  calls = 0;
+  set_yield_hook([] {
+    if (calls++ == 0) world->client.on_key(Form::Notice, kReply, 13);
+  });
+  Text big = "{\"T\":\"msg\",\"D\":{\"FromId\":\"B\",\"BossId\":\"77\"";
+  for (int i = 0; i < 100000; ++i) big += ",\"k" + std::to_string(i) + "\":1";
+  w.say("newmsg=>" + big + "}}<=");
+  set_yield_hook(nullptr);
+  ASSERT_GE(calls, 1);
+  ASSERT_EQ(w.view.scripts.size(), 1u);
+  EXPECT_EQ(w.view.scripts[0], "vueapp.sendInputingStrNowPc('ok','text','msg','A','9001');");
+}
+
+TEST(Notice, AReplyWithoutASenderIsNotSentAndSaysSo) {
+  Bound w;
+  w.say(R"(newmsg=>{"T":"msg","D":{"FromId":"","BossId":"1","Content":")" +
+        encipher_payload("x", "1") + "\"}}<=");
+  ASSERT_TRUE(w.notice_shown());
+  w.ui.set_text(Form::Notice, kReply, TextProperty::Text, "hello");
+  w.client.on_key(Form::Notice, kReply, 13);
+  EXPECT_TRUE(w.view.scripts.empty());
+  EXPECT_NE(w.notice_text().find(gb("回复未发出")), Text::npos);
+  EXPECT_EQ(w.ui.get_text(Form::Notice, kReply, TextProperty::Text), "hello");
+}
+
+TEST(Notice, APayloadWithNoSenderAndNoTextShowsNothing) {
+  Bound w;
+  for (const char* empty : {R"(newmsg=>{"T":"msg"}<=)", R"(newmsg=>{"T":"msg","D":"x"}<=)",
+                            R"(newmsg=>{"T":"msg","D":{"FromId":"","Content":""}}<=)"}) {
+    w.say(empty);
+    EXPECT_FALSE(w.notice_shown()) << empty;
+  }
+}
+
+// Placed and counting before it maps: never first at the screen's centre,
+// never with an earlier notice's countdown.
+TEST(Notice, PlacedAndCountingBeforeItShows) {
+  Bound w;
+  for (int i = 0; i < 22; ++i) w.client.on_timer(Form::Notice, kTimer);
+  w.ui.sets.clear();
+  w.say(message("A", "a", "x"));
+  EXPECT_EQ(w.ui.get_text(Form::Notice, kCountdown, TextProperty::Text), "18");
+  const auto shown = std::find_if(w.ui.sets.begin(), w.ui.sets.end(), [](const auto& s) {
+    return s.form == Form::Notice && s.control.empty() && s.property == Property::Visible;
+  });
+  ASSERT_NE(shown, w.ui.sets.end());
+  for (const Property p : {Property::Left, Property::Top, Property::Height}) {
+    EXPECT_NE(std::find_if(w.ui.sets.begin(), shown,
+                           [p](const auto& s) {
+                             return s.form == Form::Notice && s.control.empty() && s.property == p;
+                           }),
+              shown);
+  }
+}
+
 TEST(Notice, LayoutFormulaAndTheDoubleClick) {
+  EXPECT_EQ(app::notice_label_height(Text(120, 'y')), 42);
+  EXPECT_EQ(app::notice_label_height("a\r\n\r\nb"), 3 * 14);
+  EXPECT_EQ(app::notice_label_height("a\r\n"), 14 * 1);
+  EXPECT_EQ(app::notice_label_height(""), 0);
   Bound w;
   w.say(message("A", "a", "x"));
-  JsonDocument document;
-  app::Notice notice(w.ui, w.view, document);
-  w.ui.set_text(Form::Notice, kContent, TextProperty::Text, Text(120, 'y'));
-  notice.lay_out();
-  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), 42);
-  w.ui.set_text(Form::Notice, kContent, TextProperty::Text, {});
-  notice.lay_out();
-  EXPECT_EQ(w.ui.get(Form::Notice, kContent, Property::Height), 0);
   EXPECT_FALSE(w.client.on_close_request(Form::Main));
   w.client.on_double_click(Form::Notice, kContent);
   EXPECT_EQ(w.ui.get(Form::Main, {}, Property::Visible), 1);
@@ -208,6 +287,17 @@ TEST(Notice, ASenderWhoKeepsWritingNeverGrowsItPastTheScreen) {
   EXPECT_GE(w.ui.get(Form::Notice, {}, Property::Top), 0);
   EXPECT_GT(w.notice_text().size(), 3000u);
   EXPECT_EQ(w.notice_text().substr(0, 8), "=>:  zzz");
+}
+
+// Messages that hold blank lines of their own are still dropped whole.
+TEST(Notice, TrimmingKeepsMessageBoundaries) {
+  Bound w;
+  for (int i = 0; i < 500; ++i) {
+    w.say(message("A", "a", ("head " + std::to_string(i) + "\r\n\r\ntail").c_str()));
+  }
+  const Text text = w.notice_text();
+  EXPECT_EQ(text.substr(0, 10), "=>:  head ");
+  EXPECT_EQ(text.substr(text.size() - 4), "tail");
 }
 
 TEST(ScriptLiteral, NothingRunsAsScript) {
