@@ -88,7 +88,7 @@ Converted convert(const HashItem& item, int kind) {
     c.number = text_to_int(c.bytes);
   } else {
     const Bytes& b = std::get<Bytes>(item);
-    c.bytes.assign(b.begin(), b.end());
+    c.bytes.assign(reinterpret_cast<const char*>(b.data()), b.size());
     if (kind == kHashText) c.bytes = c.bytes.substr(0, c.bytes.find('\0'));
     c.number = text_to_int(c.bytes);
   }
@@ -397,6 +397,10 @@ int HashTable::threshold() const {
 }
 int HashTable::modifications() const {
   return table_ ? table_->modifications : 0;
+}
+
+std::size_t HashTable::heap_bytes() const {
+  return table_ ? heap::reserved_bytes(table_->heap) : 0;
 }
 
 int HashTable::put(const HashItem& key, const HashItem& value) {

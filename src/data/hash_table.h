@@ -96,6 +96,8 @@ class HashTable {
   [[nodiscard]] int capacity() const;
   [[nodiscard]] int threshold() const;
   [[nodiscard]] int modifications() const;
+  // Bytes the table's own heap holds from the system.
+  [[nodiscard]] std::size_t heap_bytes() const;
 
  private:
   void adopt(hash_detail::Owner* owner);

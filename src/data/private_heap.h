@@ -17,5 +17,7 @@ void destroy(PrivateHeap* heap) noexcept;
 [[nodiscard]] void* allocate(PrivateHeap* heap, std::size_t size, bool zero) noexcept;
 // size is the size the block was allocated with.
 void free(PrivateHeap* heap, void* block, std::size_t size) noexcept;
+// What the heap holds from the system, for tests and diagnostics.
+[[nodiscard]] std::size_t reserved_bytes(PrivateHeap* heap) noexcept;
 
 }  // namespace quorvel::heap

@@ -198,5 +198,26 @@ TEST(HashTable, HandlesMayBeCopiedAndDroppedOnOtherThreads) {
   EXPECT_EQ(t.get_number(1), 1);
 }
 
+// A long-lived table that keeps replacing a large value reuses the block it
+// freed: its heap stays at a few chunks instead of growing with every put.
+TEST(HashTableHeap, ReplacingALargeValueReusesItsBlock) {
+  HashTable t;
+  ASSERT_TRUE(t.create_text_bytes());
+  Bytes value(64 * 1024, 7);
+  for (int i = 0; i < 10000; ++i) {
+    value[0] = static_cast<std::uint8_t>(i);
+    ASSERT_GE(t.put(Text("key"), value), 0);
+  }
+  EXPECT_EQ(t.get_bytes(Text("key")), value);
+  EXPECT_GT(t.heap_bytes(), 0u);
+  EXPECT_LT(t.heap_bytes(), 8u * 64 * 1024);
+  // Blocks between the small classes and a chunk of their own too.
+  for (int i = 0; i < 2000; ++i) {
+    value.resize(5000 + i * 7 % 7000);
+    ASSERT_GE(t.put(Text("mid"), value), 0);
+  }
+  EXPECT_LT(t.heap_bytes(), 16u * 64 * 1024);
+}
+
 }  // namespace
 }  // namespace quorvel
