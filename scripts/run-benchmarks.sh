@@ -3,11 +3,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh bench
-cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target json_bench hash_bench cipher_bench http_bench config_bench
-build/release/bin/json_bench
-build/release/bin/hash_bench
-build/release/bin/cipher_bench
-build/release/bin/http_bench
-build/release/bin/config_bench
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j"$(nproc)" --target json_bench hash_bench cipher_bench http_bench config_bench
+build/bench/bin/json_bench
+build/bench/bin/hash_bench
+build/bench/bin/cipher_bench
+build/bench/bin/http_bench
+build/bench/bin/config_bench
 echo "The web view benchmark takes longer; run it on its own: bash bench/webview_bench.sh [RUNS]"

@@ -44,11 +44,9 @@
 
 #include "base/text_ops.h"
 #include "base/yield.h"
+#include "http/extra_authority.h"
 #include "http/transport.h"
 
-#ifndef QUORVEL_EXTRA_CA_FILE
-#define QUORVEL_EXTRA_CA_FILE ""
-#endif
 
 namespace quorvel::http {
 namespace {
@@ -210,10 +208,9 @@ bool header_list(std::string_view block, Slist& list) {
 }
 
 CURLcode add_extra_authority(CURL*, void* ssl_ctx, void*) {
-  const char* path = QUORVEL_EXTRA_CA_FILE;
-  if (path[0] == '\0') return CURLE_OK;
-  // Read at every request, so that a renewed file is taken at once.
-  BIO* bio = BIO_new_file(path, "r");
+  const std::string_view pem = extra_authority_pem();
+  if (pem.empty()) return CURLE_OK;
+  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
   if (bio == nullptr) {
     ERR_clear_error();
     return CURLE_OK;

@@ -9,7 +9,7 @@
 // sees one blocking call, as on Linux.
 //
 // Certificates are verified by default. The build's one extra authority
-// (QUORVEL_EXTRA_CA_FILE) has no WinHTTP option: for a secure URL the
+// (QUORVEL_EXTRA_CA_FILE, carried inside the program) has no WinHTTP option: for a secure URL the
 // unknown-authority check is relaxed and the server's chain is checked here
 // instead, just before the request goes out, against the system's store
 // plus that authority; a chain that fails closes the request unsent.
@@ -28,11 +28,9 @@
 #include "base/file.h"
 #include "base/wide-win32.h"
 #include "base/yield.h"
+#include "http/extra_authority.h"
 #include "http/transport.h"
 
-#ifndef QUORVEL_EXTRA_CA_FILE
-#define QUORVEL_EXTRA_CA_FILE ""
-#endif
 
 namespace quorvel::http {
 namespace {
@@ -62,19 +60,17 @@ struct ChainFreer {
 };
 using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer>;
 
-// The extra authority, read at each request as on Linux; null without one.
+// The extra authority the program carries; null without one.
 Certificate extra_authority() {
-  const std::string_view path = QUORVEL_EXTRA_CA_FILE;
-  if (path.empty()) return nullptr;
-  const std::optional<std::string> pem = file::read(Text(path));
-  if (!pem || pem->empty()) return nullptr;
+  const std::string_view pem = extra_authority_pem();
+  if (pem.empty()) return nullptr;
   DWORD size = 0;
-  if (!CryptStringToBinaryA(pem->data(), static_cast<DWORD>(pem->size()), CRYPT_STRING_BASE64HEADER,
+  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
                             nullptr, &size, nullptr, nullptr)) {
     return nullptr;
   }
   std::string der(size, '\0');
-  if (!CryptStringToBinaryA(pem->data(), static_cast<DWORD>(pem->size()), CRYPT_STRING_BASE64HEADER,
+  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
                             reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr)) {
     return nullptr;
   }

@@ -146,7 +146,8 @@ shot 2b-notice
 wait_for "[ -z \"\$(visible '来自【演示客服：测试访客】的消息')\" ]" 250
 
 # 2c. Another notice; a second visitor is counted in its caption; a reply
-# typed into it reaches the site exactly.
+# typed into it reaches the site exactly, for the visitor whose words the
+# notice shows.
 control visitor-message from=v7 nick=测试访客 text=还在吗
 wait_for "visible '来自【演示客服：测试访客】的消息'"
 control visitor-message from=v8 nick=另一位 text=在吗
@@ -157,7 +158,7 @@ xdotool mousemove --window "$notice" 150 $((HEIGHT - 42)) click 1
 xdotool type --delay 30 'ok it'\''s a\b 好的'
 xdotool key Return
 replied() { curl -s "$site/control/replies" | grep -qF "$1"; }
-expected='"text":"ok it'\''s a\\b 好的","fromId":"v8"'
+expected='"text":"ok it'\''s a\\b 好的","fromId":"v7"'
 wait_for 'replied "$expected"'
 shot 2c-replied
 
