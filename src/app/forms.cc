@@ -9,8 +9,8 @@ Text t(std::string_view utf8) {
 
 FormDesign main_form() {
   FormDesign f{
-      Form::Main, {50, 50, 1080, 551}, t("Quorvel在线客服"), t("Quorvel在线客服"), true, true, {},
-      {}};
+      Form::Main, {50, 50, 1080, 551}, t("Quorvel在线客服"), t("Quorvel在线客服"), true, true, true,
+      {}, {}};
   f.controls = {
       {t("画板2"), ControlKind::Board, {2, 4, 1270, 492}, {}, {}},
       {t("时钟1"), ControlKind::Timer, {94, 44, 40, 40}, {}, t("画板2"), 1000},
@@ -20,7 +20,7 @@ FormDesign main_form() {
 }
 
 FormDesign join_form() {
-  FormDesign f{Form::Join, {50, 50, 468, 250}, t("加入Quorvel服务器"), {}, false, false, {}, {}};
+  FormDesign f{Form::Join, {50, 50, 468, 250}, t("加入Quorvel服务器"), {}, false, false, true, {}, {}};
   f.controls = {
       {t("标签1"), ControlKind::BoldLabel, {40, 16, 192, 32}, t("搜索服务器编号加入"), {}},
       {t("标签2"), ControlKind::Label, {40, 48, 184, 16}, t("Quorvel服务器由购买方自行提供"), {}},
@@ -43,7 +43,7 @@ FormDesign join_form() {
 }
 
 FormDesign notice_form() {
-  FormDesign f{Form::Notice, {0, 0, 380, 91}, {}, {}, false, false, {}, {}};
+  FormDesign f{Form::Notice, {0, 0, 380, 91}, {}, {}, false, false, false, {}, {}};
   f.controls = {
       {t("透明标签关闭计时"), ControlKind::TransparentLabel, {345, 0, 25, 16}, t("1000"), {}},
       {t("标签回复"), ControlKind::Label, {5, 33, 32, 24}, t("回复："), {}},

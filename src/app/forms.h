@@ -39,6 +39,9 @@ struct FormDesign {
   Text tag;
   bool resizable = false;
   bool maximize_box = false;
+  // Shown when loaded; a form that is not waits for its handlers to show it
+  // where they place it (the notice).
+  bool visible_at_load = true;
   std::vector<ControlDesign> controls;
   std::vector<Text> menu;  // the tray menu's items, in order (main form only)
 };

@@ -134,6 +134,16 @@ void ChatSite::count_page_load() {
   ++page_loads_;
 }
 
+void ChatSite::record_key(const std::string& key) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (keys_.size() < 1000) keys_.push_back(key);
+}
+
+std::vector<std::string> ChatSite::keys() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return keys_;
+}
+
 void ChatSite::record_timing(const std::string& load_ms, const std::string& paint_ms) {
   const std::lock_guard<std::mutex> lock(mutex_);
   load_ms_ = load_ms;

@@ -62,6 +62,9 @@ class ChatSite {
   // The page logs the text `repeat` times, `per_second` times a second.
   void page_log(const std::string& text, int repeat = 1, int per_second = 1);
   void count_page_load();
+  // A key the page saw (Escape), for tests of where keys go.
+  void record_key(const std::string& key);
+  [[nodiscard]] std::vector<std::string> keys() const;
   // When the last page finished loading and painted its first frame.
   void record_timing(const std::string& load_ms, const std::string& paint_ms);
   // When the page last handed a visitor message to the console, for the
@@ -105,6 +108,7 @@ class ChatSite {
   std::condition_variable changed_;
   std::map<std::string, Conversation> conversations_;
   std::vector<Reply> replies_;
+  std::vector<std::string> keys_;
   std::deque<PageEvent> events_;  // the most recent ones only
   std::uint64_t next_event_id_ = 1;
   int extra_unread_ = 0;

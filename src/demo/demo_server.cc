@@ -162,6 +162,10 @@ bool DemoServer::start(std::string& error) {
     }
     res.set_content("{\"ok\":true}", kJson);
   });
+  s.site.Post("/api/key", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.record_key(req.get_param_value("key"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
   s.site.Post("/api/read", [this](const httplib::Request& req, httplib::Response& res) {
     site_.mark_read(req.get_param_value("fromId"));
     res.set_content("{\"unread\":" + std::to_string(site_.unread()) + "}", kJson);
@@ -189,6 +193,14 @@ bool DemoServer::start(std::string& error) {
       if (out.size() > 1) out += ',';
       out += "{\"text\":" + json_quote(r.text) + ",\"fromId\":" + json_quote(r.from_id) +
              ",\"bossId\":" + json_quote(r.boss_id) + "}";
+    }
+    res.set_content(out + "]", kJson);
+  });
+  s.site.Get("/control/keys", [this](const httplib::Request&, httplib::Response& res) {
+    std::string out = "[";
+    for (const std::string& key : site_.keys()) {
+      if (out.size() > 1) out += ',';
+      out += json_quote(key);
     }
     res.set_content(out + "]", kJson);
   });

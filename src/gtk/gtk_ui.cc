@@ -109,8 +109,19 @@ struct Callbacks {
     return TRUE;
   }
 
+  // Escape requests a close, as designed, except while the focus is in a
+  // drawing board: the page in it owns its keys (Escape closes its own
+  // pop-ups), and this handler runs before the focused widget sees them.
   static gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer data) {
     if (event->keyval != GDK_KEY_Escape) return FALSE;
+    GtkUi::FormState& f = form_of(data);
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(f.window));
+    if (focus != nullptr) {
+      for (const auto& [name, c] : f.controls) {
+        if (c->design.kind != app::ControlKind::Board || c->widget == nullptr) continue;
+        if (focus == c->widget || gtk_widget_is_ancestor(focus, c->widget)) return FALSE;
+      }
+    }
     return on_delete(widget, nullptr, data);
   }
 
@@ -263,8 +274,10 @@ GtkUi::~GtkUi() {
 
 void GtkUi::build_tray() {
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  tray_ = GObjectPtr<GtkStatusIcon>::adopt(gtk_status_icon_new());
-  gtk_status_icon_set_visible(tray_.get(), FALSE);
+  // Made with its picture and shown at once: a status icon made empty and
+  // hidden, then given a picture and shown, has its tray plug resized while
+  // GDK holds no freeze for it, which GDK reports as a critical error.
+  tray_ = GObjectPtr<GtkStatusIcon>::adopt(gtk_status_icon_new_from_pixbuf(window_icon_.get()));
   g_signal_connect(tray_.get(), "activate", G_CALLBACK(Callbacks::on_tray_activate), this);
   g_signal_connect(tray_.get(), "button-press-event", G_CALLBACK(Callbacks::on_tray_button), this);
   g_signal_connect(tray_.get(), "popup-menu", G_CALLBACK(Callbacks::on_tray_menu), this);
@@ -315,7 +328,8 @@ void GtkUi::build_form(Form form) {
   gtk_window_set_title(window, utf8(d.caption).c_str());
   gtk_window_set_default_size(window, d.rect.width, d.rect.height);
   gtk_window_set_resizable(window, d.resizable ? TRUE : FALSE);
-  gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  // The notice is always placed by its layout.
+  gtk_window_set_position(window, form == Form::Notice ? GTK_WIN_POS_NONE : GTK_WIN_POS_CENTER);
   if (form == Form::Notice) {
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_UTILITY);
     gtk_window_set_skip_taskbar_hint(window, TRUE);
@@ -415,14 +429,19 @@ void GtkUi::load(Form form, bool modal) {
   build_form(form);
   FormState& f = *state(form);
   gtk_window_set_modal(GTK_WINDOW(f.window), modal ? TRUE : FALSE);
-  gtk_widget_show_all(f.window);
   gtk_window_get_position(GTK_WINDOW(f.window), &f.want_left, &f.want_top);
   gtk_window_get_size(GTK_WINDOW(f.window), &f.want_width, &f.want_height);
   // The first report after showing counts as a move and a resize, as a
   // new window's first placement does on Windows.
   f.last_left = f.last_top = f.last_width = f.last_height = -1;
+  // The creation handler places and sizes the window before it is mapped:
+  // mapped first at its designed size, it would report that size before
+  // the stored one, and a handler would store it.
+  gtk_widget_show_all(gtk_bin_get_child(GTK_BIN(f.window)));
   if (client_ != nullptr) client_->on_created(form);
-  if (!modal || !exists(form)) return;
+  if (!exists(form)) return;
+  if (app::form_design(form).visible_at_load) gtk_widget_show(f.window);
+  if (!modal) return;
   // A modal form holds its caller until it is destroyed.
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   state(form)->modal_loop = loop;
@@ -500,6 +519,11 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
   switch (p) {
     case Property::Visible:
       if (value != 0) {
+        // A hidden window is mapped where it was last placed, not where
+        // the toolkit would put it anew.
+        if (!gtk_widget_get_visible(f->window)) {
+          gtk_window_move(window, f->want_left, f->want_top);
+        }
         gtk_widget_show(f->window);
       } else if (form == Form::Main && (!tray_ || !gtk_status_icon_is_embedded(tray_.get()))) {
         // Without a tray to come back from, hiding would lose the window.

@@ -444,10 +444,15 @@ void Win32Ui::load(Form form, bool modal) {
   f.modal = modal;
   FormState* main = form != Form::Main ? state(Form::Main) : nullptr;
   if (modal && main != nullptr) EnableWindow(main->window, FALSE);
-  // The notice never takes the activation from the agent's work.
-  ShowWindow(f.window, form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
   f.created = true;
+  // Placed by its creation handler before it shows, so that it never shows
+  // at its designed size first.
   if (client_ != nullptr) client_->on_created(form);
+  if (!exists(form)) return;
+  if (app::form_design(form).visible_at_load) {
+    // The notice never takes the activation from the agent's work.
+    ShowWindow(f.window, form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
+  }
   if (!modal) return;
   // A modal form holds its caller until it is destroyed.
   MSG message;

@@ -101,7 +101,9 @@ wait_for "grep -q 客服站点 '$work/demo.out'"
 number=$(sed -n 's/^服务器编号: //p' "$work/demo.out")
 site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
 
-# 1. Unbound: the join window, no main window.
+# 1. Unbound: the join window, no main window. A critical warning of the
+# toolkit ends the client (and fails the test).
+export G_DEBUG=fatal-criticals
 "$client" >"$work/client.out" 2>&1 &
 wait_for "visible 加入Quorvel服务器"
 [ -z "$(visible Quorvel在线客服 || true)" ] || fail "main window without a binding"
@@ -171,15 +173,26 @@ wait_for "visible 'Quorvel在线客服 - 小王'"
 # 3. Move and resize: the keys follow.
 main=$(main_window | head -1)
 mapped() { xwininfo -id "$main" | grep -q IsViewable; }
-xdotool windowsize "$main" 900 500
-wait_for "[ \"\$(key wide)\" = 900 ] && [ \"\$(key higth)\" = 500 ]"
+xdotool windowsize "$main" 700 500
+wait_for "[ \"\$(key wide)\" = 700 ] && [ \"\$(key higth)\" = 500 ]"
 xdotool windowmove "$main" 120 90
 wait_for "[ \"\$(key lift)\" -gt 100 ] && [ \"\$(key top)\" -gt 80 ] && [ \"\$(key wz)\" = 0 ]"
+stored_left=$(key lift)
+stored_top=$(key top)
 shot 3-moved
 
-# 4. Esc closes to the tray; a click on the tray icon brings it back.
+# 4. Escape typed in the page belongs to the page; the close box (the window
+# manager's Alt+F4) closes the window to the tray, and a click on the tray
+# icon brings it back.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+sleep 0.5
+xdotool key Escape
+wait_for "curl -s '$site/control/keys' | grep -q Escape"
+sleep 0.5
+mapped || fail "Escape in the page closed the window"
 leave_tray
-xdotool windowactivate --sync "$main" key Escape
+xdotool windowactivate --sync "$main" key alt+F4
 wait_for "! mapped"
 pgrep -f "^$client\$" >/dev/null || fail "process ended on close"
 shot 4-in-tray
@@ -199,6 +212,13 @@ wait_for "main_window"
 [ ! -e "$work/Restart.sh" ] || wait_for "[ ! -e '$work/Restart.sh' ]"
 second_pid=$(pgrep -f "^$client\$")
 [ "$second_pid" != "$first_pid" ] || fail "no restart"
+# The restarted window comes back with the size and place it was given.
+main=$(main_window | head -1)
+size_is() { xdotool getwindowgeometry "$(main_window | head -1)" 2>/dev/null | grep -q "Geometry: $1"; }
+wait_for "size_is 700x500" 50
+[ "$(key wide)" = 700 ] && [ "$(key higth)" = 500 ] || fail "the restart changed the stored size"
+[ "$(key lift)" = "$stored_left" ] && [ "$(key top)" = "$stored_top" ] ||
+  fail "the restart moved the window: $(key lift),$(key top) for $stored_left,$stored_top"
 shot 7-restarted
 
 # 6. Exit from the tray menu ("退出"), confirmed: the process is gone.
@@ -207,5 +227,6 @@ tray_menu 5 "visible 信息："
 shot 8-confirm-exit
 xdotool key Return
 wait_for "! kill -0 $second_pid"
+if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings: $(grep CRITICAL "$work/client.out")"; fi
 echo "ok: $site"
 
