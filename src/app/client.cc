@@ -155,7 +155,12 @@ bool Client::on_close_request(Form form) {
 }
 
 void Client::on_may_close(Form form) {
-  if (form == Form::Main) s_.process.force_exit();
+  if (form == Form::Main) end_session();
+}
+
+void Client::end_session() {
+  s_.ui.set_tray(TrayPicture::None, {});
+  s_.process.force_exit();
 }
 
 void Client::on_moved(Form form) {

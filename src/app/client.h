@@ -43,6 +43,10 @@ class Client {
   [[nodiscard]] bool on_close_request(Form form);
   // The session ends (log-off, shut-down).
   void on_may_close(Form form);
+  // The process is asked to end by the system (a signal, the session's
+  // end): the tray icon goes and the process ends at once; every setting
+  // was written when it changed.
+  void end_session();
   void on_moved(Form form);
   void on_resized(Form form);
   void on_focus(Form form);

@@ -1,9 +1,14 @@
 #include "gtk/gtk_ui.h"
 
+#include <glib-unix.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "app/forms.h"
+#include "gtk/display_lost.h"
 
 namespace quorvel::embedded {
 extern const unsigned char icon_window_32[], icon_window_64[], icon_alert_64[];
@@ -244,6 +249,28 @@ struct Callbacks {
     return G_SOURCE_REMOVE;
   }
 };
+
+namespace {
+
+gboolean on_end_signal(gpointer data) {
+  static_cast<GtkUi*>(data)->quit_for_session();
+  return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+void GtkUi::handle_end_of_session() {
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) g_unix_signal_add(signal, on_end_signal, this);
+  exit_when_display_is_lost();
+}
+
+void GtkUi::quit_for_session() {
+  if (client_ != nullptr) {
+    client_->end_session();
+    return;
+  }
+  quit();
+}
 
 GtkUi::GtkUi() {
   // The 64-pixel pictures keep the tray sharp at twice the scale.

@@ -28,6 +28,10 @@ class GtkUi final : public app::Ui, public app::TimedMessageBox {
   GtkUi& operator=(const GtkUi&) = delete;
 
   void set_client(app::Client* client) { client_ = client; }
+  // SIGTERM, SIGHUP and SIGINT, and the loss of the display at the end of
+  // the session, end the client the way the end of a Windows session does.
+  void handle_end_of_session();
+  void quit_for_session();
   // Runs the message loop unless the program was asked to end already.
   void run();
 

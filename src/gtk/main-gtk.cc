@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
                        quorvel::embedded::engine_image_size));
   ui.set_client(&program.client);
+  ui.handle_end_of_session();
   program.client.start();
   ui.run();
   ui.set_client(nullptr);

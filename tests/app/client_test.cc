@@ -247,11 +247,19 @@ TEST(ClientTray, ExitAsksFirst) {
   EXPECT_EQ(w.process.force_exits, 1);
 }
 
-TEST(ClientTray, SessionEndForcesTheExit) {
+TEST(ClientTray, SessionEndRemovesTheTrayAndForcesTheExit) {
   World w;
   w.ui.load(Form::Main, false);
+  w.settings.writes.clear();
   w.client.on_may_close(Form::Main);
   EXPECT_EQ(w.process.force_exits, 1);
+  EXPECT_EQ(w.ui.tray.back(), std::make_pair(TrayPicture::None, Text()));
+  EXPECT_TRUE(w.settings.writes.empty());
+  // Asked by the system to end (a signal) while only the join window shows.
+  World unbound;
+  unbound.client.start();
+  unbound.client.end_session();
+  EXPECT_EQ(unbound.process.force_exits, 1);
 }
 
 void type_and_join(World& w, const Text& number, const Text& login_path) {

@@ -227,6 +227,22 @@ tray_menu 5 "visible 信息："
 shot 8-confirm-exit
 xdotool key Return
 wait_for "! kill -0 $second_pid"
+# 7. The end of the session (SIGTERM, SIGHUP): exit code 0, the settings
+# file as it was.
+for signal in TERM HUP; do
+  cp "$config" "$work/config.before"
+  "$client" >>"$work/client.out" 2>&1 &
+  pid=$!
+  wait_for "main_window"
+  wait_for "xdotool search --name '^Quorvel客服系统\$'"
+  cp "$config" "$work/config.before"
+  kill -s "$signal" "$pid"
+  status=0
+  wait "$pid" || status=$?
+  [ "$status" = 0 ] || fail "SIG$signal: exit code $status"
+  cmp -s "$config" "$work/config.before" || fail "SIG$signal changed the settings"
+done
+
 if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings: $(grep CRITICAL "$work/client.out")"; fi
 echo "ok: $site"
 
