@@ -210,7 +210,8 @@ struct WindowProcedures {
     return DefWindowProcW(window, message, w, l);
   }
 
-  // Enter in an edit box is its key 13; a press marks the box.
+  // Enter in an edit box is its key 13, any other key its virtual-key code;
+  // a press marks the box.
   static LRESULT CALLBACK edit(HWND window, UINT message, WPARAM w, LPARAM l, UINT_PTR,
                                DWORD_PTR data) {
     auto* c = reinterpret_cast<Win32Ui::Control*>(data);
@@ -220,6 +221,9 @@ struct WindowProcedures {
     if (client != nullptr && message == WM_KEYDOWN && w == VK_RETURN) {
       client->on_key(f->form, c->design.name, 13);
       return 0;
+    }
+    if (client != nullptr && message == WM_KEYDOWN) {
+      client->on_key(f->form, c->design.name, static_cast<int>(w));
     }
     if (client != nullptr && message == WM_LBUTTONDOWN) client->on_press(f->form, c->design.name);
     return DefSubclassProc(window, message, w, l);

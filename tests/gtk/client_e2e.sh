@@ -144,6 +144,10 @@ shot 2a-unread
 # 2b. A visitor message raises the notice, which hides by itself.
 control visitor-message from=v7 nick=测试访客 text=你好
 wait_for "visible '来自【演示客服：测试访客】的消息'"
+# The first notice of the run opens at the bottom right too, counting down
+# from 18.
+eval "$(xdotool getwindowgeometry --shell "$(visible '来自【演示客服：测试访客】的消息')")"
+[ "$X" -ge 800 ] && [ "$Y" -ge 600 ] || fail "the first notice opened at $X,$Y"
 shot 2b-notice
 wait_for "[ -z \"\$(visible '来自【演示客服：测试访客】的消息')\" ]" 250
 
