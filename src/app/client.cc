@@ -56,7 +56,15 @@ Client::Client(ClientServices services)
       notice_(s_.ui, s_.view, messages_),
       bridge_(s_.ui, s_.view, notice_,
               {[this](int count) { unread_count_ = count; },
-               [this] { static_cast<void>(s_.process.launch(s_.process.screenshot_tool())); }}) {}
+               [this] { start_screenshot_tool(); },
+               [this](TrayPicture picture, std::string_view tip) { show_tray(picture, tip); }}) {}
+
+void Client::show_tray(TrayPicture picture, std::string_view tip) {
+  if (picture == tray_picture_ && tip == tray_tip_) return;
+  tray_picture_ = picture;
+  tray_tip_ = Text(tip);
+  s_.ui.set_tray(picture, tip);
+}
 
 int Client::key_int(std::string_view key) {
   return text_to_int(s_.settings.read(key));
@@ -104,7 +112,7 @@ void Client::create_main() {
   // The three parts are joined as they stand, slashes and all.
   const Text url = site_address_ + "/" + login_path_;
   if (s_.view.open(ui.native_handle(Form::Main, names().board), url)) s_.view.set_events(&bridge_);
-  ui.set_tray(TrayPicture::WindowIcon, names().tray_tip);
+  show_tray(TrayPicture::WindowIcon, names().tray_tip);
 }
 
 void Client::place_main() {
@@ -159,7 +167,7 @@ void Client::on_may_close(Form form) {
 }
 
 void Client::end_session() {
-  s_.ui.set_tray(TrayPicture::None, {});
+  show_tray(TrayPicture::None, {});
   s_.process.force_exit();
 }
 
@@ -211,11 +219,23 @@ void Client::on_key(Form form, std::string_view control, int code) {
   if (form == Form::Notice && control == names().notice_reply) notice_.key(code);
 }
 
+void Client::start_screenshot_tool() {
+  constexpr std::int64_t kAtMostEveryMs = 2000;
+  const std::int64_t now = s_.clock.now_ms();
+  if (screenshot_started_ &&
+      (now - screenshot_at_ < kAtMostEveryMs || s_.process.running(screenshot_id_))) {
+    return;
+  }
+  screenshot_started_ = true;
+  screenshot_at_ = now;
+  screenshot_id_ = s_.process.launch(s_.process.screenshot_tool());
+}
+
 void Client::tray_blink() {
   ++tick_counter_;
   if (unread_count_ <= 0) return;
-  s_.ui.set_tray(tick_counter_ % 2 == 1 ? TrayPicture::WindowIcon : TrayPicture::Alternate,
-                 s_.ui.get_text(Form::Main, kSelf, TextProperty::Caption));
+  show_tray(tick_counter_ % 2 == 1 ? TrayPicture::WindowIcon : TrayPicture::Alternate,
+            s_.ui.get_text(Form::Main, kSelf, TextProperty::Caption));
 }
 
 void Client::on_click(Form form, std::string_view control) {
@@ -272,7 +292,7 @@ void Client::exit_from_tray() {
       texts().confirm_exit + ui.get_text(Form::Main, kSelf, TextProperty::Caption) + "?";
   if (ui.message_box(question, names().info_caption, Buttons::OkCancel) != kAnswerOk) return;
   s_.view.close();
-  ui.set_tray(TrayPicture::None, {});
+  show_tray(TrayPicture::None, {});
   s_.process.force_exit();
 }
 

@@ -18,6 +18,7 @@ struct ClientServices {
   webview::WebView& view;
   Process& process;
   TimedMessageBox& timed_messages;
+  Clock& clock;
   HttpGet http_get;
   Text directory_address;
 };
@@ -75,6 +76,9 @@ class Client {
   void show_main();
   void exit_from_tray();
   void tray_blink();
+  void start_screenshot_tool();
+  // The tray icon's picture and tip, set only when either changes.
+  void show_tray(TrayPicture picture, std::string_view tip);
   [[nodiscard]] int key_int(std::string_view key);
 
   ClientServices s_;
@@ -86,6 +90,13 @@ class Client {
   Text login_path_;
   int unread_count_ = 0;
   unsigned tick_counter_ = 0;
+  // The screenshot tool's last start: a page that asks again and again
+  // gets it at most once every 2 s, and not while it runs.
+  TrayPicture tray_picture_ = TrayPicture::None;
+  Text tray_tip_;
+  std::int64_t screenshot_id_ = 0;
+  std::int64_t screenshot_at_ = 0;
+  bool screenshot_started_ = false;
 };
 
 }  // namespace quorvel::app

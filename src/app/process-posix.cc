@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,24 +32,30 @@ std::string shell_quoted(std::string_view path) {
 
 // Starts a program in a session of its own, as a grandchild that nobody
 // waits for (so no zombie is left), with standard streams on /dev/null and
-// no inherited descriptors. True once its exec succeeded.
-bool spawn_detached(const std::vector<std::string>& argv) {
+// no inherited descriptors. The grandchild's pid once its exec succeeded,
+// else 0.
+pid_t spawn_detached(const std::vector<std::string>& argv) {
   int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return false;
+  if (pipe2(report, O_CLOEXEC) != 0) return 0;
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  // Only async-signal-safe calls between fork and exec.
+  // Only async-signal-safe calls between fork and exec. The pipe carries
+  // the grandchild's pid, then, only when its exec failed, the error.
   const pid_t child = fork();
   if (child < 0) {
     close(report[0]);
     close(report[1]);
-    return false;
+    return 0;
   }
   if (child == 0) {
     setsid();
-    if (fork() != 0) _exit(0);
+    const pid_t grandchild = fork();
+    if (grandchild != 0) {
+      static_cast<void>(write(report[1], &grandchild, sizeof grandchild));
+      _exit(0);
+    }
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(null, 1);
@@ -63,13 +72,42 @@ bool spawn_detached(const std::vector<std::string>& argv) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  // The pipe closes on a successful exec; an error number means it failed.
+  pid_t grandchild = 0;
   int error = 0;
-  ssize_t n;
+  ssize_t got = 0, n = 0;
+  while ((got = read(report[0], &grandchild, sizeof grandchild)) < 0 && errno == EINTR) {
+  }
   while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
   }
   close(report[0]);
-  return n == 0;
+  // The pipe closes on a successful exec; an error number means it failed.
+  return got == sizeof grandchild && grandchild > 0 && n == 0 ? grandchild : 0;
+}
+
+// When a process started, in clock ticks since boot (field 22 of its
+// stat), so that a pid that was reused is not taken for the program; 0
+// when the process is gone or a zombie.
+unsigned long long start_time(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  if (!std::getline(in, stat)) return 0;
+  const auto close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 2));
+  std::string state;
+  fields >> state;
+  if (state == "Z" || state == "X") return 0;
+  std::string skip;
+  for (int i = 0; i < 18; ++i) fields >> skip;  // fields 4 to 21
+  unsigned long long started = 0;
+  fields >> started;
+  return started;
+}
+
+// The programs started with an id: pid and start time.
+std::map<std::int64_t, unsigned long long>& started_programs() {
+  static std::map<std::int64_t, unsigned long long> started;
+  return started;
 }
 
 // Beside the program when its folder can be written, else in the user's
@@ -121,7 +159,7 @@ bool restart_program(int delay) {
   const Text script = write_restart_script(program, delay);
   if (script.empty()) return false;
   // The script runs by its full path, so "$0" deletes exactly it.
-  if (!spawn_detached({"/bin/sh", to_utf8(script)})) return false;
+  if (spawn_detached({"/bin/sh", to_utf8(script)}) == 0) return false;
   force_exit();
 }
 
@@ -129,10 +167,25 @@ void force_exit() {
   _exit(0);
 }
 
-bool launch_program(std::string_view path) {
+std::int64_t launch_program(std::string_view path) {
   const std::string native = to_utf8(path);
-  if (access(native.c_str(), X_OK) != 0) return false;
-  return spawn_detached({native});
+  if (access(native.c_str(), X_OK) != 0) return 0;
+  const pid_t pid = spawn_detached({native});
+  if (pid == 0) return 0;
+  auto& started = started_programs();
+  if (started.size() > 64) started.clear();  // ids of long-gone programs
+  started[pid] = start_time(pid);
+  return pid;
+}
+
+bool is_running(std::int64_t id) {
+  auto& started = started_programs();
+  const auto found = started.find(id);
+  if (found == started.end()) return false;
+  const unsigned long long now = start_time(static_cast<pid_t>(id));
+  if (now != 0 && now == found->second) return true;
+  started.erase(found);
+  return false;
 }
 
 Text runtime_installer() {

@@ -1,10 +1,13 @@
 #include <windows.h>
 
+#include <iterator>
+#include <map>
 #include <string>
 
 #include "app/process-win32.h"
 #include "app/process.h"
 #include "base/file.h"
+#include "base/unique_handle-win32.h"
 #include "base/wide-win32.h"
 
 namespace quorvel::process {
@@ -36,10 +39,10 @@ Text short_path(const Text& path) {
 }
 
 // Starts a process by the full path of its program, so that a path with
-// spaces can never start another program. The handles are closed; true
-// once it runs.
+// spaces can never start another program. The thread handle is closed; the
+// process handle too unless `keep` takes it. True once it runs.
 bool start_process(const std::wstring& application, std::wstring command_line, WORD show,
-                   DWORD wait_idle_ms) {
+                   DWORD wait_idle_ms, HANDLE* keep = nullptr) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -51,8 +54,18 @@ bool start_process(const std::wstring& application, std::wstring command_line, W
   }
   if (wait_idle_ms > 0) WaitForInputIdle(info.hProcess, wait_idle_ms);
   CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
+  if (keep != nullptr) {
+    *keep = info.hProcess;
+  } else {
+    CloseHandle(info.hProcess);
+  }
   return true;
+}
+
+// The programs started with an id, by their process handles.
+std::map<std::int64_t, UniqueKernelHandle>& started_programs() {
+  static std::map<std::int64_t, UniqueKernelHandle> started;
+  return started;
 }
 
 std::wstring command_interpreter() {
@@ -110,9 +123,29 @@ void force_exit() {
   ExitProcess(0);
 }
 
-bool launch_program(std::string_view path) {
+std::int64_t launch_program(std::string_view path) {
   const std::wstring application = wide(path);
-  return start_process(application, L"\"" + application + L"\"", SW_SHOWNORMAL, 1000);
+  HANDLE process = nullptr;
+  if (!start_process(application, L"\"" + application + L"\"", SW_SHOWNORMAL, 1000, &process)) {
+    return 0;
+  }
+  static std::int64_t next_id = 0;
+  auto& started = started_programs();
+  // Handles of programs that ended are not kept.
+  for (auto it = started.begin(); it != started.end();) {
+    it = WaitForSingleObject(it->second.get(), 0) == WAIT_TIMEOUT ? std::next(it) : started.erase(it);
+  }
+  started.emplace(++next_id, UniqueKernelHandle(process));
+  return next_id;
+}
+
+bool is_running(std::int64_t id) {
+  auto& started = started_programs();
+  const auto found = started.find(id);
+  if (found == started.end()) return false;
+  if (WaitForSingleObject(found->second.get(), 0) == WAIT_TIMEOUT) return true;
+  started.erase(found);
+  return false;
 }
 
 Text runtime_installer() {

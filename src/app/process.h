@@ -2,6 +2,7 @@
 // exit, starting another program.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/text.h"
@@ -19,9 +20,12 @@ bool restart_program(int delay);
 // Ends this process only, at once, with code 0.
 [[noreturn]] void force_exit();
 
-// Starts a program by its full path with no arguments, detached; false
-// when it could not be started.
-bool launch_program(std::string_view path);
+// Starts a program by its full path with no arguments, detached. Answers
+// an id for is_running, or 0 when it could not be started.
+[[nodiscard]] std::int64_t launch_program(std::string_view path);
+
+// Whether a program that launch_program started still runs.
+[[nodiscard]] bool is_running(std::int64_t id);
 
 // The installer of the web view's runtime, beside the program under config/.
 [[nodiscard]] Text runtime_installer();

@@ -7,7 +7,7 @@ namespace quorvel::app {
 
 Program::Program(Ui& ui, TimedMessageBox& messages, std::string_view engine_image)
     : view(engine_image, file::directory_of(file::executable_path())),
-      client({ui, settings, view, process, messages, platform_http_get(),
+      client({ui, settings, view, process, messages, clock, platform_http_get(),
               builtin_directory_address()}) {}
 
 }  // namespace quorvel::app

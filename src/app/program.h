@@ -17,6 +17,7 @@ struct Program {
   Program(Ui& ui, TimedMessageBox& messages, std::string_view engine_image);
 
   ConfigSettings settings;
+  SteadyClock clock;
   webview::EngineView view;
   PlatformProcess process;
   Client client;

@@ -1,5 +1,7 @@
 #include "app/services.h"
 
+#include <chrono>
+
 #include "app/config_file.h"
 #include "app/process.h"
 #include "app/profile.h"
@@ -29,8 +31,18 @@ void PlatformProcess::force_exit() {
   process::force_exit();
 }
 
-bool PlatformProcess::launch(std::string_view path) {
+std::int64_t PlatformProcess::launch(std::string_view path) {
   return process::launch_program(path);
+}
+
+bool PlatformProcess::running(std::int64_t id) {
+  return process::is_running(id);
+}
+
+std::int64_t SteadyClock::now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 Text PlatformProcess::runtime_installer() {

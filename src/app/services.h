@@ -4,12 +4,26 @@
 // the tests.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
 #include "base/text.h"
 
 namespace quorvel::app {
+
+// The time, for what the client does at most so often.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Milliseconds of a steady clock.
+  [[nodiscard]] virtual std::int64_t now_ms() = 0;
+};
+
+class SteadyClock final : public Clock {
+ public:
+  [[nodiscard]] std::int64_t now_ms() override;
+};
 
 class Settings {
  public:
@@ -39,8 +53,10 @@ class Process {
   // Ends this process at once, without the orderly exit routine.
   virtual void force_exit() = 0;
   // Starts a program by its full path, without arguments and without
-  // waiting for it; false when it could not be started.
-  virtual bool launch(std::string_view path) = 0;
+  // waiting for it; an id for running(), 0 when it could not be started.
+  virtual std::int64_t launch(std::string_view path) = 0;
+  // Whether a program launch() started is still running.
+  [[nodiscard]] virtual bool running(std::int64_t id) = 0;
   // The installer of the web view's runtime, shipped under config/.
   [[nodiscard]] virtual Text runtime_installer() = 0;
   // The screen-capture tool, shipped beside the program under config/.
@@ -52,7 +68,8 @@ class PlatformProcess final : public Process {
  public:
   bool restart(int delay) override;
   void force_exit() override;
-  bool launch(std::string_view path) override;
+  std::int64_t launch(std::string_view path) override;
+  [[nodiscard]] bool running(std::int64_t id) override;
   [[nodiscard]] Text runtime_installer() override;
   [[nodiscard]] Text screenshot_tool() override;
 };

@@ -29,13 +29,26 @@ bool text_after_last(std::string_view text, std::string_view marker, std::string
   return true;
 }
 
-Text alert_caption(const Text& title, int count) {
-  static const Text open = from_utf8("  新消息【");
-  static const Text close = from_utf8("】");
-  return title + open + std::to_string(count) + close;
+}  // namespace
+
+Text shown_text(std::string_view text, std::size_t max_chars) {
+  std::size_t end = 0;
+  for (std::size_t chars = 0; end < text.size() && chars < max_chars; ++chars) {
+    end += char_length_at(text, end);
+  }
+  return Text(text.substr(0, end));
 }
 
-}  // namespace
+Text alert_caption(std::string_view title, int count) {
+  if (count <= 0) return shown_text(title);
+  static const Text open = from_utf8("  新消息【");
+  static const Text close = from_utf8("】");
+  const Text number = count > 99999 ? Text("99999+") : std::to_string(count);
+  const Text suffix = open + number + close;
+  std::size_t suffix_chars = 0;
+  for (std::size_t i = 0; i < suffix.size(); i += char_length_at(suffix, i)) ++suffix_chars;
+  return shown_text(title, kMaxShownCharacters - suffix_chars) + suffix;
+}
 
 void PageBridge::page_loaded() {
   view_.run_script(kFlagScript);
@@ -64,12 +77,8 @@ void PageBridge::dispatch(std::string_view text) {
     const int count = text_to_int(after);
     hooks_.set_unread(count);
     const Text title = ui_.get_text(Form::Main, kSelf, TextProperty::Tag);
-    if (count <= 0) {
-      ui_.set_text(Form::Main, kSelf, TextProperty::Caption, title);
-      ui_.set_tray(app::TrayPicture::WindowIcon, title);
-    } else {
-      ui_.set_text(Form::Main, kSelf, TextProperty::Caption, alert_caption(title, count));
-    }
+    show_caption(alert_caption(title, count));
+    if (count <= 0) hooks_.show_tray(app::TrayPicture::WindowIcon, shown_text(title));
     return;
   }
   const std::size_t message = find_text(text, kMessageMarker);
@@ -84,10 +93,16 @@ void PageBridge::dispatch(std::string_view text) {
     return;
   }
   if (text_after_last(text, kTitleMarker, after)) {
-    ui_.set_text(Form::Main, kSelf, TextProperty::Caption, after);
-    ui_.set_text(Form::Main, kSelf, TextProperty::Tag,
-                 ui_.get_text(Form::Main, kSelf, TextProperty::Caption));
+    show_caption(shown_text(after));
+    ui_.set_text(Form::Main, kSelf, TextProperty::Tag, after);
   }
+}
+
+void PageBridge::show_caption(const Text& caption) {
+  using app::Form;
+  using app::TextProperty;
+  if (ui_.get_text(Form::Main, kSelf, TextProperty::Caption) == caption) return;
+  ui_.set_text(Form::Main, kSelf, TextProperty::Caption, caption);
 }
 
 }  // namespace quorvel::webview

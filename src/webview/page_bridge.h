@@ -12,11 +12,25 @@
 
 namespace quorvel::webview {
 
+// Captions and tips show at most this many characters; the stored title
+// keeps whatever the page sent.
+inline constexpr std::size_t kMaxShownCharacters = 256;
+
+// The text cut to `max_chars` characters (double-byte ones whole).
+[[nodiscard]] Text shown_text(std::string_view text, std::size_t max_chars = kMaxShownCharacters);
+
+// The main window's caption for a title and an unread count: the title,
+// then "  新消息【n】" while n > 0 (above 99999: "99999+"), cut to what is
+// shown with the count always visible.
+[[nodiscard]] Text alert_caption(std::string_view title, int count);
+
 class PageBridge final : public PageEvents {
  public:
   struct Hooks {
     std::function<void(int)> set_unread;
     std::function<void()> start_screenshot_tool;
+    // The tray's picture and tip, set only when they change.
+    std::function<void(app::TrayPicture, std::string_view)> show_tray;
   };
 
   PageBridge(app::Ui& ui, WebView& view, app::Notice& notice, Hooks hooks)
@@ -27,6 +41,9 @@ class PageBridge final : public PageEvents {
 
  private:
   void dispatch(std::string_view text);
+  // Sets the main window's caption only when it changes: a page that
+  // repeats itself must not keep the window manager busy.
+  void show_caption(const Text& caption);
 
   app::Ui& ui_;
   WebView& view_;

@@ -79,7 +79,9 @@ class FakeUi final : public Ui {
   void set_text(Form form, std::string_view control, TextProperty p,
                 std::string_view value) override {
     texts_[{form, Text(control)}][p] = Text(value);
+    if (p == TextProperty::Caption && control.empty()) ++caption_sets;
   }
+  int caption_sets = 0;
   void focus(Form form) override {
     ++focus_count;
     if (client != nullptr) client->on_focus(form);
@@ -128,21 +130,29 @@ class FakeSettings final : public Settings {
   }
 };
 
+class FakeClock final : public Clock {
+ public:
+  std::int64_t now = 1'000'000;
+  [[nodiscard]] std::int64_t now_ms() override { return now; }
+};
+
 class FakeProcess final : public Process {
  public:
   bool restart_works = true;
   std::vector<int> restarts;
   int force_exits = 0;
   std::vector<Text> launches;
+  std::set<std::int64_t> still_running;  // ids of launched programs that run
   bool restart(int delay) override {
     restarts.push_back(delay);
     return restart_works;
   }
   void force_exit() override { ++force_exits; }
-  bool launch(std::string_view path) override {
+  std::int64_t launch(std::string_view path) override {
     launches.emplace_back(path);
-    return true;
+    return static_cast<std::int64_t>(launches.size());
   }
+  [[nodiscard]] bool running(std::int64_t id) override { return still_running.count(id) != 0; }
   [[nodiscard]] Text runtime_installer() override { return "/opt/q/config/install-runtime.sh"; }
   [[nodiscard]] Text screenshot_tool() override { return "/opt/q/config/QQSnapShot"; }
 };
@@ -192,10 +202,11 @@ struct World {
   FakeView view;
   FakeProcess process;
   FakeTimedBox timed;
+  FakeClock clock;
   Text answer;
   Text status = "200 OK";
   std::vector<Text> requested;
-  Client client{ClientServices{ui, settings, view, process, timed,
+  Client client{ClientServices{ui, settings, view, process, timed, clock,
                                [this](std::string_view url, Text& s) {
                                  requested.emplace_back(url);
                                  s = status;

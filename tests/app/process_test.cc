@@ -91,9 +91,25 @@ TEST(RestartScript, NeverWritesThroughALinkInASharedFolder) {
 }
 
 TEST(LaunchProgram, OnlyWhatCanRun) {
-  EXPECT_TRUE(launch_program("/bin/true"));
-  EXPECT_FALSE(launch_program("/nonexistent/tool"));
-  EXPECT_FALSE(launch_program("/etc/hostname"));
+  EXPECT_NE(launch_program("/bin/true"), 0);
+  EXPECT_EQ(launch_program("/nonexistent/tool"), 0);
+  EXPECT_EQ(launch_program("/etc/hostname"), 0);
+}
+
+TEST(LaunchProgram, TellsWhetherItStillRuns) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quorvel_running_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto program = dir / "tool";
+  std::ofstream(program) << "#!/bin/sh\nsleep 1\n";
+  chmod(program.c_str(), 0755);
+  const std::int64_t id = launch_program(program.string());
+  ASSERT_NE(id, 0);
+  EXPECT_TRUE(is_running(id));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+  EXPECT_FALSE(is_running(id));
+  EXPECT_FALSE(is_running(12345678));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(RestartProgram, TheProbeComesBackAndTheScriptIsGone) {
   const Text probe = folder + "\\restart_probe.exe";
   const Text source = file::directory_of(file::executable_path()) + "\\restart_probe.exe";
   ASSERT_TRUE(CopyFileW(wide(source).c_str(), wide(probe).c_str(), FALSE));
-  ASSERT_TRUE(launch_program(probe));
+  ASSERT_NE(launch_program(probe), 0);
 
   const Text state = folder + "\\probe-state.txt";
   std::string seen;

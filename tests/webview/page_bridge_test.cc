@@ -65,17 +65,39 @@ TEST(PageBridge, UnreadCountSetsTheCaptionFromTheStoredTitle) {
   EXPECT_EQ(w.caption(), gb("Quorvel在线客服  新消息【3】"));
   w.say("log: newmsgnum=>1 newmsgnum=>7 extra");
   EXPECT_EQ(w.client.unread_count(), 7);
+  w.ui.tray.clear();
   for (const char* zero : {"newmsgnum=>0", "newmsgnum=>-1", "newmsgnum=>abc", "newmsgnum=>"}) {
-    w.ui.tray.clear();
     w.say(zero);
     EXPECT_LE(w.client.unread_count(), 0) << zero;
     EXPECT_EQ(w.caption(), gb("Quorvel在线客服"));
-    ASSERT_EQ(w.ui.tray.size(), 1u);
-    EXPECT_EQ(w.ui.tray[0], std::make_pair(app::TrayPicture::WindowIcon, gb("Quorvel在线客服")));
   }
+  // The tray is set once: what repeats changes nothing.
+  ASSERT_EQ(w.ui.tray.size(), 1u);
+  EXPECT_EQ(w.ui.tray[0], std::make_pair(app::TrayPicture::WindowIcon, gb("Quorvel在线客服")));
   // A count text is never a notice, even with the other marker in it.
   w.say("newmsgnum=>2 newmsg=>" + payload("v1", "a", "b") + "<=");
   EXPECT_FALSE(w.notice_shown());
+}
+
+// A flood of counts (a broken page logs them on every frame) sets the
+// caption only when it changes.
+TEST(PageBridge, CaptionsChangeOnlyWhenTheyDiffer) {
+  Bound w;
+  const int before = w.ui.caption_sets;
+  for (int i = 0; i < 1000; ++i) w.say("newmsgnum=>3");
+  EXPECT_EQ(w.ui.caption_sets, before + 1);
+  w.say("newmsgnum=>100000");
+  EXPECT_EQ(w.caption(), gb("Quorvel在线客服  新消息【99999+】"));
+  w.say("newmsgnum=>99999");
+  EXPECT_EQ(w.caption(), gb("Quorvel在线客服  新消息【99999】"));
+  // A long title is cut for display, the count stays visible.
+  w.say("settitle=>" + Text(300, 'x'));
+  w.say("newmsgnum=>7");
+  EXPECT_EQ(w.caption(), Text(248, 'x') + gb("  新消息【7】"));
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < w.caption().size(); i += char_length_at(w.caption(), i)) ++characters;
+  EXPECT_EQ(characters, 256u);
+  EXPECT_EQ(shown_text(gb("中文字"), 2), gb("中文"));
 }
 
 TEST(PageBridge, TitlesScreenshotsAndTheirOrder) {
@@ -88,12 +110,31 @@ TEST(PageBridge, TitlesScreenshotsAndTheirOrder) {
   w.say("screenshot=> and settitle=>Y");
   EXPECT_EQ(w.process.launches, std::vector<Text>{"/opt/q/config/QQSnapShot"});
   EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Tag), "X");
+  w.clock.now += 2000;
   w.say("screenshot=>");
   EXPECT_EQ(w.process.launches.size(), 2u);
   w.say("settitle=>");
   EXPECT_EQ(w.caption(), "");
   w.say("nothing known");
   EXPECT_EQ(w.caption(), "");
+}
+
+// A page that keeps asking (1,000 lines in a second) gets one tool: again
+// only once the last start is 2 s old and its process has ended.
+TEST(PageBridge, TheScreenshotToolStartsAtMostOnceEveryTwoSeconds) {
+  Bound w;
+  for (int i = 0; i < 1000; ++i) w.say("screenshot=>");
+  EXPECT_EQ(w.process.launches.size(), 1u);
+  w.process.still_running.insert(1);
+  w.clock.now += 5000;
+  w.say("screenshot=>");
+  EXPECT_EQ(w.process.launches.size(), 1u);
+  w.process.still_running.clear();
+  w.say("screenshot=>");
+  EXPECT_EQ(w.process.launches.size(), 2u);
+  w.clock.now += 1999;
+  w.say("screenshot=>");
+  EXPECT_EQ(w.process.launches.size(), 2u);
 }
 
 TEST(PageBridge, MessagePayloadBoundaries) {
@@ -310,7 +351,8 @@ TEST(PageBridge, HugeAndBrokenMessagesEndQuietly) {
   Bound w;
   const Text title(100 * 1024, 't');
   w.say("settitle=>" + title);
-  EXPECT_EQ(w.caption(), title);
+  EXPECT_EQ(w.caption(), Text(256, 't'));
+  EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Tag), title);
   w.say(Text(1 << 20, 'x') + "newmsgnum=>4");
   EXPECT_EQ(w.client.unread_count(), 4);
   w.say(

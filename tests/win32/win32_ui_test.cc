@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "app/fake_platform.h"
 #include "app/forms.h"
 
 namespace quorvel::win32 {
@@ -88,9 +89,21 @@ TEST(Win32Ui, TheSelfClosingBoxClosesItselfAfterFiveSeconds) {
 
 TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
   // The notice's timer ticks every second; the window procedure turns each
-  // tick into the client's timer event. Without a client it must not fail.
+  // tick into the client's timer event, which counts the notice down.
   Win32Ui ui(GetModuleHandleW(nullptr));
+  app::fake::FakeSettings settings;
+  app::fake::FakeView view;
+  app::fake::FakeProcess process;
+  app::fake::FakeTimedBox timed;
+  app::fake::FakeClock clock;
+  app::Client client({ui, settings, view, process, timed, clock,
+                      [](std::string_view, Text&) { return Text(); }, "https://dir.test"});
+  ui.set_client(&client);
   ui.load(Form::Notice, false);
+  pump_for(2300);
+  EXPECT_LE(client.notice_countdown(), -2);
+  // Without a client the ticks must not fail.
+  ui.set_client(nullptr);
   pump_for(1200);
   EXPECT_TRUE(ui.exists(Form::Notice));
   ui.quit();
