@@ -99,6 +99,11 @@ Text JsonDocument::get_text(std::string_view path, int start_node) {
   return node ? clean_value(node->value) : Text();
 }
 
+bool JsonDocument::contains(std::string_view path) {
+  const int n = split(path);
+  return n == 0 ? nodes_.node_count() > 0 : walk(n) != -1;
+}
+
 void JsonDocument::set_value(std::string_view path, std::string_view value, int kind) {
   if (nodes_.node_count() == 0) nodes_.add_node(0, "JSON", 1, Text());
   const int n = split(path);

@@ -24,6 +24,8 @@ class JsonDocument {
 
   void parse(std::string_view text, bool zero_based = false);
   [[nodiscard]] Text get_text(std::string_view path, int start_node = 0);
+  // Whether the path names a member (its value may be empty).
+  [[nodiscard]] bool contains(std::string_view path);
   void set_value(std::string_view path, std::string_view value, int kind);
   int member_count(std::string_view path, int& node_index);
   [[nodiscard]] Text node_path(int node) const;

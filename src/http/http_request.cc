@@ -72,6 +72,8 @@ Text failure_message(TransportFailure failure) {
       return "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
     case TransportFailure::Receive:  // 712 服务器未响应!
       return "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
+    case TransportFailure::TooManyRedirects:  // 712 重定向次数过多!
+      return "712 " + from_utf8("重定向次数过多!");
   }
   return {};
 }
@@ -180,6 +182,21 @@ Text body_text(const Bytes& body) {
   return converted;
 }
 
+namespace {
+
+// A line break inside a value would start a header line of its own on the
+// wire: cookies may hold none, caller header lines none but their CR LF
+// separators.
+bool injects_lines(std::string_view extra_headers, std::string_view cookies) {
+  if (cookies.find_first_of("\r\n") != npos) return true;
+  for (const Text& line : split_text(extra_headers, kCrLf)) {
+    if (line.find_first_of("\r\n") != npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 Text http_request(std::string_view url, int method, std::string_view post_text, Text* send_cookies,
                   Text* received_cookies, std::string_view extra_headers, Text* response_headers,
                   bool no_redirect, std::string_view user_name, std::string_view password,
@@ -189,6 +206,10 @@ Text http_request(std::string_view url, int method, std::string_view post_text, 
                   bool default_headers, const Bytes& post_bytes, bool normalize_headers,
                   bool verify_certificates) {
   const Text cookies_in = send_cookies != nullptr ? *send_cookies : Text();
+  if (injects_lines(extra_headers, cookies_in)) {
+    set(status_text, failure_message(TransportFailure::Headers));
+    return {};
+  }
   const Text headers =
       build_header_block(extra_headers, method, default_headers, normalize_headers, cookies_in);
 
@@ -211,6 +232,8 @@ Text http_request(std::string_view url, int method, std::string_view post_text, 
   }
   const long long timeout_ms = timeout_seconds > 0 ? timeout_seconds * 1000LL : 30000;
   request.timeout_ms = static_cast<int>(std::min<long long>(timeout_ms, INT_MAX));
+  // Four stages, each within the timeout: the whole call within four.
+  request.total_ms = static_cast<int>(std::min<long long>(timeout_ms * 4, INT_MAX));
   request.follow_redirects = !no_redirect;
   request.platform_cookies = !cookies_in.empty();
   request.verify_certificates = verify_certificates;

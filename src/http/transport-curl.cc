@@ -27,7 +27,9 @@
 //   certificate that does not verify ................... Certificate
 //   no complete final header block: nothing received,
 //   malformed reply, silence before the headers,
-//   header block over 4 MiB, more than 10 redirects .... Receive    (712)
+//   header block over 4 MiB, a reply that is no HTTP,
+//   the deadline of the whole exchange passed .......... Receive    (712)
+//   more than 10 redirects ............................. TooManyRedirects (712)
 //   the body stopped after the headers: broken or
 //   silent connection, short body, 64 MiB cap ........... read_failed (713)
 #include <curl/curl.h>
@@ -285,6 +287,7 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
 // Everything one hop needs from the request, beyond the URL.
 struct HopSetup {
   const TransportRequest* request;
+  Clock::time_point deadline;
   std::string url;
   std::string target;
   std::string_view verb;
@@ -356,10 +359,13 @@ TransportFailure classify(CURLcode code, const Hop& hop) {
   switch (code) {
     case CURLE_OK:
       return TransportFailure::None;
+    // The URL was checked before any hop: during the exchange these mean a
+    // reply that is no HTTP (an SSH banner, binary), or a header line that
+    // never ends.
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
-      return TransportFailure::BadUrl;
     case CURLE_OUT_OF_MEMORY:
+      return TransportFailure::Receive;
     case CURLE_FAILED_INIT:
       return TransportFailure::Session;
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -408,8 +414,14 @@ TransportResponse run_hop(const HopSetup& setup) {
   CURLcode code = CURLE_OK;
   while (running > 0) {
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      code = CURLE_OUT_OF_MEMORY;
-      break;
+      out.failure = TransportFailure::Session;
+      curl_multi_remove_handle(multi.get(), easy.get());
+      return out;
+    }
+    if (Clock::now() > setup.deadline) {
+      curl_multi_remove_handle(multi.get(), easy.get());
+      out.failure = TransportFailure::Receive;
+      return out;
     }
     if (running == 0) break;
     curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
@@ -513,6 +525,7 @@ TransportResponse perform_transport(const TransportRequest& request) {
     }
   }
 
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(request.total_ms);
   const std::string first_origin = origin_of(url.get());
   bool empty_path = path_is_empty(escaped);
   std::string verb(request.verb);
@@ -520,6 +533,7 @@ TransportResponse perform_transport(const TransportRequest& request) {
   for (int redirects = 0;; ++redirects) {
     const std::string origin = origin_of(url.get());
     HopSetup setup{&request,
+                   deadline,
                    url_part(url.get(), CURLUPART_URL),
                    request_target(url.get(), empty_path),
                    verb,
@@ -541,7 +555,7 @@ TransportResponse perform_transport(const TransportRequest& request) {
       return response;
     }
     if (redirects == kMaxRedirects) {
-      out.failure = TransportFailure::Receive;
+      out.failure = TransportFailure::TooManyRedirects;
       return out;
     }
     // A target that is not a web URL, or that leaves https for http, is not

@@ -34,6 +34,7 @@ enum class TransportFailure {
   Headers,      // the header block was refused
   Send,
   Receive,
+  TooManyRedirects,  // a receive failure of its own: more than 10 redirects
 };
 
 struct TransportRequest {
@@ -45,6 +46,10 @@ struct TransportRequest {
   std::string_view proxy;                       // "host:port", for any scheme
   std::string_view proxy_user, proxy_password;  // both given or neither
   int timeout_ms = 30000;                       // each of resolve, connect, send and receive
+  // The whole exchange, redirects included, ends as a receive failure at
+  // this deadline: a server that drips a byte now and then never times a
+  // stage out.
+  int total_ms = 120000;
   bool follow_redirects = true;
   bool platform_cookies = false;  // cookies of one redirect hop go to the next
   bool verify_certificates = true;

@@ -59,7 +59,13 @@ int json_get(const std::vector<std::string>& args, Io& io) {
   if (rest.size() != 1) return usage(io);
   JsonDocument doc;
   doc.parse(from_utf8(without_final_newline(io.input)), zero_based);
-  io.output += to_utf8(doc.get_text(from_utf8(rest[0]))) + "\n";
+  const Text path = from_utf8(rest[0]);
+  // A member whose value is empty is there; a path that names none is not.
+  if (!doc.contains(path)) {
+    io.error += "quorvel-tool: no member " + rest[0] + "\n";
+    return 1;
+  }
+  io.output += to_utf8(doc.get_text(path)) + "\n";
   return 0;
 }
 
@@ -101,8 +107,14 @@ int cipher(const std::vector<std::string>& args, Io& io) {
   if (args.size() != 3) return usage(io);
   const Text key = from_utf8(args[1]);
   const Text text = argument_text(args[2], io);
-  const Text result =
-      args[0] == "encipher" ? encipher_payload(text, key) : decipher_payload(text, key);
+  const bool encipher = args[0] == "encipher";
+  const Text result = encipher ? encipher_payload(text, key) : decipher_payload(text, key);
+  // Empty text is the ciphers' failure, unless it deciphers an empty text.
+  if (result.empty() && (encipher || encipher_payload({}, key) != text)) {
+    io.error += encipher ? "quorvel-tool: the text cannot be enciphered with this key\n"
+                         : "quorvel-tool: the text does not decipher with this key\n";
+    return 1;
+  }
   io.output += to_utf8(result) + "\n";
   return 0;
 }
@@ -163,7 +175,9 @@ bool parse_http_options(const std::vector<std::string>& args, HttpOptions& o) {
                              a == "--cookies" || a == "--proxy" || a == "--timeout";
     if (takes_value && i + 1 >= args.size()) return false;
     if (a == "--method") {
-      o.method = text_to_int(args[++i]);
+      const std::string& m = args[++i];
+      if (m.size() != 1 || m[0] < '0' || m[0] > '7') return false;
+      o.method = m[0] - '0';
     } else if (a == "--data") {
       o.data = from_utf8(args[++i]);
     } else if (a == "--header") {
@@ -201,6 +215,11 @@ int http(const std::vector<std::string>& args, Io& io) {
   }
   while (!headers.empty() && (headers.back() == '\n' || headers.back() == '\r')) headers.pop_back();
   io.output += to_utf8(status) + "\n" + to_utf8(headers) + "\n\n" + to_utf8(body) + "\n";
+  // A body cut short (the cap, a broken or stalled read) is no success.
+  if (status.substr(0, 4) == "713 ") {
+    io.error += to_utf8(status) + "\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -83,6 +83,57 @@ TEST(ToolCipher, EncipherDecipherAndDecodeAnswer) {
   EXPECT_EQ(run_with({"encipher", "7"}, io), 2);
 }
 
+// Refusals are not successes: each exits 1 and says why.
+TEST(ToolRefusals, FailuresExitWithOneAndSaySo) {
+  Io bad_cipher;
+  EXPECT_EQ(run_with({"decipher", "7", "not a cipher"}, bad_cipher), 1);
+  EXPECT_EQ(bad_cipher.output, "");
+  EXPECT_NE(bad_cipher.error, "");
+  // An enciphered empty text deciphers to nothing, rightly.
+  Io empty_plain;
+  ASSERT_EQ(run_with({"encipher", "7", ""}, empty_plain), 0);
+  Io back;
+  const std::string cipher = empty_plain.output.substr(0, empty_plain.output.size() - 1);
+  EXPECT_EQ(run_with({"decipher", "7", cipher}, back), 0);
+  EXPECT_EQ(back.output, "\n");
+  Io quote_key;
+  EXPECT_EQ(run_with({"encipher", "a\"b", "text"}, quote_key), 1);
+
+  Io refused;
+  refused.input = "{\"code\":\"500\"}";
+  EXPECT_EQ(run_with({"decode-answer"}, refused), 1);
+  EXPECT_GT(refused.error.size(), 2u);  // words, not an empty line
+  for (const char* no_site : {"{\"code\":\"200\",\"data\":\"\"}",
+                              "{\"code\":\"200\",\"data\":\"ftp://x\"}"}) {
+    Io io;
+    io.input = no_site;
+    EXPECT_EQ(run_with({"decode-answer"}, io), 1) << no_site;
+    EXPECT_GT(io.error.size(), 2u);
+  }
+
+  Io missing, empty_value;
+  missing.input = empty_value.input = "{\"a\":\"\",\"b\":{\"c\":1}}";
+  EXPECT_EQ(run_with({"json-get", "x.y"}, missing), 1);
+  EXPECT_NE(missing.error, "");
+  EXPECT_EQ(run_with({"json-get", "a"}, empty_value), 0);
+  EXPECT_EQ(empty_value.output, "\n");
+
+  Io method;
+  EXPECT_EQ(run_with({"http", "--method", "9", "http://127.0.0.1/"}, method), 2);
+  EXPECT_EQ(run_with({"http", "--method", "POST", "http://127.0.0.1/"}, method), 2);
+}
+
+TEST(ToolCipher, TextsCanComeFromStandardInput) {
+  Io enciphered;
+  enciphered.input = "medieval\n";
+  EXPECT_EQ(run_with({"encipher", "7", "-"}, enciphered), 0);
+  EXPECT_EQ(enciphered.output, "5+PvoS2HlnrsH014KReKBQ==\n");
+  Io deciphered;
+  deciphered.input = enciphered.output;
+  EXPECT_EQ(run_with({"decipher", "7", "-"}, deciphered), 0);
+  EXPECT_EQ(deciphered.output, "medi\n");
+}
+
 TEST(ToolHttp, WrongArgumentsAndFailedRequests) {
   Io io;
   EXPECT_EQ(run_with({"http"}, io), 2);
