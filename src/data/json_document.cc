@@ -12,8 +12,11 @@ void JsonDocument::parse(std::string_view text, bool zero_based) {
   JsonPairs pairs;
   JsonTexts elements;
   int kind = 2;
-  scanner_.split_top_level(text, pairs, elements, kind);
-  const int root = nodes_.add_node(0, "JSON", kind, Text(text));
+  // The one copy of the text: every member is a piece of it, or of what
+  // splitting made of it.
+  const SharedText whole{std::string(text)};
+  scanner_.split_top_level(whole, pairs, elements, kind);
+  const int root = nodes_.add_node(0, "JSON", kind, whole);
   if (kind == 2) {
     add_array_elements(elements, root);
   } else {
@@ -21,8 +24,8 @@ void JsonDocument::parse(std::string_view text, bool zero_based) {
   }
 }
 
-void JsonDocument::add_member(Text name, Text value, int parent) {
-  int kind = JsonScanner::value_kind(value);
+void JsonDocument::add_member(Text name, SharedText value, int parent) {
+  int kind = JsonScanner::value_kind(value.view());
   if (kind != 0 && nodes_.level_of(parent) + 1 >= kMaxLevel) kind = 0;
   // Members are added in document order, so each new node belongs at the
   // end of the list: no search for the end of the parent's subtree.
@@ -70,7 +73,7 @@ int JsonDocument::split(std::string_view path) {
 }
 
 int JsonDocument::walk(int segment_count) {
-  const JsonTexts& segments = scanner_.path_segments();
+  const PathSegments& segments = scanner_.path_segments();
   int cur = 1;
   for (int i = 1; i <= segment_count && cur != -1; ++i) {
     cur = nodes_.find_child(i + 1, segments[static_cast<std::size_t>(i - 1)], cur);
@@ -80,14 +83,17 @@ int JsonDocument::walk(int segment_count) {
 
 Text JsonDocument::get_text(std::string_view path, int start_node) {
   const int n = split(path);
-  if (n == 0) return JsonScanner::compact(nodes_.value_of(1));
+  if (n == 0) {
+    const JsonNode* root = nodes_.at(1);
+    return root ? JsonScanner::compact(root->value.view()) : Text();
+  }
   int cur = 1;
   int skip = 0;
   if (start_node > 0) {
     cur = start_node;
     skip = nodes_.level_of(start_node);
   }
-  const JsonTexts& segments = scanner_.path_segments();
+  const PathSegments& segments = scanner_.path_segments();
   for (int i = 1; i <= n; ++i) {
     // With a start node at level L, the first L - 1 segments lead to it.
     if (skip != 0 && i < skip) continue;
@@ -96,7 +102,7 @@ Text JsonDocument::get_text(std::string_view path, int start_node) {
   }
   if (start_node > 0 && cur == start_node) return {};
   const JsonNode* node = nodes_.at(cur);
-  return node ? clean_value(node->value) : Text();
+  return node ? clean_value(node->value.view()) : Text();
 }
 
 bool JsonDocument::contains(std::string_view path) {
@@ -105,10 +111,10 @@ bool JsonDocument::contains(std::string_view path) {
 }
 
 void JsonDocument::set_value(std::string_view path, std::string_view value, int kind) {
-  if (nodes_.node_count() == 0) nodes_.add_node(0, "JSON", 1, Text());
+  if (nodes_.node_count() == 0) nodes_.add_node(0, "JSON", 1, SharedText());
   const int n = split(path);
   int cur = 1;
-  const JsonTexts segments = scanner_.path_segments();
+  const PathSegments segments = scanner_.path_segments();
   for (int i = 1; i <= n; ++i) {
     const Text& segment = segments[static_cast<std::size_t>(i - 1)];
     const int next = nodes_.find_child(i + 1, segment, cur);
@@ -117,7 +123,7 @@ void JsonDocument::set_value(std::string_view path, std::string_view value, int 
       continue;
     }
     for (int k = i; k <= n; ++k) {
-      cur = nodes_.add_node(cur, segments[static_cast<std::size_t>(k - 1)], 0, Text());
+      cur = nodes_.add_node(cur, segments[static_cast<std::size_t>(k - 1)], 0, SharedText());
     }
     break;
   }

@@ -20,7 +20,7 @@ class JsonDocument {
  public:
   // Deeper members are kept as one plain value holding their text, so that
   // hostile nesting can neither exhaust the stack nor multiply the work.
-  static constexpr int kMaxLevel = 512;
+  static constexpr int kMaxLevel = 64;
 
   void parse(std::string_view text, bool zero_based = false);
   [[nodiscard]] Text get_text(std::string_view path, int start_node = 0);
@@ -38,7 +38,7 @@ class JsonDocument {
  private:
   void add_object_members(const JsonPairs& pairs, int parent);
   void add_array_elements(const JsonTexts& elements, int parent);
-  void add_member(Text name, Text value, int parent);
+  void add_member(Text name, SharedText value, int parent);
   [[nodiscard]] static Text clean_value(std::string_view text);
   // Splits the (normalised) path; 0 segments for an empty path.
   int split(std::string_view path);

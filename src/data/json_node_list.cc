@@ -4,7 +4,7 @@
 
 namespace quorvel {
 
-int JsonNodeList::add_node(int parent, Text name, int kind, Text value) {
+int JsonNodeList::add_node(int parent, Text name, int kind, SharedText value) {
   if (!valid(parent)) {
     nodes_.push_back({std::move(name), kind, std::move(value), 1, 0, ++top_count_});
     return node_count();
@@ -17,7 +17,7 @@ int JsonNodeList::add_node(int parent, Text name, int kind, Text value) {
   return at;
 }
 
-int JsonNodeList::append_child(int parent, Text name, int kind, Text value) {
+int JsonNodeList::append_child(int parent, Text name, int kind, SharedText value) {
   if (!valid(parent)) return add_node(parent, std::move(name), kind, std::move(value));
   JsonNode& p = ref(parent);
   JsonNode node{std::move(name), kind, std::move(value), p.level + 1, 0, ++p.child_count};
@@ -85,7 +85,7 @@ int JsonNodeList::kind_of(int node) const {
   return valid(node) ? ref(node).kind : -1;
 }
 Text JsonNodeList::value_of(int node) const {
-  return valid(node) ? ref(node).value : Text();
+  return valid(node) ? Text(ref(node).value.view()) : Text();
 }
 
 bool JsonNodeList::set_kind(int node, int kind) {
@@ -96,7 +96,7 @@ bool JsonNodeList::set_kind(int node, int kind) {
 
 bool JsonNodeList::set_value(int node, Text value) {
   if (!valid(node)) return false;
-  ref(node).value = std::move(value);
+  ref(node).value = SharedText(std::move(value));
   return true;
 }
 

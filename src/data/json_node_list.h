@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "base/text.h"
+#include "data/json_scanner.h"
 
 namespace quorvel {
 
 struct JsonNode {
   Text name;
   int kind = 0;  // 0 plain value, 1 object, 2 array
-  Text value;
+  SharedText value;  // a piece of the parsed text, shared with its parent's
   int level = 0;
   int child_count = 0;
   int ordinal = 0;
@@ -23,10 +24,10 @@ class JsonNodeList {
  public:
   // A parent index out of range makes a top-level node at the end; with a
   // parent the node goes to the end of the parent's subtree.
-  int add_node(int parent, Text name, int kind, Text value);
+  int add_node(int parent, Text name, int kind, SharedText value);
   // add_node for a parent whose subtree is known to run to the end of the
   // list, as while a document is built in order: no subtree walk.
-  int append_child(int parent, Text name, int kind, Text value);
+  int append_child(int parent, Text name, int kind, SharedText value);
 
   [[nodiscard]] int subtree_end(int node) const;
   [[nodiscard]] int find_child(int level, std::string_view name, int start) const;

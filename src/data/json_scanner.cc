@@ -1,5 +1,6 @@
 #include "data/json_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/text_ops.h"
@@ -242,38 +243,84 @@ Text JsonScanner::normalise_path(std::string_view s) {
   return out;
 }
 
-void JsonScanner::load_text(std::string_view text) {
-  // Escaped backslashes are parked as "\|\|" so that the escaped quotes can
-  // be turned into "\''", a form without a double quote; the parking is
-  // then undone (a literal "\|\|" in the input thus reads as "\\").
-  if (text.find('\\') == std::string_view::npos) {
-    source_ = compact(text);  // nothing to park or protect
-  } else {
-    Text t = replace_all(text, "\\\\", "\\|\\|");
-    t = replace_all(t, "\\\"", "\\''");
-    t = replace_all(t, "\\|\\|", "\\\\");
-    source_ = compact(t);
-  }
-  structure_ = source_;
-  // Blank string contents; then hide the later bytes of every double-byte
-  // character outside strings, which may equal a bracket or a brace.
+namespace {
+
+// What loading does to a text: escaped backslashes are parked as "\|\|"
+// so that the escaped quotes can be turned into "\''", a form without a
+// double quote; the parking is then undone (a literal "\|\|" in the input
+// thus reads as "\\"); then the text is compacted.
+Text loaded_form(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return JsonScanner::compact(text);
+  Text t = replace_all(text, "\\\\", "\\|\\|");
+  t = replace_all(t, "\\\"", "\\''");
+  t = replace_all(t, "\\|\\|", "\\\\");
+  return JsonScanner::compact(t);
+}
+
+// The text with string contents blanked, and the later bytes of every
+// double-byte character outside strings hidden: they may equal a bracket
+// or a brace.
+std::string blanked(std::string_view source) {
+  std::string structure(source);
   std::size_t open = npos;
-  for (std::size_t i = 0; i < structure_.size();) {
-    const std::size_t len = char_length_at(structure_, i);
-    if (structure_[i] == '"') {
+  for (std::size_t i = 0; i < structure.size();) {
+    const std::size_t len = char_length_at(structure, i);
+    if (structure[i] == '"') {
       if (open == npos) {
         open = i;
       } else {
-        std::memset(structure_.data() + open + 1, ' ', i - open - 1);
+        std::memset(structure.data() + open + 1, ' ', i - open - 1);
         open = npos;
       }
     } else if (len > 1) {
-      std::memset(structure_.data() + i + 1, 'x', len - 1);
+      std::memset(structure.data() + i + 1, 'x', len - 1);
     }
     i += len;
   }
+  return structure;
+}
+
+}  // namespace
+
+bool JsonScanner::verify_pieces = false;
+int JsonScanner::piece_checks = 0;
+int JsonScanner::piece_mismatches = 0;
+
+void JsonScanner::load_text(const SharedText& text) {
   find_cache_.fill({});
   balance_from_ = balance_to_ = -1;
+  // A piece of the loaded text (a member's value, split in turn) is already
+  // in loaded form: loading is idempotent on a piece cut at member
+  // boundaries, which holds no white space before an opener or after a
+  // closer and no escaped quote. It keeps working on the buffers already
+  // there; its blanked copy is the same piece of theirs, for it starts
+  // outside any string, where a member's value starts.
+  if (text.buffer() != nullptr && text.buffer() == source_buffer_ &&
+      text.offset() >= structure_offset_ &&
+      text.offset() + text.size() <= structure_offset_ + structure_buffer_->size()) {
+    if (verify_pieces) ++piece_checks;
+    if (!verify_pieces || loaded_form(text.view()) == text.view()) {
+      source_ = text.view();
+      structure_ = std::string_view(*structure_buffer_).substr(text.offset() - structure_offset_,
+                                                               text.size());
+      return;
+    }
+    ++piece_mismatches;
+  }
+  Text loaded = loaded_form(text.view());
+  const bool unchanged = loaded == text.view() && text.buffer() != nullptr;
+  // A text that loading does not change is shared, not copied.
+  if (unchanged) {
+    source_buffer_ = text.buffer();
+    source_ = text.view();
+    structure_offset_ = text.offset();
+  } else {
+    source_buffer_ = std::make_shared<const std::string>(std::move(loaded));
+    source_ = *source_buffer_;
+    structure_offset_ = 0;
+  }
+  structure_buffer_ = std::make_shared<const std::string>(blanked(source_));
+  structure_ = *structure_buffer_;
 }
 
 long JsonScanner::find(char token, long from) {
@@ -291,9 +338,10 @@ long JsonScanner::find(char token, long from) {
   return result;
 }
 
-Text JsonScanner::source_between(long from, long to) const {
+SharedText JsonScanner::source_between(long from, long to) const {
   if (from < 0 || to <= from + 1 || from >= static_cast<long>(source_.size())) return {};
-  return source_.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from - 1));
+  return SharedText(source_buffer_, source_.substr(static_cast<std::size_t>(from),
+                                                   static_cast<std::size_t>(to - from - 1)));
 }
 
 bool JsonScanner::is_balanced(long from, long to) {
@@ -303,14 +351,34 @@ bool JsonScanner::is_balanced(long from, long to) {
     balance_to_ = from + 1;
     balance_counts_.fill(0);
   }
-  // Counting continues from where the last question about this start ended.
+  // Counting continues from where the last question about this start ended,
+  // a block at a time: a long string's blanked bytes are passed quickly.
   const long end = to < length() + 1 ? to : length() + 1;
-  for (long p = balance_to_; p < end; ++p) {
+  constexpr long kBlock = 4096;
+  for (long p = balance_to_; p < end;) {
     pacer_.step();
-    // Braces, brackets and quotes, in the order of balance_counts_.
-    const std::size_t k =
-        std::string_view("{}[]\"").find(structure_[static_cast<std::size_t>(p - 1)]);
-    if (k != std::string_view::npos) ++balance_counts_[k];
+    const long stop = std::min(end, p + kBlock);
+    for (; p < stop; ++p) {
+      switch (structure_[static_cast<std::size_t>(p - 1)]) {
+        case '{':
+          ++balance_counts_[0];
+          break;
+        case '}':
+          ++balance_counts_[1];
+          break;
+        case '[':
+          ++balance_counts_[2];
+          break;
+        case ']':
+          ++balance_counts_[3];
+          break;
+        case '"':
+          ++balance_counts_[4];
+          break;
+        default:
+          break;
+      }
+    }
   }
   if (end > balance_to_) balance_to_ = end;
   return balance_counts_[0] == balance_counts_[1] && balance_counts_[2] == balance_counts_[3] &&
@@ -345,10 +413,10 @@ Text JsonScanner::read_key(long a, long& out_pos) {
     return Text(kOutOfRange);
   }
   out_pos = colon;
-  return trim_quotes(source_between(a, colon));
+  return trim_quotes(source_between(a, colon).view());
 }
 
-Text JsonScanner::read_value(long a, long& out_pos) {
+SharedText JsonScanner::read_value(long a, long& out_pos) {
   long last = 0;
   long s = a;
   for (;;) {
@@ -370,7 +438,7 @@ Text JsonScanner::read_value(long a, long& out_pos) {
     }
     if (candidate == -1) {
       out_pos = -1;
-      return Text(kOutOfRange);
+      return SharedText(std::string(kOutOfRange));
     }
     if (is_balanced(a, candidate)) {
       out_pos = candidate;
@@ -380,7 +448,30 @@ Text JsonScanner::read_value(long a, long& out_pos) {
   }
 }
 
-int JsonScanner::split_object(std::string_view text, bool reload, JsonPairs& pairs) {
+namespace {
+
+// trim_spaces of a piece, shared when trimming changes nothing (no line
+// break inside, no blank at either end), which is the common case.
+SharedText trimmed(const SharedText& piece) {
+  const std::string_view v = piece.view();
+  const auto blank_end = [](std::string_view s, bool front) {
+    if (s.empty()) return false;
+    const char c = front ? s.front() : s.back();
+    if (c == ' ' || c == '\t') return true;
+    return s.size() >= 2 && (front ? s.substr(0, 2) : s.substr(s.size() - 2)) == kIdeographicSpace;
+  };
+  if (v.find_first_of("\r\n") == std::string_view::npos && !blank_end(v, true) &&
+      !blank_end(v, false)) {
+    return piece;
+  }
+  Text trimmed_text = JsonScanner::trim_spaces(v);
+  if (trimmed_text == v) return piece;
+  return SharedText(std::move(trimmed_text));
+}
+
+}  // namespace
+
+int JsonScanner::split_object(const SharedText& text, bool reload, JsonPairs& pairs) {
   if (reload) load_text(text);
   pairs.clear();
   long p = find('{', 1);
@@ -388,14 +479,14 @@ int JsonScanner::split_object(std::string_view text, bool reload, JsonPairs& pai
     pacer_.step();
     Text key = read_key(p, p);
     if (p == -1) break;
-    Text value = trim_spaces(read_value(p, p));
+    SharedText value = trimmed(read_value(p, p));
     if (p == -1) break;
     pairs.emplace_back(std::move(key), std::move(value));
   }
   return static_cast<int>(pairs.size());
 }
 
-int JsonScanner::split_array(std::string_view text, bool reload, JsonTexts& elements) {
+int JsonScanner::split_array(const SharedText& text, bool reload, JsonTexts& elements) {
   if (reload) load_text(text);
   elements.clear();
   long p = find('[', 1);
@@ -408,22 +499,22 @@ int JsonScanner::split_array(std::string_view text, bool reload, JsonTexts& elem
       pacer_.step();
     } while (p != -1 && !is_balanced(start, p));
     if (p == -1) break;
-    elements.push_back(trim_spaces(source_between(start, p)));
+    elements.push_back(trimmed(source_between(start, p)));
   }
   if (elements.size() == 1 && elements[0].empty()) elements.clear();
   return static_cast<int>(elements.size());
 }
 
-int JsonScanner::split_top_level(std::string_view text, JsonPairs& pairs, JsonTexts& elements,
+int JsonScanner::split_top_level(const SharedText& text, JsonPairs& pairs, JsonTexts& elements,
                                  int& kind) {
-  Text current(text);
+  SharedText current = text;
   for (int pass = 1; pass <= 2; ++pass) {
     load_text(current);
     const long b = find('{', 1);
     const long k = find('[', 1);
     if (b == -1 && k == -1) {
       if (pass == 2) break;
-      current = "[" + current + "]";
+      current = SharedText("[" + std::string(current.view()) + "]");
       continue;
     }
     if (b == -1 || (k != -1 && k < b)) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,22 +19,65 @@
 
 namespace quorvel {
 
-using JsonPairs = std::vector<std::pair<Text, Text>>;
-using JsonTexts = std::vector<Text>;
+// A piece of text that shares the buffer it was cut from and keeps it
+// alive. A document's members are slices of the text their parent was
+// split from, not copies: a nested text costs nothing per level of nesting
+// unless splitting it changed it.
+class SharedText {
+ public:
+  SharedText() = default;
+  explicit SharedText(std::string text)
+      : buffer_(std::make_shared<const std::string>(std::move(text))), view_(*buffer_) {}
+  // A piece of `owner`'s buffer; `piece` must lie within it.
+  SharedText(const std::shared_ptr<const std::string>& owner, std::string_view piece)
+      : buffer_(owner), view_(piece) {}
+
+  [[nodiscard]] std::string_view view() const { return view_; }
+  [[nodiscard]] const std::shared_ptr<const std::string>& buffer() const { return buffer_; }
+  [[nodiscard]] bool empty() const { return view_.empty(); }
+  [[nodiscard]] std::size_t size() const { return view_.size(); }
+  [[nodiscard]] char front() const { return view_.front(); }
+  // Where the view starts in its buffer.
+  [[nodiscard]] std::size_t offset() const {
+    return buffer_ ? static_cast<std::size_t>(view_.data() - buffer_->data()) : 0;
+  }
+  friend bool operator==(const SharedText& a, std::string_view b) { return a.view_ == b; }
+
+ private:
+  std::shared_ptr<const std::string> buffer_;
+  std::string_view view_;
+};
+
+using JsonPairs = std::vector<std::pair<Text, SharedText>>;
+using JsonTexts = std::vector<SharedText>;
+using PathSegments = std::vector<Text>;
 
 class JsonScanner {
  public:
-  void load_text(std::string_view text);
+  // Tests: load pieces of the loaded text the slow way too and count the
+  // ones that loading would have changed (there should be none).
+  static bool verify_pieces;
+  static int piece_checks;
+  static int piece_mismatches;
+
+  // Loads a text to split. A piece of the text loaded now (a member's value
+  // being split in turn) is not loaded again when loading would not change
+  // it: the scanner then works on that piece of its buffers.
+  void load_text(const SharedText& text);
+  void load_text(std::string_view text) { load_text(SharedText(std::string(text))); }
   // kind receives 1 (object: pairs) or 2 (array: elements).
-  int split_top_level(std::string_view text, JsonPairs& pairs, JsonTexts& elements, int& kind);
-  int split_object(std::string_view text, bool reload, JsonPairs& pairs);
-  int split_array(std::string_view text, bool reload, JsonTexts& elements);
+  int split_top_level(const SharedText& text, JsonPairs& pairs, JsonTexts& elements, int& kind);
+  int split_object(const SharedText& text, bool reload, JsonPairs& pairs);
+  int split_array(const SharedText& text, bool reload, JsonTexts& elements);
+  int split_object(std::string_view text, bool reload, JsonPairs& pairs) {
+    return split_object(SharedText(std::string(text)), reload, pairs);
+  }
   [[nodiscard]] static int value_kind(std::string_view text);
 
   Text read_key(long at, long& out_pos);
-  Text read_value(long at, long& out_pos);
+  SharedText read_value(long at, long& out_pos);
   [[nodiscard]] bool is_balanced(long from, long to);
-  [[nodiscard]] Text source_between(long from, long to) const;
+  [[nodiscard]] SharedText source_between(long from, long to) const;
 
   // The four text rewrites. Each works on whole characters and follows the
   // script engine's regular-expression semantics it was first written with:
@@ -53,16 +97,22 @@ class JsonScanner {
   [[nodiscard]] static Text normalise_path(std::string_view path);
 
   int split_path(std::string_view path);
-  [[nodiscard]] const JsonTexts& path_segments() const { return segments_; }
+  [[nodiscard]] const PathSegments& path_segments() const { return segments_; }
 
  private:
   [[nodiscard]] long length() const { return static_cast<long>(structure_.size()); }
   // First position at or after `from` of a token byte in the blanked copy.
   [[nodiscard]] long find(char token, long from);
 
-  std::string structure_;
-  std::string source_;
-  JsonTexts segments_;
+  // The loaded text and its blanked copy: views into buffers shared with
+  // the pieces handed out.
+  std::shared_ptr<const std::string> source_buffer_;
+  std::shared_ptr<const std::string> structure_buffer_;
+  std::string_view source_;
+  std::string_view structure_;
+  // Where the blanked copy starts in the source buffer.
+  std::size_t structure_offset_ = 0;
+  PathSegments segments_;
   YieldPacer pacer_;
 
   // Object and array splitting searches forward again and again for the
