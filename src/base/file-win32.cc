@@ -129,7 +129,21 @@ bool replace_contents(const Text& path, std::string_view data) {
       return false;
     }
   }
-  if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  // A reader that opened the file without sharing its deletion (an editor,
+  // a virus scanner, a C runtime stream) holds the rename off for a moment:
+  // it is tried again for up to a second.
+  bool moved = false;
+  for (int attempt = 0; attempt < 100 && !moved; ++attempt) {
+    moved = MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (moved) break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+        error != ERROR_LOCK_VIOLATION) {
+      break;
+    }
+    Sleep(10);
+  }
+  if (!moved) {
     DeleteFileW(tmp.c_str());
     return false;
   }
