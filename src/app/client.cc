@@ -30,6 +30,8 @@ struct Texts {
   Text default_login_path = "service/login";
   Text enter_number = from_utf8("请输入服务器编号");
   Text confirm_exit = from_utf8("是否确定要退出");
+  Text settings_unwritable =
+      from_utf8("设置文件无法写入，服务器绑定只在本次运行中有效，请检查文件夹的写入权限：\n");
   Text no_directory = from_utf8("无法连接目录服务，请稍后再试。");
   Text restart_by_hand =
       from_utf8("已绑定新的服务器，但程序未能自动重新启动，请手动重新启动客服端。");
@@ -42,11 +44,6 @@ const Texts& texts() {
 
 Text decimal(int value) {
   return std::to_string(value);
-}
-
-bool overlaps(const Rect& a, const Rect& b) {
-  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
-         b.top < a.top + a.height;
 }
 
 }  // namespace
@@ -115,25 +112,82 @@ void Client::create_main() {
   show_tray(TrayPicture::WindowIcon, names().tray_tip);
 }
 
+namespace {
+
+// The title bar, as far as placing goes: the top strip of the frame.
+constexpr int kTitleBarHeight = 30;
+// A stored size is never taken below this: a window too small to use.
+constexpr int kMinWidth = 320;
+constexpr int kMinHeight = 240;
+
+int overlap(int a_start, int a_length, int b_start, int b_length) {
+  return std::min(a_start + a_length, b_start + b_length) - std::max(a_start, b_start);
+}
+
+// Whether the window can be taken by its title bar on that work area: the
+// whole bar height inside, and enough of its width.
+bool title_bar_on(const Rect& place, const Rect& work) {
+  const int enough = std::min(100, place.width);
+  return overlap(place.left, place.width, work.left, work.width) >= enough &&
+         place.top >= work.top && place.top + kTitleBarHeight <= work.top + work.height;
+}
+
+// The work area the window belongs to: where its title bar is, else the
+// one it overlaps most, else the primary monitor's (`apart` then tells).
+const Rect& home_of(const Rect& place, const std::vector<Monitor>& monitors, bool& apart) {
+  const Monitor* best = &monitors.front();
+  long best_area = 0;
+  apart = false;
+  for (const Monitor& m : monitors) {
+    if (title_bar_on(place, m.work)) return m.work;
+    const long area = static_cast<long>(std::max(0, overlap(place.left, place.width, m.work.left,
+                                                            m.work.width))) *
+                      std::max(0, overlap(place.top, place.height, m.work.top, m.work.height));
+    if (area > best_area) {
+      best_area = area;
+      best = &m;
+    }
+  }
+  apart = best_area == 0;
+  return best->work;
+}
+
+}  // namespace
+
 void Client::place_main() {
   Ui& ui = s_.ui;
   const Rect design = form_design(Form::Main).rect;
+  Rect place{key_int(kKeyLeft), key_int(kKeyTop), design.width, design.height};
   const int height = key_int(kKeyHeight);
   if (height > 0) {
     const int width = key_int(kKeyWidth);
-    ui.set(Form::Main, kSelf, Property::Height, height);
+    place.height = height;
     // A width lost from the file keeps the designed one rather than 0.
-    ui.set(Form::Main, kSelf, Property::Width, width > 0 ? width : design.width);
+    place.width = width > 0 ? width : design.width;
   }
-  Rect place{key_int(kKeyLeft), key_int(kKeyTop), ui.get(Form::Main, kSelf, Property::Width),
-             ui.get(Form::Main, kSelf, Property::Height)};
-  // A place on a monitor that is gone would leave the window unreachable.
-  const std::vector<Rect> monitors = ui.monitors();
-  if (!monitors.empty() && std::none_of(monitors.begin(), monitors.end(),
-                                        [&](const Rect& m) { return overlaps(place, m); })) {
-    const Rect& primary = monitors.front();
-    place.left = primary.left + (primary.width - place.width) / 2;
-    place.top = primary.top + (primary.height - place.height) / 2;
+  const std::vector<Monitor> monitors = ui.monitors();
+  if (!monitors.empty()) {
+    // A stored size larger than the screen (a damaged file, a monitor that
+    // is gone) would make a window the system cannot map; a place whose
+    // title bar is on no monitor would leave it out of reach.
+    bool apart = false;
+    const Rect& work = home_of(place, monitors, apart);
+    place.width = std::clamp(place.width, std::min(kMinWidth, work.width), work.width);
+    place.height = std::clamp(place.height, std::min(kMinHeight, work.height), work.height);
+    if (apart) {
+      // On no monitor at all (one that is gone): the middle of the primary.
+      place.left = work.left + (work.width - place.width) / 2;
+      place.top = work.top + (work.height - place.height) / 2;
+    } else if (!title_bar_on(place, work)) {
+      const int enough = std::min(100, place.width);
+      place.top = std::clamp(place.top, work.top, work.top + work.height - kTitleBarHeight);
+      place.left = std::clamp(place.left, work.left - place.width + enough,
+                              work.left + work.width - enough);
+    }
+  }
+  if (height > 0) {
+    ui.set(Form::Main, kSelf, Property::Height, place.height);
+    ui.set(Form::Main, kSelf, Property::Width, place.width);
   }
   ui.set(Form::Main, kSelf, Property::Top, place.top);
   ui.set(Form::Main, kSelf, Property::Left, place.left);
@@ -312,7 +366,12 @@ void Client::join_server() {
     return;
   }
   server_number_ = number;
-  s_.settings.write(kKeyNumber, server_number_);
+  if (!s_.settings.write(kKeyNumber, server_number_)) {
+    // The binding holds for this run only: the agent must know why the
+    // next start asks again.
+    ui.message_box(texts().settings_unwritable + s_.settings.location(), names().info_caption,
+                   Buttons::Ok);
+  }
 
   Text status;
   const Text answer = s_.http_get(lookup_url(s_.directory_address, server_number_), status);

@@ -146,8 +146,8 @@ Text Notice::conversation_text(int room) {
 void Notice::lay_out() {
   const Names& n = names();
   // Bottom right of the whole screen (not the work area).
-  const std::vector<Rect> screens = ui_.monitors();
-  const Rect screen = screens.empty() ? Rect{} : screens.front();
+  const std::vector<Monitor> screens = ui_.monitors();
+  const Rect screen = screens.empty() ? Rect{} : screens.front().area;
   const int content_top = ui_.get(Form::Notice, n.notice_content, Property::Top);
   const int reply_height = ui_.get(Form::Notice, n.notice_reply, Property::Height);
   const int room = screen.height > 0 ? screen.height - 50 - (content_top + 10 + reply_height + 30)

@@ -14,13 +14,14 @@ Text ConfigSettings::read(std::string_view key) {
   return profile::read_string(path_, config::kSection, key);
 }
 
-void ConfigSettings::write(std::string_view key, std::string_view value) {
-  // A write that fails leaves the file as it was; the client goes on.
-  if (path_.empty()) {
-    static_cast<void>(config::write_key(key, value));
-  } else {
-    static_cast<void>(profile::write_string(path_, config::kSection, key, value));
-  }
+bool ConfigSettings::write(std::string_view key, std::string_view value) {
+  // A write that fails leaves the file as it was.
+  if (path_.empty()) return config::write_key(key, value);
+  return profile::write_string(path_, config::kSection, key, value);
+}
+
+Text ConfigSettings::location() const {
+  return path_.empty() ? config::file_path() : path_;
 }
 
 bool PlatformProcess::restart(int delay) {

@@ -29,7 +29,11 @@ class Settings {
  public:
   virtual ~Settings() = default;
   [[nodiscard]] virtual Text read(std::string_view key) = 0;
-  virtual void write(std::string_view key, std::string_view value) = 0;
+  // False when the value could not be stored; most callers go on as if it
+  // had been, as the settings file's rules say.
+  virtual bool write(std::string_view key, std::string_view value) = 0;
+  // Where the settings are kept, for a message.
+  [[nodiscard]] virtual Text location() const = 0;
 };
 
 // The settings file beside the program (section "main"), or another file.
@@ -38,7 +42,8 @@ class ConfigSettings final : public Settings {
   ConfigSettings() = default;
   explicit ConfigSettings(Text path) : path_(std::move(path)) {}
   [[nodiscard]] Text read(std::string_view key) override;
-  void write(std::string_view key, std::string_view value) override;
+  bool write(std::string_view key, std::string_view value) override;
+  [[nodiscard]] Text location() const override;
 
  private:
   Text path_;

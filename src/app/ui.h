@@ -49,6 +49,13 @@ struct Rect {
   int height = 0;
 };
 
+// A monitor: its whole area, and the part of it that windows may use (the
+// work area, without task bars and panels).
+struct Monitor {
+  Rect area;
+  Rect work;
+};
+
 // A control's place and size by property; 0 for the others.
 [[nodiscard]] constexpr int rect_value(const Rect& r, Property p) {
   switch (p) {
@@ -129,8 +136,8 @@ class Ui {
   virtual void popup_tray_menu(Point at) = 0;
   [[nodiscard]] virtual Point pointer() const = 0;
 
-  // The monitors' areas, the primary one first.
-  [[nodiscard]] virtual std::vector<Rect> monitors() const = 0;
+  // The monitors, the primary one first.
+  [[nodiscard]] virtual std::vector<Monitor> monitors() const = 0;
 
   // A task-modal box without owner; the program's timers and events go on
   // while it shows. Returns kAnswerOk, kAnswerCancel (Esc and the close box

@@ -765,21 +765,22 @@ app::Point GtkUi::pointer() const {
   return p;
 }
 
-std::vector<app::Rect> GtkUi::monitors() const {
-  std::vector<app::Rect> out;
+std::vector<app::Monitor> GtkUi::monitors() const {
+  std::vector<app::Monitor> out;
   GdkDisplay* display = gdk_display_get_default();
   if (display == nullptr) return out;
   GdkMonitor* primary = gdk_display_get_primary_monitor(display);
   const int count = gdk_display_get_n_monitors(display);
   for (int i = 0; i < count; ++i) {
     GdkMonitor* monitor = gdk_display_get_monitor(display, i);
-    GdkRectangle r;
+    GdkRectangle r, w;
     gdk_monitor_get_geometry(monitor, &r);
-    const app::Rect rect{r.x, r.y, r.width, r.height};
+    gdk_monitor_get_workarea(monitor, &w);
+    const app::Monitor m{{r.x, r.y, r.width, r.height}, {w.x, w.y, w.width, w.height}};
     if (monitor == primary) {
-      out.insert(out.begin(), rect);
+      out.insert(out.begin(), m);
     } else {
-      out.push_back(rect);
+      out.push_back(m);
     }
   }
   return out;

@@ -666,23 +666,25 @@ app::Point Win32Ui::pointer() const {
   return {to_logical(nullptr, p.x), to_logical(nullptr, p.y)};
 }
 
-std::vector<app::Rect> Win32Ui::monitors() const {
-  std::vector<app::Rect> out;
+std::vector<app::Monitor> Win32Ui::monitors() const {
+  std::vector<app::Monitor> out;
   EnumDisplayMonitors(
       nullptr, nullptr,
       [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
         MONITORINFO info{};
         info.cbSize = sizeof info;
         if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-        const RECT& r = info.rcMonitor;
-        const app::Rect rect{to_logical(nullptr, r.left), to_logical(nullptr, r.top),
-                             to_logical(nullptr, r.right - r.left),
-                             to_logical(nullptr, r.bottom - r.top)};
-        auto& rects = *reinterpret_cast<std::vector<app::Rect>*>(list);
+        const auto logical = [](const RECT& r) {
+          return app::Rect{to_logical(nullptr, r.left), to_logical(nullptr, r.top),
+                           to_logical(nullptr, r.right - r.left),
+                           to_logical(nullptr, r.bottom - r.top)};
+        };
+        const app::Monitor m{logical(info.rcMonitor), logical(info.rcWork)};
+        auto& monitors = *reinterpret_cast<std::vector<app::Monitor>*>(list);
         if (info.dwFlags & MONITORINFOF_PRIMARY) {
-          rects.insert(rects.begin(), rect);
+          monitors.insert(monitors.begin(), m);
         } else {
-          rects.push_back(rect);
+          monitors.push_back(m);
         }
         return TRUE;
       },

@@ -47,7 +47,7 @@ class Win32Ui final : public app::Ui, public app::TimedMessageBox {
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
   void popup_tray_menu(app::Point at) override;
   [[nodiscard]] app::Point pointer() const override;
-  [[nodiscard]] std::vector<app::Rect> monitors() const override;
+  [[nodiscard]] std::vector<app::Monitor> monitors() const override;
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
   void quit() override;
 

@@ -96,18 +96,57 @@ TEST(ClientMain, StoredGeometryAndItsRepairs) {
                                     [](const auto& s) { return s.property == Property::Left; });
   EXPECT_LT(top_at, left_at);
 
+  // On no monitor (one that is gone): the middle of the primary's work area.
   World lost;
   lost.settings.values = {{"higth", "300"}, {"wide", "0"}, {"top", "-5000"}, {"lift", "9000"}};
   lost.ui.load(Form::Main, false);
   EXPECT_EQ(main_prop(lost, Property::Width), 1080);  // designed width
   EXPECT_EQ(main_prop(lost, Property::Left), (1920 - 1080) / 2);
-  EXPECT_EQ(main_prop(lost, Property::Top), (1080 - 300) / 2);
+  EXPECT_EQ(main_prop(lost, Property::Top), (1040 - 300) / 2);
 
+  // Partly off the screen: it stays as it was put, as long as its title bar
+  // can still be taken.
   World partly;
-  partly.settings.values = {{"top", "-100"}, {"lift", "1800"}};
+  partly.settings.values = {{"top", "20"}, {"lift", "1800"}};
   partly.ui.load(Form::Main, false);
   EXPECT_EQ(main_prop(partly, Property::Left), 1800);
-  EXPECT_EQ(main_prop(partly, Property::Top), -100);
+  EXPECT_EQ(main_prop(partly, Property::Top), 20);
+}
+
+// A damaged or foreign settings file: a size larger than the screen made a
+// 32767-pixel window that took seconds and gigabytes to show; a place above
+// the screen hid the title bar.
+TEST(ClientMain, StoredGeometryIsKeptWithinReach) {
+  World huge;
+  huge.settings.values = {{"higth", "100000"}, {"wide", "100000"}, {"top", "0"}, {"lift", "0"}};
+  huge.ui.load(Form::Main, false);
+  EXPECT_EQ(main_prop(huge, Property::Width), 1920);
+  EXPECT_EQ(main_prop(huge, Property::Height), 1040);
+
+  World tiny;
+  tiny.settings.values = {{"higth", "5"}, {"wide", "3"}};
+  tiny.ui.load(Form::Main, false);
+  EXPECT_EQ(main_prop(tiny, Property::Width), 320);
+  EXPECT_EQ(main_prop(tiny, Property::Height), 240);
+
+  World above;
+  above.settings.values = {{"higth", "500"}, {"wide", "700"}, {"top", "-280"}, {"lift", "-200"}};
+  above.ui.load(Form::Main, false);
+  EXPECT_EQ(main_prop(above, Property::Top), 0);
+  EXPECT_EQ(main_prop(above, Property::Left), -200);  // 500 pixels of its bar are on the screen
+
+  World far_left;
+  far_left.settings.values = {{"higth", "500"}, {"wide", "700"}, {"top", "100"}, {"lift", "-650"}};
+  far_left.ui.load(Form::Main, false);
+  EXPECT_EQ(main_prop(far_left, Property::Left), -600);  // 100 pixels of the bar
+
+  // Two monitors: a window on the second stays there.
+  World two;
+  two.ui.screens.push_back({{1920, 0, 1280, 1024}, {1920, 0, 1280, 1024}});
+  two.settings.values = {{"higth", "2000"}, {"wide", "1000"}, {"top", "10"}, {"lift", "2000"}};
+  two.ui.load(Form::Main, false);
+  EXPECT_EQ(main_prop(two, Property::Left), 2000);
+  EXPECT_EQ(main_prop(two, Property::Height), 1024);
 }
 
 TEST(ClientMain, MissingRuntimeStartsTheInstallerAndEnds) {
@@ -405,6 +444,18 @@ TEST(ClientSettingsFile, HostileFilesStartUnboundWithoutHarm) {
   EXPECT_TRUE(start_with("[main]\nhostdata=" + accepted_answer_of_size(10300) + "\n")
                   ->ui.exists(Form::Join));
   std::filesystem::remove_all(dir);
+}
+
+TEST(ClientJoin, ASettingsFileThatCannotBeWrittenIsSaidSo) {
+  World w;
+  w.client.start();
+  w.settings.writable = false;
+  w.answer = accepted_answer("http://chat.test");
+  type_and_join(w, "8866", {});
+  ASSERT_EQ(w.ui.boxes.size(), 1u);
+  EXPECT_NE(w.ui.boxes[0].text.find("/home/agent/.config/quorvel/config.ini"), Text::npos);
+  // Bound for this run all the same.
+  EXPECT_TRUE(w.ui.exists(Form::Main));
 }
 
 TEST(ClientJoin, AnAnswerNamingNoSiteDoesNotBind) {

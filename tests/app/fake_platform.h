@@ -29,7 +29,7 @@ class FakeUi final : public Ui {
   std::vector<std::pair<Form, bool>> loads;  // form, modal
   std::vector<std::pair<TrayPicture, Text>> tray;
   std::vector<Point> popups;
-  std::vector<Rect> screens = {{0, 0, 1920, 1080}};
+  std::vector<Monitor> screens = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}}};
   Point mouse{500, 600};
   bool quit_called = false;
   int focus_count = 0;
@@ -92,7 +92,7 @@ class FakeUi final : public Ui {
   }
   void popup_tray_menu(Point at) override { popups.push_back(at); }
   [[nodiscard]] Point pointer() const override { return mouse; }
-  [[nodiscard]] std::vector<Rect> monitors() const override { return screens; }
+  [[nodiscard]] std::vector<Monitor> monitors() const override { return screens; }
   int message_box(std::string_view text, std::string_view caption, Buttons buttons) override {
     boxes.push_back({Text(text), Text(caption), buttons});
     if (answers.empty()) return kAnswerOk;
@@ -124,10 +124,14 @@ class FakeSettings final : public Settings {
     const auto found = values.find(Text(key));
     return found == values.end() ? Text() : found->second;
   }
-  void write(std::string_view key, std::string_view value) override {
+  bool writable = true;
+  bool write(std::string_view key, std::string_view value) override {
+    if (!writable) return false;
     values[Text(key)] = Text(value);
     writes.emplace_back(Text(key), Text(value));
+    return true;
   }
+  [[nodiscard]] Text location() const override { return "/home/agent/.config/quorvel/config.ini"; }
 };
 
 class FakeClock final : public Clock {

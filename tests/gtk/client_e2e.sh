@@ -174,6 +174,27 @@ wait_for "[ -s '$work/tool-started' ]"
 tray_menu 2 "curl -s '$site/control/page-loads' | grep -qE '\"count\":[2-9]'"
 wait_for "visible 'Quorvel在线客服 - 小王'"
 
+# 2e. A page that abuses the bridge: 1000 "screenshot=>" in a second start
+# the tool once; a flood of one count leaves a caption that answers; a
+# message that names no sender and no text shows no notice.
+sleep 2.2
+: >"$work/tool-started"
+control log "text=screenshot=>" repeat=1000 perSecond=1000
+sleep 1.5
+[ "$(wc -l <"$work/tool-started")" = 1 ] ||
+  fail "the screenshot tool started $(wc -l <"$work/tool-started") times"
+control log "text=newmsgnum=>4" repeat=5000 perSecond=2500
+wait_for "visible 'Quorvel在线客服 - 小王  新消息【4】'"
+held=$(xdotool search --onlyvisible --name '^来自【' | head -1 || true)
+if [ -n "$held" ]; then  # the notice held since the reply: closed first
+  xdotool windowactivate --sync "$held" key alt+F4 2>/dev/null || true
+  wait_for "[ -z \"\$(xdotool search --onlyvisible --name '^来自【' || true)\" ]"
+fi
+control log 'text=newmsg=>{"T":"msg","D":{"FromId":"","Content":""}}<='
+control unread count=0
+wait_for "visible 'Quorvel在线客服 - 小王'"
+[ -z "$(xdotool search --onlyvisible --name '^来自【' || true)" ] || fail "a notice for nothing"
+
 # 3. Move and resize: the keys follow.
 main=$(main_window | head -1)
 mapped() { xwininfo -id "$main" | grep -q IsViewable; }
