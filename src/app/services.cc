@@ -56,8 +56,9 @@ Text PlatformProcess::screenshot_tool() {
 
 HttpGet platform_http_get() {
   return [](std::string_view url, Text& status) {
-    return http::http_request(url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {}, {}, {}, {},
-                              0, nullptr, &status);
+    http::HttpResult result = http::send_request(url);
+    if (result.status_text) status = *result.status_text;
+    return std::move(result.body);
   };
 }
 

@@ -82,10 +82,6 @@ Text failure_message(TransportFailure failure) {
 constexpr std::string_view kReadFailedMessage =
     "713 \xB6\xC1\xC8\xA1\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC!";
 
-void set(Text* out, std::string_view value) {
-  if (out != nullptr) out->assign(value);
-}
-
 // The cookie item of one "Set-Cookie" line: "name=value" without the
 // attributes, trimmed of ASCII and full-width spaces.
 Text cookie_item(std::string_view line) {
@@ -101,7 +97,8 @@ Text cookie_item(std::string_view line) {
 }
 
 // Cookies and the redirect target from the response lines, in order.
-void scan_response_lines(std::string_view block, Text& received_cookies, Text* location) {
+void scan_response_lines(std::string_view block, Text& received_cookies,
+                         std::optional<Text>& location) {
   for (const Text& line : split_text(block, kCrLf)) {
     const std::size_t colon = find_text(line, ": ");
     if (colon != npos && std::string_view(line).substr(0, colon) == "Set-Cookie") {
@@ -110,7 +107,7 @@ void scan_response_lines(std::string_view block, Text& received_cookies, Text* l
     }
     if (line.size() >= 10 &&
         find_text(std::string_view(line).substr(0, 10), "Location: ", 0, true) == 0) {
-      set(location, std::string_view(line).substr(10));
+      location = Text(std::string_view(line).substr(10));
     }
     yield_to_ui();
   }
@@ -197,6 +194,75 @@ bool injects_lines(std::string_view extra_headers, std::string_view cookies) {
 
 }  // namespace
 
+HttpResult send_request(std::string_view url, const HttpRequestOptions& o) {
+  HttpResult result;
+  const Text cookies_in(o.send_cookies);
+  if (injects_lines(o.extra_headers, cookies_in)) {
+    result.status_text = failure_message(TransportFailure::Headers);
+    return result;
+  }
+  const Text headers =
+      build_header_block(o.extra_headers, o.method, o.default_headers, o.normalize_headers,
+                         cookies_in);
+
+  TransportRequest request;
+  request.url = url;
+  request.verb = verb_name(o.method);
+  request.headers = headers;
+  request.body = o.post_bytes == nullptr || o.post_bytes->empty()
+                     ? o.post_text
+                     : std::string_view(reinterpret_cast<const char*>(o.post_bytes->data()),
+                                        o.post_bytes->size());
+  if (!o.user_name.empty() && !o.password.empty()) {
+    request.user_name = o.user_name;
+    request.password = o.password;
+  }
+  request.proxy = o.proxy;
+  if (!o.proxy_user.empty() && !o.proxy_password.empty()) {
+    request.proxy_user = o.proxy_user;
+    request.proxy_password = o.proxy_password;
+  }
+  const long long timeout_ms = o.timeout_seconds > 0 ? o.timeout_seconds * 1000LL : 30000;
+  request.timeout_ms = static_cast<int>(std::min<long long>(timeout_ms, INT_MAX));
+  // Four stages, each within the timeout: the whole call within four.
+  request.total_ms = static_cast<int>(std::min<long long>(timeout_ms * 4, INT_MAX));
+  request.follow_redirects = !o.no_redirect;
+  request.platform_cookies = !cookies_in.empty();
+  request.verify_certificates = o.verify_certificates;
+  request.max_body_bytes = kMaxBodyBytes;
+
+  TransportResponse response = perform_transport(request);
+  yield_to_ui();
+  if (response.failure != TransportFailure::None) {
+    result.status_text = failure_message(response.failure);
+    return result;
+  }
+  if (response.read_failed) result.status_text = Text(kReadFailedMessage);
+  // No header block means the response headers could not be read: an
+  // empty result, and the status text keeps what it held.
+  if (response.header_block.empty()) return result;
+
+  result.response_headers = response.header_block;
+  // A body cut short (capped, broken or stalled) keeps its 713 message: a
+  // partial page must never pass for a complete one under "200 OK".
+  if (!response.read_failed) result.status_text = status_from_block(response.header_block);
+
+  Text gathered(o.received_cookies);
+  scan_response_lines(response.header_block, gathered, result.location);
+  if (std::string_view(gathered).ends_with("; ")) gathered.resize(gathered.size() - 2);
+  if (o.merge_cookies && !cookies_in.empty()) {
+    Text old_list = cookies_in;
+    const Text merged = merge_cookie_text(old_list, gathered);
+    result.send_cookies = merged;
+    gathered = merged;
+  }
+  result.received_cookies = gathered;
+
+  result.body = body_text(response.body);
+  result.bytes = std::move(response.body);
+  return result;
+}
+
 Text http_request(std::string_view url, int method, std::string_view post_text, Text* send_cookies,
                   Text* received_cookies, std::string_view extra_headers, Text* response_headers,
                   bool no_redirect, std::string_view user_name, std::string_view password,
@@ -205,70 +271,35 @@ Text http_request(std::string_view url, int method, std::string_view post_text, 
                   Text* status_text, Bytes* response_bytes, bool merge_cookies,
                   bool default_headers, const Bytes& post_bytes, bool normalize_headers,
                   bool verify_certificates) {
-  const Text cookies_in = send_cookies != nullptr ? *send_cookies : Text();
-  if (injects_lines(extra_headers, cookies_in)) {
-    set(status_text, failure_message(TransportFailure::Headers));
-    return {};
-  }
-  const Text headers =
-      build_header_block(extra_headers, method, default_headers, normalize_headers, cookies_in);
-
-  TransportRequest request;
-  request.url = url;
-  request.verb = verb_name(method);
-  request.headers = headers;
-  request.body =
-      post_bytes.empty()
-          ? post_text
-          : std::string_view(reinterpret_cast<const char*>(post_bytes.data()), post_bytes.size());
-  if (!user_name.empty() && !password.empty()) {
-    request.user_name = user_name;
-    request.password = password;
-  }
-  request.proxy = proxy;
-  if (!proxy_user.empty() && !proxy_password.empty()) {
-    request.proxy_user = proxy_user;
-    request.proxy_password = proxy_password;
-  }
-  const long long timeout_ms = timeout_seconds > 0 ? timeout_seconds * 1000LL : 30000;
-  request.timeout_ms = static_cast<int>(std::min<long long>(timeout_ms, INT_MAX));
-  // Four stages, each within the timeout: the whole call within four.
-  request.total_ms = static_cast<int>(std::min<long long>(timeout_ms * 4, INT_MAX));
-  request.follow_redirects = !no_redirect;
-  request.platform_cookies = !cookies_in.empty();
-  request.verify_certificates = verify_certificates;
-  request.max_body_bytes = kMaxBodyBytes;
-
-  TransportResponse response = perform_transport(request);
-  yield_to_ui();
-  if (response.failure != TransportFailure::None) {
-    set(status_text, failure_message(response.failure));
-    return {};
-  }
-  if (response.read_failed) set(status_text, kReadFailedMessage);
-  // No header block means the response headers could not be read: an
-  // empty result, and the status text keeps what it held.
-  if (response.header_block.empty()) return {};
-
-  set(response_headers, response.header_block);
-  // A body cut short (capped, broken or stalled) keeps its 713 message: a
-  // partial page must never pass for a complete one under "200 OK".
-  if (!response.read_failed) set(status_text, status_from_block(response.header_block));
-
-  Text gathered = received_cookies != nullptr ? *received_cookies : Text();
-  scan_response_lines(response.header_block, gathered, location);
-  if (std::string_view(gathered).ends_with("; ")) gathered.resize(gathered.size() - 2);
-  if (merge_cookies && !cookies_in.empty()) {
-    Text old_list = cookies_in;
-    const Text merged = merge_cookie_text(old_list, gathered);
-    set(send_cookies, merged);
-    gathered = merged;
-  }
-  set(received_cookies, gathered);
-
-  Text result = body_text(response.body);
-  if (response_bytes != nullptr) *response_bytes = std::move(response.body);
-  return result;
+  HttpResult r = send_request(
+      url, {.method = method,
+            .post_text = post_text,
+            .post_bytes = &post_bytes,
+            .send_cookies = send_cookies != nullptr ? std::string_view(*send_cookies) : "",
+            .received_cookies =
+                received_cookies != nullptr ? std::string_view(*received_cookies) : "",
+            .merge_cookies = merge_cookies,
+            .extra_headers = extra_headers,
+            .default_headers = default_headers,
+            .normalize_headers = normalize_headers,
+            .no_redirect = no_redirect,
+            .user_name = user_name,
+            .password = password,
+            .proxy = proxy,
+            .proxy_user = proxy_user,
+            .proxy_password = proxy_password,
+            .timeout_seconds = timeout_seconds,
+            .verify_certificates = verify_certificates});
+  const auto put = [](Text* out, const std::optional<Text>& value) {
+    if (out != nullptr && value) *out = *value;
+  };
+  put(status_text, r.status_text);
+  put(response_headers, r.response_headers);
+  put(location, r.location);
+  put(send_cookies, r.send_cookies);
+  put(received_cookies, r.received_cookies);
+  if (response_bytes != nullptr && r.bytes) *response_bytes = std::move(*r.bytes);
+  return std::move(r.body);
 }
 
 }  // namespace quorvel::http

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "base/text.h"
@@ -40,8 +41,43 @@ inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} << 20;
 // exactly "gbk" or "gb2312" (already the internal encoding).
 [[nodiscard]] Text body_text(const Bytes& body);
 
-// Arguments 1 to 21 in their fixed order, then whether certificates are
-// verified. Pointers stand for the in/out and out arguments; a null pointer
+// What a request may set besides its URL, every field at its default.
+// Callers name what they set:
+//     send_request(url, {.method = 1, .post_text = form, .timeout_seconds = 5});
+struct HttpRequestOptions {
+  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT
+  std::string_view post_text;
+  const Bytes* post_bytes = nullptr;  // sent instead of post_text when not empty
+  std::string_view send_cookies;
+  // Cookies gathered so far: what arrives is added after them.
+  std::string_view received_cookies;
+  bool merge_cookies = true;
+  std::string_view extra_headers;
+  bool default_headers = true;
+  bool normalize_headers = true;
+  bool no_redirect = false;
+  std::string_view user_name, password;
+  std::string_view proxy, proxy_user, proxy_password;
+  int timeout_seconds = 0;  // 0: 30 s for each stage
+  bool verify_certificates = true;
+};
+
+// What came back. A field is set only when the exchange reached the step
+// that sets it, as the out arguments of the call below are written.
+struct HttpResult {
+  Text body;  // the body as text: empty on failure
+  std::optional<Text> status_text;
+  std::optional<Text> response_headers;
+  std::optional<Text> received_cookies;
+  std::optional<Text> send_cookies;  // the sent cookies merged with the received ones
+  std::optional<Text> location;
+  std::optional<Bytes> bytes;
+};
+
+[[nodiscard]] HttpResult send_request(std::string_view url, const HttpRequestOptions& options = {});
+
+// The Part's call: arguments 1 to 21 in their fixed order, then whether
+// certificates are verified. Pointers stand for the in/out and out arguments; a null pointer
 // is an empty text that nobody reads back.
 Text http_request(std::string_view url, int method = 0, std::string_view post_text = {},
                   Text* send_cookies = nullptr, Text* received_cookies = nullptr,

@@ -148,12 +148,10 @@ int lookup(const std::vector<std::string>& args, Io& io) {
     }
   }
   if (rest.size() != 1) return usage(io);
-  Text status;
-  const Text answer =
-      http::http_request(lookup_url(directory, from_utf8(rest[0])), 0, {}, nullptr, nullptr, {},
-                         nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status);
+  const http::HttpResult result = http::send_request(lookup_url(directory, from_utf8(rest[0])));
+  const Text& answer = result.body;
   if (answer.empty()) {
-    io.error += to_utf8(status) + "\n";
+    io.error += to_utf8(result.status_text.value_or(Text())) + "\n";
     return 1;
   }
   return report_answer(answer, io);
@@ -205,10 +203,18 @@ bool parse_http_options(const std::vector<std::string>& args, HttpOptions& o) {
 int http(const std::vector<std::string>& args, Io& io) {
   HttpOptions o;
   if (!parse_http_options(args, o)) return usage(io);
-  Text headers, status;
-  const Text body = http::http_request(o.url, o.method, o.data, &o.cookies, nullptr, o.headers,
-                                       &headers, o.no_redirect, {}, {}, o.proxy, {}, {}, o.timeout,
-                                       nullptr, &status, nullptr, true, true, {}, true, o.verify);
+  const http::HttpResult result =
+      http::send_request(o.url, {.method = o.method,
+                                 .post_text = o.data,
+                                 .send_cookies = o.cookies,
+                                 .extra_headers = o.headers,
+                                 .no_redirect = o.no_redirect,
+                                 .proxy = o.proxy,
+                                 .timeout_seconds = o.timeout,
+                                 .verify_certificates = o.verify});
+  Text headers = result.response_headers.value_or(Text());
+  const Text status = result.status_text.value_or(Text());
+  const Text& body = result.body;
   if (headers.empty()) {
     io.error += to_utf8(status) + "\n";
     return 1;
