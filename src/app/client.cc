@@ -95,11 +95,11 @@ void Client::create_main() {
     login_path_ = texts().default_login_path;
     s_.settings.write(kKeyLoginPath, login_path_);
   }
-  const webview::EngineStatus engine = s_.view.engine_status();
-  if (engine.kind != webview::EngineStatus::Kind::Ready) {
+  const app::EngineStatus engine = s_.view.engine_status();
+  if (engine.kind != app::EngineStatus::Kind::Ready) {
     ui.message_box(engine.message, names().info_caption, Buttons::Ok);
     // An installer helps only when the runtime is what is missing.
-    if (engine.kind == webview::EngineStatus::Kind::RuntimeMissing) {
+    if (engine.kind == app::EngineStatus::Kind::RuntimeMissing) {
       static_cast<void>(s_.process.launch(s_.process.runtime_installer()));
     }
     ui.quit();

@@ -7,15 +7,15 @@
 #include "app/services.h"
 #include "app/ui.h"
 #include "data/json_document.h"
-#include "webview/page_bridge.h"
-#include "webview/web_view.h"
+#include "app/page_bridge.h"
+#include "app/web_view.h"
 
 namespace quorvel::app {
 
 struct ClientServices {
   Ui& ui;
   Settings& settings;
-  webview::WebView& view;
+  app::WebView& view;
   Process& process;
   TimedMessageBox& timed_messages;
   Clock& clock;
@@ -84,7 +84,7 @@ class Client {
   ClientServices s_;
   JsonDocument messages_;  // the most recent notice payload
   Notice notice_;
-  webview::PageBridge bridge_;
+  app::PageBridge bridge_;
   Text site_address_;
   Text server_number_;
   Text login_path_;

@@ -8,7 +8,7 @@
 
 #include "app/ui.h"
 #include "data/json_document.h"
-#include "webview/web_view.h"
+#include "app/web_view.h"
 
 namespace quorvel::app {
 
@@ -22,7 +22,7 @@ namespace quorvel::app {
 
 class Notice {
  public:
-  Notice(Ui& ui, webview::WebView& view, JsonDocument& messages)
+  Notice(Ui& ui, app::WebView& view, JsonDocument& messages)
       : ui_(ui), view_(view), messages_(messages) {}
 
   // A "newmsg=>" payload.
@@ -44,7 +44,7 @@ class Notice {
   [[nodiscard]] Text conversation_text(int room);
 
   Ui& ui_;
-  webview::WebView& view_;
+  app::WebView& view_;
   JsonDocument& messages_;
   int countdown_ = 0;
   Text title_;

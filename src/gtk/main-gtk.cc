@@ -3,7 +3,7 @@
 
 #include <clocale>
 
-#include "app/program.h"
+#include "program/program.h"
 #include "base/yield.h"
 #include "gtk/gtk_ui.h"
 
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   quorvel::set_yield_hook(run_pending_events);
 
   quorvel::gtk::GtkUi ui;
-  quorvel::app::Program program(
+  quorvel::Program program(
       ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
                        quorvel::embedded::engine_image_size));

@@ -2,7 +2,6 @@
 // view, converter and event objects of engine_api.h. The client loads it at
 // run time, so that the client itself never links WebKitGTK.
 #include <dirent.h>
-#include <iconv.h>
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
@@ -10,37 +9,19 @@
 #include <cstring>
 #include <string>
 
+#include "base/text.h"
 #include "webview/engine_api.h"
 #include "webview/engine_objects.h"
 
 namespace {
 
-std::string convert(const char* from, const char* to, const std::string& in) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
-  std::string out;
-  char buffer[4096];
-  char* src = const_cast<char*>(in.data());
-  std::size_t left = in.size();
-  while (left > 0) {
-    char* dst = buffer;
-    std::size_t room = sizeof buffer;
-    const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-    out.append(buffer, sizeof buffer - room);
-    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      ++src;  // a byte that does not convert is dropped
-      --left;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
+// The core's conversions, so that a byte that does not convert becomes
+// U+FFFD here as everywhere else.
 std::string to_internal(const std::string& utf8) {
-  return convert("UTF-8", "GB18030", utf8);
+  return quorvel::from_utf8(utf8);
 }
 std::string to_utf8(const char* internal) {
-  return convert("GB18030", "UTF-8", internal != nullptr ? internal : "");
+  return quorvel::to_utf8(internal != nullptr ? internal : "");
 }
 
 void notify(qv_event_proc proc, const std::string& internal_text) {

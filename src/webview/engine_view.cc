@@ -33,7 +33,7 @@ qv_events inert_events{&kInertEventsOps};
 // --- the procedures the library calls -------------------------------------------
 // Plain procedures reach the one view of the process through these.
 
-PageEvents* page_events = nullptr;
+app::PageEvents* page_events = nullptr;
 qv_converter* converter_in_use = &inert_converter;
 
 Text argument_text(int64_t argument) {
@@ -79,17 +79,17 @@ void EngineView::prepare() {
   if (loaded_) exports_.dllwrite();
 }
 
-EngineStatus EngineView::engine_status() {
+app::EngineStatus EngineView::engine_status() {
   if (loaded_ && exports_.has_edge() != 0) return {};
   if (!unwritable_folders_.empty()) {
     Text message = from_utf8("无法写出网页组件") + engine_file_name() +
                    from_utf8("，以下文件夹都不能写入，请检查权限或磁盘空间：");
     for (const Text& folder : unwritable_folders_) message += "\n" + folder;
-    return {EngineStatus::Kind::NotWritten, message};
+    return {app::EngineStatus::Kind::NotWritten, message};
   }
   // A library that was written but cannot be loaded means its runtime is
   // missing.
-  return {EngineStatus::Kind::RuntimeMissing, runtime_missing_message()};
+  return {app::EngineStatus::Kind::RuntimeMissing, runtime_missing_message()};
 }
 
 bool EngineView::open(std::intptr_t host, std::string_view url) {
@@ -114,7 +114,7 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   return true;
 }
 
-void EngineView::set_events(PageEvents* events) {
+void EngineView::set_events(app::PageEvents* events) {
   page_events = events;
 }
 

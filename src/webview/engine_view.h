@@ -10,19 +10,19 @@
 #include "data/hash_table.h"
 #include "webview/engine_api.h"
 #include "webview/engine_loader.h"
-#include "webview/web_view.h"
+#include "app/web_view.h"
 
 namespace quorvel::webview {
 
-class EngineView final : public WebView {
+class EngineView final : public app::WebView {
  public:
   // `image`: the library's bytes, carried by the program.
   EngineView(std::string_view image, Text program_directory);
 
   void prepare() override;
-  [[nodiscard]] EngineStatus engine_status() override;
+  [[nodiscard]] app::EngineStatus engine_status() override;
   bool open(std::intptr_t host, std::string_view url) override;
-  void set_events(PageEvents* events) override;
+  void set_events(app::PageEvents* events) override;
   void reload() override;
   void set_bounds(app::Rect bounds) override;
   void close() override;

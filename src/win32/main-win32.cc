@@ -1,7 +1,7 @@
 // quorvel.exe: the desktop client on Windows.
 #include <windows.h>
 
-#include "app/program.h"
+#include "program/program.h"
 #include "base/yield.h"
 #include "win32/win32_ui.h"
 
@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace quorvel;
   set_yield_hook(win32::Win32Ui::run_pending_messages);
   win32::Win32Ui ui(instance);
-  app::Program program(ui, ui,
+  Program program(ui, ui,
                        std::string_view(reinterpret_cast<const char*>(embedded::engine_image),
                                         embedded::engine_image_size));
   ui.set_client(&program.client);

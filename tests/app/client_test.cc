@@ -166,7 +166,7 @@ TEST(ClientMain, MissingRuntimeStartsTheInstallerAndEnds) {
 TEST(ClientMain, AnEngineWrittenNowhereIsSaidSoWithoutAnInstaller) {
   World w;
   w.view.runtime = false;
-  w.view.not_ready = webview::EngineStatus::Kind::NotWritten;
+  w.view.not_ready = app::EngineStatus::Kind::NotWritten;
   w.settings.values["hostdata"] = accepted_answer("http://s");
   w.client.start();
   ASSERT_EQ(w.ui.boxes.size(), 1u);

@@ -161,7 +161,7 @@ class FakeProcess final : public Process {
   [[nodiscard]] Text screenshot_tool() override { return "/opt/q/config/QQSnapShot"; }
 };
 
-class FakeView final : public webview::WebView {
+class FakeView final : public app::WebView {
  public:
   bool runtime = true;
   bool opens = true;
@@ -169,12 +169,12 @@ class FakeView final : public webview::WebView {
   std::vector<Text> opened;
   std::vector<Rect> bounds;
   std::vector<Text> scripts;
-  webview::PageEvents* events = nullptr;
+  app::PageEvents* events = nullptr;
   void prepare() override { ++prepared; }
-  webview::EngineStatus::Kind not_ready = webview::EngineStatus::Kind::RuntimeMissing;
-  [[nodiscard]] webview::EngineStatus engine_status() override {
+  app::EngineStatus::Kind not_ready = app::EngineStatus::Kind::RuntimeMissing;
+  [[nodiscard]] app::EngineStatus engine_status() override {
     if (runtime) return {};
-    return {not_ready, not_ready == webview::EngineStatus::Kind::RuntimeMissing
+    return {not_ready, not_ready == app::EngineStatus::Kind::RuntimeMissing
                            ? from_utf8("缺少WebView2支持库，请点击安装")
                            : from_utf8("无法写出网页组件")};
   }
@@ -182,7 +182,7 @@ class FakeView final : public webview::WebView {
     opened.emplace_back(url);
     return opens;
   }
-  void set_events(webview::PageEvents* e) override { events = e; }
+  void set_events(app::PageEvents* e) override { events = e; }
   void reload() override { ++reloads; }
   void set_bounds(Rect r) override { bounds.push_back(r); }
   void close() override { ++closes; }

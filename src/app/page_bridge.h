@@ -8,9 +8,9 @@
 
 #include "app/notice.h"
 #include "app/ui.h"
-#include "webview/web_view.h"
+#include "app/web_view.h"
 
-namespace quorvel::webview {
+namespace quorvel::app {
 
 // Captions and tips show at most this many characters; the stored title
 // keeps whatever the page sent.
@@ -30,10 +30,10 @@ class PageBridge final : public PageEvents {
     std::function<void(int)> set_unread;
     std::function<void()> start_screenshot_tool;
     // The tray's picture and tip, set only when they change.
-    std::function<void(app::TrayPicture, std::string_view)> show_tray;
+    std::function<void(TrayPicture, std::string_view)> show_tray;
   };
 
-  PageBridge(app::Ui& ui, WebView& view, app::Notice& notice, Hooks hooks)
+  PageBridge(Ui& ui, WebView& view, Notice& notice, Hooks hooks)
       : ui_(ui), view_(view), notice_(notice), hooks_(std::move(hooks)) {}
 
   void page_loaded() override;
@@ -45,9 +45,9 @@ class PageBridge final : public PageEvents {
   // repeats itself must not keep the window manager busy.
   void show_caption(const Text& caption);
 
-  app::Ui& ui_;
+  Ui& ui_;
   WebView& view_;
-  app::Notice& notice_;
+  Notice& notice_;
   Hooks hooks_;
   // Messages that arrive while one is handled (its parse lets the UI run)
   // wait their turn: the message document is never used re-entrantly.
@@ -55,4 +55,4 @@ class PageBridge final : public PageEvents {
   std::deque<Text> waiting_;
 };
 
-}  // namespace quorvel::webview
+}  // namespace quorvel::app

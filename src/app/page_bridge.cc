@@ -1,8 +1,8 @@
-#include "webview/page_bridge.h"
+#include "app/page_bridge.h"
 
 #include "base/text_ops.h"
 
-namespace quorvel::webview {
+namespace quorvel::app {
 namespace {
 
 constexpr std::string_view kSelf;
@@ -105,4 +105,4 @@ void PageBridge::show_caption(const Text& caption) {
   ui_.set_text(Form::Main, kSelf, TextProperty::Caption, caption);
 }
 
-}  // namespace quorvel::webview
+}  // namespace quorvel::app

@@ -1,4 +1,4 @@
-#include "data/script_host.h"
+#include "script/script_host.h"
 
 #include <gtest/gtest.h>
 

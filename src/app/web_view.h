@@ -8,7 +8,7 @@
 
 #include "app/ui.h"
 
-namespace quorvel::webview {
+namespace quorvel::app {
 
 // What the page tells the host.
 class PageEvents {
@@ -40,9 +40,9 @@ class WebView {
   virtual bool open(std::intptr_t host, std::string_view url) = 0;
   virtual void set_events(PageEvents* events) = 0;
   virtual void reload() = 0;
-  virtual void set_bounds(app::Rect bounds) = 0;
+  virtual void set_bounds(Rect bounds) = 0;
   virtual void close() = 0;
   virtual void run_script(std::string_view script) = 0;
 };
 
-}  // namespace quorvel::webview
+}  // namespace quorvel::app

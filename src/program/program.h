@@ -1,6 +1,6 @@
 // What a client program owns besides its window layer: the settings file,
 // the web view through the carried engine library, the process services,
-// the answer store and the client itself, wired as both platforms wire
+// the clock and the client itself, wired as both platforms wire
 // them.
 #pragma once
 
@@ -10,17 +10,17 @@
 #include "app/services.h"
 #include "webview/engine_view.h"
 
-namespace quorvel::app {
+namespace quorvel {
 
 struct Program {
   // `engine_image`: the engine library's bytes, carried by the program.
-  Program(Ui& ui, TimedMessageBox& messages, std::string_view engine_image);
+  Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image);
 
-  ConfigSettings settings;
-  SteadyClock clock;
+  app::ConfigSettings settings;
+  app::SteadyClock clock;
   webview::EngineView view;
-  PlatformProcess process;
-  Client client;
+  app::PlatformProcess process;
+  app::Client client;
 };
 
-}  // namespace quorvel::app
+}  // namespace quorvel

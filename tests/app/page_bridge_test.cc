@@ -1,6 +1,6 @@
 // The page's messages, the notice window and the reply, against the fake
 // window layer and a fake view.
-#include "webview/page_bridge.h"
+#include "app/page_bridge.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "base/yield.h"
 #include "binding/payload_cipher.h"
 
-namespace quorvel::webview {
+namespace quorvel::app {
 namespace {
 
 using app::Form;
@@ -383,4 +383,4 @@ TEST(PageBridge, MessagesDuringAParseWaitTheirTurn) {
 }
 
 }  // namespace
-}  // namespace quorvel::webview
+}  // namespace quorvel::app

@@ -1,0 +1,13 @@
+#include "program/program.h"
+
+#include "base/file.h"
+#include "binding/server_lookup.h"
+
+namespace quorvel {
+
+Program::Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image)
+    : view(engine_image, file::directory_of(file::executable_path())),
+      client({ui, settings, view, process, messages, clock, app::platform_http_get(),
+              builtin_directory_address()}) {}
+
+}  // namespace quorvel
