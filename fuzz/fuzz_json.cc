@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int index = 0;
     (void)doc.member_count(path, index);
     (void)doc.node_path(doc.nodes().node_count());
-    doc.set_value(path, "v", 0);
+    doc.set_value(path, "v", quorvel::JsonKind::Plain);
   }
   return 0;
 }

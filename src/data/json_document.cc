@@ -11,13 +11,13 @@ void JsonDocument::parse(std::string_view text, bool zero_based) {
   nodes_.clear();
   JsonPairs pairs;
   JsonTexts elements;
-  int kind = 2;
+  JsonKind kind = JsonKind::Array;
   // The one copy of the text: every member is a piece of it, or of what
   // splitting made of it.
   const SharedText whole{std::string(text)};
   scanner_.split_top_level(whole, pairs, elements, kind);
   const int root = nodes_.add_node(0, "JSON", kind, whole);
-  if (kind == 2) {
+  if (kind == JsonKind::Array) {
     add_array_elements(elements, root);
   } else {
     add_object_members(pairs, root);
@@ -25,22 +25,22 @@ void JsonDocument::parse(std::string_view text, bool zero_based) {
 }
 
 void JsonDocument::add_member(Text name, SharedText value, int parent) {
-  int kind = JsonScanner::value_kind(value.view());
-  if (kind != 0 && nodes_.level_of(parent) + 1 >= kMaxLevel) kind = 0;
+  JsonKind kind = JsonScanner::value_kind(value.view());
+  if (kind != JsonKind::Plain && nodes_.level_of(parent) + 1 >= kMaxLevel) kind = JsonKind::Plain;
   // Members are added in document order, so each new node belongs at the
   // end of the list: no search for the end of the parent's subtree.
-  if (kind == 1) {
+  if (kind == JsonKind::Object) {
     JsonPairs sub;
     scanner_.split_object(value, true, sub);
-    const int node = nodes_.append_child(parent, std::move(name), 1, std::move(value));
+    const int node = nodes_.append_child(parent, std::move(name), JsonKind::Object, std::move(value));
     add_object_members(sub, node);
-  } else if (kind == 2) {
+  } else if (kind == JsonKind::Array) {
     JsonTexts sub;
     scanner_.split_array(value, true, sub);
-    const int node = nodes_.append_child(parent, std::move(name), 2, std::move(value));
+    const int node = nodes_.append_child(parent, std::move(name), JsonKind::Array, std::move(value));
     add_array_elements(sub, node);
   } else {
-    nodes_.append_child(parent, std::move(name), 0, std::move(value));
+    nodes_.append_child(parent, std::move(name), JsonKind::Plain, std::move(value));
   }
 }
 
@@ -110,8 +110,8 @@ bool JsonDocument::contains(std::string_view path) {
   return n == 0 ? nodes_.node_count() > 0 : walk(n) != -1;
 }
 
-void JsonDocument::set_value(std::string_view path, std::string_view value, int kind) {
-  if (nodes_.node_count() == 0) nodes_.add_node(0, "JSON", 1, SharedText());
+void JsonDocument::set_value(std::string_view path, std::string_view value, JsonKind kind) {
+  if (nodes_.node_count() == 0) nodes_.add_node(0, "JSON", JsonKind::Object, SharedText());
   const int n = split(path);
   int cur = 1;
   const PathSegments segments = scanner_.path_segments();
@@ -123,7 +123,8 @@ void JsonDocument::set_value(std::string_view path, std::string_view value, int 
       continue;
     }
     for (int k = i; k <= n; ++k) {
-      cur = nodes_.add_node(cur, segments[static_cast<std::size_t>(k - 1)], 0, SharedText());
+      cur = nodes_.add_node(cur, segments[static_cast<std::size_t>(k - 1)], JsonKind::Plain,
+                            SharedText());
     }
     break;
   }

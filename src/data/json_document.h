@@ -26,7 +26,7 @@ class JsonDocument {
   [[nodiscard]] Text get_text(std::string_view path, int start_node = 0);
   // Whether the path names a member (its value may be empty).
   [[nodiscard]] bool contains(std::string_view path);
-  void set_value(std::string_view path, std::string_view value, int kind);
+  void set_value(std::string_view path, std::string_view value, JsonKind kind);
   int member_count(std::string_view path, int& node_index);
   [[nodiscard]] Text node_path(int node) const;
   [[nodiscard]] JsonNodeList copy_nodes() const { return nodes_; }

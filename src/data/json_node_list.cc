@@ -4,7 +4,7 @@
 
 namespace quorvel {
 
-int JsonNodeList::add_node(int parent, Text name, int kind, SharedText value) {
+int JsonNodeList::add_node(int parent, Text name, JsonKind kind, SharedText value) {
   if (!valid(parent)) {
     nodes_.push_back({std::move(name), kind, std::move(value), 1, 0, ++top_count_});
     return node_count();
@@ -17,7 +17,7 @@ int JsonNodeList::add_node(int parent, Text name, int kind, SharedText value) {
   return at;
 }
 
-int JsonNodeList::append_child(int parent, Text name, int kind, SharedText value) {
+int JsonNodeList::append_child(int parent, Text name, JsonKind kind, SharedText value) {
   if (!valid(parent)) return add_node(parent, std::move(name), kind, std::move(value));
   JsonNode& p = ref(parent);
   JsonNode node{std::move(name), kind, std::move(value), p.level + 1, 0, ++p.child_count};
@@ -81,14 +81,14 @@ int JsonNodeList::child_count_of(int node) const {
 Text JsonNodeList::name_of(int node) const {
   return valid(node) ? ref(node).name : Text();
 }
-int JsonNodeList::kind_of(int node) const {
-  return valid(node) ? ref(node).kind : -1;
+JsonKind JsonNodeList::kind_of(int node) const {
+  return valid(node) ? ref(node).kind : JsonKind::Plain;
 }
 Text JsonNodeList::value_of(int node) const {
   return valid(node) ? Text(ref(node).value.view()) : Text();
 }
 
-bool JsonNodeList::set_kind(int node, int kind) {
+bool JsonNodeList::set_kind(int node, JsonKind kind) {
   if (!valid(node)) return false;
   ref(node).kind = kind;
   return true;

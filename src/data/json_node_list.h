@@ -13,7 +13,7 @@ namespace quorvel {
 
 struct JsonNode {
   Text name;
-  int kind = 0;  // 0 plain value, 1 object, 2 array
+  JsonKind kind = JsonKind::Plain;
   SharedText value;  // a piece of the parsed text, shared with its parent's
   int level = 0;
   int child_count = 0;
@@ -24,10 +24,10 @@ class JsonNodeList {
  public:
   // A parent index out of range makes a top-level node at the end; with a
   // parent the node goes to the end of the parent's subtree.
-  int add_node(int parent, Text name, int kind, SharedText value);
+  int add_node(int parent, Text name, JsonKind kind, SharedText value);
   // add_node for a parent whose subtree is known to run to the end of the
   // list, as while a document is built in order: no subtree walk.
-  int append_child(int parent, Text name, int kind, SharedText value);
+  int append_child(int parent, Text name, JsonKind kind, SharedText value);
 
   [[nodiscard]] int subtree_end(int node) const;
   [[nodiscard]] int find_child(int level, std::string_view name, int start) const;
@@ -36,11 +36,12 @@ class JsonNodeList {
   [[nodiscard]] int level_of(int node) const;
   [[nodiscard]] int child_count_of(int node) const;
   [[nodiscard]] Text name_of(int node) const;
-  [[nodiscard]] int kind_of(int node) const;
+  // Plain for a node out of range.
+  [[nodiscard]] JsonKind kind_of(int node) const;
   [[nodiscard]] Text value_of(int node) const;
   // Read access without a copy; null out of range.
   [[nodiscard]] const JsonNode* at(int node) const;
-  bool set_kind(int node, int kind);
+  bool set_kind(int node, JsonKind kind);
   bool set_value(int node, Text value);
 
   [[nodiscard]] int node_count() const { return static_cast<int>(nodes_.size()); }

@@ -385,11 +385,11 @@ bool JsonScanner::is_balanced(long from, long to) {
          balance_counts_[4] % 2 == 0;
 }
 
-int JsonScanner::value_kind(std::string_view text) {
-  if (text.empty()) return 0;
-  if (text[0] == '{') return 1;
-  if (text[0] == '[') return 2;
-  return 0;
+JsonKind JsonScanner::value_kind(std::string_view text) {
+  if (text.empty()) return JsonKind::Plain;
+  if (text[0] == '{') return JsonKind::Object;
+  if (text[0] == '[') return JsonKind::Array;
+  return JsonKind::Plain;
 }
 
 Text JsonScanner::read_key(long a, long& out_pos) {
@@ -506,7 +506,7 @@ int JsonScanner::split_array(const SharedText& text, bool reload, JsonTexts& ele
 }
 
 int JsonScanner::split_top_level(const SharedText& text, JsonPairs& pairs, JsonTexts& elements,
-                                 int& kind) {
+                                 JsonKind& kind) {
   SharedText current = text;
   for (int pass = 1; pass <= 2; ++pass) {
     load_text(current);
@@ -518,13 +518,13 @@ int JsonScanner::split_top_level(const SharedText& text, JsonPairs& pairs, JsonT
       continue;
     }
     if (b == -1 || (k != -1 && k < b)) {
-      kind = 2;
+      kind = JsonKind::Array;
       return split_array(current, false, elements);
     }
-    kind = 1;
+    kind = JsonKind::Object;
     return split_object(current, false, pairs);
   }
-  kind = 2;
+  kind = JsonKind::Array;
   elements.clear();
   return 0;
 }

@@ -52,6 +52,9 @@ using JsonPairs = std::vector<std::pair<Text, SharedText>>;
 using JsonTexts = std::vector<SharedText>;
 using PathSegments = std::vector<Text>;
 
+// What a member's text is.
+enum class JsonKind { Plain = 0, Object = 1, Array = 2 };
+
 class JsonScanner {
  public:
   // Tests: load pieces of the loaded text the slow way too and count the
@@ -65,14 +68,15 @@ class JsonScanner {
   // it: the scanner then works on that piece of its buffers.
   void load_text(const SharedText& text);
   void load_text(std::string_view text) { load_text(SharedText(std::string(text))); }
-  // kind receives 1 (object: pairs) or 2 (array: elements).
-  int split_top_level(const SharedText& text, JsonPairs& pairs, JsonTexts& elements, int& kind);
+  // kind receives Object (pairs) or Array (elements).
+  int split_top_level(const SharedText& text, JsonPairs& pairs, JsonTexts& elements,
+                      JsonKind& kind);
   int split_object(const SharedText& text, bool reload, JsonPairs& pairs);
   int split_array(const SharedText& text, bool reload, JsonTexts& elements);
   int split_object(std::string_view text, bool reload, JsonPairs& pairs) {
     return split_object(SharedText(std::string(text)), reload, pairs);
   }
-  [[nodiscard]] static int value_kind(std::string_view text);
+  [[nodiscard]] static JsonKind value_kind(std::string_view text);
 
   Text read_key(long at, long& out_pos);
   SharedText read_value(long at, long& out_pos);

@@ -88,7 +88,7 @@ TEST(JsonParse, TolerantOfLooseText) {
   EXPECT_EQ(get(R"(callback({"x":1}))", "x"), "1");
   JsonDocument doc;
   doc.parse("hello");
-  EXPECT_EQ(doc.nodes().kind_of(1), 2);
+  EXPECT_EQ(doc.nodes().kind_of(1), JsonKind::Array);
   EXPECT_EQ(doc.get_text("[1]"), "hello");
   EXPECT_EQ(get(R"({"a":1,"a":2})", "a"), "1");
 }
@@ -96,7 +96,7 @@ TEST(JsonParse, TolerantOfLooseText) {
 TEST(JsonParse, BlankTextGivesAnEmptyArrayRoot) {
   JsonDocument doc;
   doc.parse("   ");
-  EXPECT_EQ(doc.nodes().kind_of(1), 2);
+  EXPECT_EQ(doc.nodes().kind_of(1), JsonKind::Array);
   EXPECT_EQ(doc.nodes().child_count_of(1), 0);
   EXPECT_EQ(doc.get_text(""), "   ");
 }
@@ -146,7 +146,7 @@ TEST(JsonParse, DeepNestingIsCutIntoAPlainValue) {
     deepest = std::max(deepest, doc.nodes().level_of(i));
   }
   EXPECT_EQ(deepest, JsonDocument::kMaxLevel);
-  EXPECT_EQ(doc.nodes().kind_of(doc.nodes().node_count()), 0);
+  EXPECT_EQ(doc.nodes().kind_of(doc.nodes().node_count()), JsonKind::Plain);
 }
 
 // Nesting around a large text costs no copy per level: every member is a
@@ -243,16 +243,16 @@ TEST(JsonGetText, StartNodeSearchesBelowIt) {
 TEST(JsonSetValue, CreatesMissingMembers) {
   JsonDocument doc;
   doc.parse(R"({"a":{"b":1}})");
-  doc.set_value("a.b", "2", 0);
+  doc.set_value("a.b", "2", JsonKind::Plain);
   EXPECT_EQ(doc.get_text("a.b"), "2");
-  doc.set_value("a.c.d", "\"new\"", 0);
+  doc.set_value("a.c.d", "\"new\"", JsonKind::Plain);
   EXPECT_EQ(doc.get_text("a.c.d"), "new");
   int index = 0;
   EXPECT_EQ(doc.member_count("a", index), 2);
   EXPECT_EQ(doc.node_path(index), "a");
   EXPECT_EQ(doc.get_text("a"), R"({"b":1})");  // ancestors keep their parsed text
   JsonDocument fresh;
-  fresh.set_value("x", "1", 0);
+  fresh.set_value("x", "1", JsonKind::Plain);
   EXPECT_EQ(fresh.get_text("x"), "1");
 }
 
