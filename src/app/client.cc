@@ -22,7 +22,7 @@ constexpr std::string_view kKeyTop = "top";
 constexpr std::string_view kKeyLeft = "lift";
 constexpr std::string_view kKeyState = "wz";
 
-constexpr int kStateMinimised = 2;
+constexpr int kStateMinimised = static_cast<int>(WindowState::Minimised);
 
 enum MenuItem { kConfigure, kRefresh, kClearAlert, kShow, kExit };
 

@@ -23,12 +23,7 @@ struct ClientServices {
   Text directory_address;
 };
 
-// Kinds of tray events.
-inline constexpr int kTrayLeftUp = 1;
-inline constexpr int kTrayDoubleClick = 2;
-inline constexpr int kTrayRightUp = 3;
-
-class Client {
+class Client final : public UiEvents {
  public:
   explicit Client(ClientServices services);
   Client(const Client&) = delete;
@@ -39,27 +34,22 @@ class Client {
   void start();
 
   // Window events.
-  void on_created(Form form);
-  // False: the close is refused.
-  [[nodiscard]] bool on_close_request(Form form);
-  // The session ends (log-off, shut-down).
-  void on_may_close(Form form);
-  // The process is asked to end by the system (a signal, the session's
-  // end): the tray icon goes and the process ends at once; every setting
-  // was written when it changed.
-  void end_session();
-  void on_moved(Form form);
-  void on_resized(Form form);
-  void on_focus(Form form);
-  void on_timer(Form form, std::string_view control);
-  void on_click(Form form, std::string_view control);
-  // A left button press, a double click, a key (its character code).
-  void on_press(Form form, std::string_view control);
-  void on_double_click(Form form, std::string_view control);
-  void on_key(Form form, std::string_view control, int code);
-  void on_tray(int kind);
-  // A tray menu item, by its index in the design.
-  void on_menu(int item);
+  void on_created(Form form) override;
+  [[nodiscard]] bool on_close_request(Form form) override;
+  void on_may_close(Form form) override;
+  // The tray icon goes and the process ends at once; every setting was
+  // written when it changed.
+  void end_session() override;
+  void on_moved(Form form) override;
+  void on_resized(Form form) override;
+  void on_focus(Form form) override;
+  void on_timer(Form form, std::string_view control) override;
+  void on_click(Form form, std::string_view control) override;
+  void on_press(Form form, std::string_view control) override;
+  void on_double_click(Form form, std::string_view control) override;
+  void on_key(Form form, std::string_view control, int code) override;
+  void on_tray(int kind) override;
+  void on_menu(int item) override;
 
   [[nodiscard]] const Text& site_address() const { return site_address_; }
   [[nodiscard]] const Text& server_number() const { return server_number_; }

@@ -33,6 +33,14 @@ enum class TextProperty { Caption, Text, Tag };
 
 enum class TrayPicture { None, WindowIcon, Alternate };
 
+// The window state, as the State property holds it.
+enum class WindowState : int { Normal = 0, Minimised = 2, Maximised = 3 };
+
+// Kinds of tray events.
+inline constexpr int kTrayLeftUp = 1;
+inline constexpr int kTrayDoubleClick = 2;
+inline constexpr int kTrayRightUp = 3;
+
 enum class Buttons { Ok, OkCancel };
 inline constexpr int kAnswerOk = 1;
 inline constexpr int kAnswerCancel = 2;
@@ -109,6 +117,34 @@ class TimedMessageBox {
  public:
   virtual ~TimedMessageBox() = default;
   virtual int show_timed_message(const TimedMessage& message) = 0;
+};
+
+// What the window layer reports: every window event, timer tick, tray
+// event and menu choice, on the user-interface thread. The client
+// implements it; the window layers know nothing else of the client.
+class UiEvents {
+ public:
+  virtual ~UiEvents() = default;
+  virtual void on_created(Form form) = 0;
+  // False: the close is refused.
+  [[nodiscard]] virtual bool on_close_request(Form form) = 0;
+  // The session ends (log-off, shut-down).
+  virtual void on_may_close(Form form) = 0;
+  // The process is asked to end by the system (a signal, the display gone).
+  virtual void end_session() = 0;
+  virtual void on_moved(Form form) = 0;
+  virtual void on_resized(Form form) = 0;
+  virtual void on_focus(Form form) = 0;
+  virtual void on_timer(Form form, std::string_view control) = 0;
+  virtual void on_click(Form form, std::string_view control) = 0;
+  // A left button press, a double click, a key (its character code; Enter
+  // is 13).
+  virtual void on_press(Form form, std::string_view control) = 0;
+  virtual void on_double_click(Form form, std::string_view control) = 0;
+  virtual void on_key(Form form, std::string_view control, int code) = 0;
+  virtual void on_tray(int kind) = 0;
+  // A tray menu item, by its index in the design.
+  virtual void on_menu(int item) = 0;
 };
 
 class Ui {

@@ -9,6 +9,7 @@
 
 #include "app/forms.h"
 #include "gtk/display_lost.h"
+#include "gtk/labels.h"
 
 namespace quorvel::embedded {
 extern const unsigned char icon_window_32[], icon_window_64[], icon_alert_64[];
@@ -19,158 +20,71 @@ namespace quorvel::gtk {
 
 using app::Form;
 using app::Property;
-using app::TextProperty;
 
-struct GtkUi::Control {
-  app::ControlDesign design;
+struct GtkUi::Widget : app::ControlEntry {
   GtkWidget* widget = nullptr;  // null for a timer
   GtkWidget* inner = nullptr;   // a container's own fixed area
   GtkWidget* text = nullptr;    // what shows the control's text
-  app::Rect rect;
-  Text tag;
-  guint timer = 0;
+  SourceId timer;
 };
 
-struct GtkUi::FormState {
-  Form form;
+struct GtkUi::Window : app::FormEntry {
   GtkWidget* window = nullptr;
   GtkWidget* fixed = nullptr;
   GtkWidget* clip = nullptr;  // holds a fixed-size form at its size
-  std::map<Text, std::unique_ptr<Control>> controls;
-  Text tag;
-  bool top_most = false;
-  int state = 0;  // 0 normal, 2 minimised, 3 maximised
   int last_left = 0, last_top = 0, last_width = 0, last_height = 0;
   // The place and size asked for last: the toolkit reports a move only once
   // the window manager made it, so a second change must not start from the
   // stale report.
   int want_left = 0, want_top = 0, want_width = 0, want_height = 0;
-  guint geometry_check = 0;
+  SourceId geometry_check;
   GMainLoop* modal_loop = nullptr;
   GtkUi* owner = nullptr;
 };
 
 namespace {
 
-GdkPixbuf* pixbuf_from(const unsigned char* data, std::size_t size) {
-  GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
-  GdkPixbuf* result = nullptr;
-  if (gdk_pixbuf_loader_write(loader, data, size, nullptr) &&
-      gdk_pixbuf_loader_close(loader, nullptr)) {
-    result = gdk_pixbuf_loader_get_pixbuf(loader);
-    if (result != nullptr) g_object_ref(result);
+GObjectPtr<GdkPixbuf> pixbuf_from(const unsigned char* data, std::size_t size) {
+  const auto loader = GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
+  if (!loader || !gdk_pixbuf_loader_write(loader.get(), data, size, nullptr) ||
+      !gdk_pixbuf_loader_close(loader.get(), nullptr)) {
+    return {};
   }
-  g_object_unref(loader);
-  return result;
+  return GObjectPtr<GdkPixbuf>::share(gdk_pixbuf_loader_get_pixbuf(loader.get()));
 }
 
 std::string utf8(std::string_view text) {
   return to_utf8(text);
 }
 
-void place(GtkWidget* fixed, GtkWidget* widget, const app::Rect& r) {
-  gtk_fixed_put(GTK_FIXED(fixed), widget, r.left, r.top);
-  gtk_widget_set_size_request(widget, std::max(r.width, 1), std::max(r.height, 1));
+// Which control a signal is about: made with the connection and freed by
+// GLib when the connection goes.
+struct ControlEvent {
+  GtkUi* ui;
+  Form form;
+  Text name;
+};
+
+void free_event(gpointer data, GClosure*) {
+  delete static_cast<ControlEvent*>(data);
 }
 
-void add_css(GtkWidget* widget, const char* css) {
-  GtkCssProvider* provider = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(provider, css, -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-                                 GTK_STYLE_PROVIDER(provider),
-                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(provider);
-}
-
-// The width of one character as a wrapping label counts it, in pixels.
-int char_pixels(PangoContext* context, const PangoFontDescription* font) {
-  PangoFontMetrics* metrics =
-      pango_context_get_metrics(context, font, pango_context_get_language(context));
-  const int width = std::max(pango_font_metrics_get_approximate_char_width(metrics),
-                             pango_font_metrics_get_approximate_digit_width(metrics));
-  pango_font_metrics_unref(metrics);
-  return std::max(PANGO_PIXELS(width), 1);
-}
-
-// The designed places and sizes assume the design's own small font: a
-// label whose text does not fit its rectangle at the desktop's font size
-// gets a smaller one, down to 8 pixels, and wraps where its rectangle ends,
-// so that no line hides behind the next control. A label measures its
-// characters with its style's font, so the wrapping width is counted in
-// those; the smaller size is an attribute of the text.
-void fit_label(GtkWidget* label, const app::Rect& r) {
-  PangoContext* context = gtk_widget_get_pango_context(label);
-  PangoFontDescription* font =
-      pango_font_description_copy(pango_context_get_font_description(context));
-  const int pixels = char_pixels(context, font);
-  const int chars = std::max(1, r.width / pixels);
-  const double start = pango_font_description_get_size(font) / double(PANGO_SCALE) *
-                       (pango_font_description_get_size_is_absolute(font) ? 1.0 : 96.0 / 72.0);
-  const char* text = gtk_label_get_text(GTK_LABEL(label));
-  double px = start;
-  for (;; px -= 0.5) {
-    pango_font_description_set_absolute_size(font, px * PANGO_SCALE);
-    PangoLayout* layout = pango_layout_new(context);
-    pango_layout_set_font_description(layout, font);
-    pango_layout_set_text(layout, text, -1);
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_width(layout, chars * pixels * PANGO_SCALE);
-    int width = 0, height = 0;
-    pango_layout_get_pixel_size(layout, &width, &height);
-    g_object_unref(layout);
-    if ((height <= r.height && width <= r.width) || px <= 8) break;
-  }
-  pango_font_description_free(font);
-  if (px < start) {
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes,
-                           pango_attr_size_new_absolute(static_cast<int>(px * PANGO_SCALE)));
-    gtk_label_set_attributes(GTK_LABEL(label), attributes);
-    pango_attr_list_unref(attributes);
-  }
-  gtk_label_set_max_width_chars(GTK_LABEL(label), chars);
-}
-
-GtkWidget* make_label(const app::ControlDesign& c) {
-  GtkWidget* label = gtk_label_new(utf8(c.text).c_str());
-  gtk_label_set_xalign(GTK_LABEL(label), 0);
-  gtk_label_set_yalign(GTK_LABEL(label), 0);
-  switch (c.kind) {
-    case app::ControlKind::TransparentLabel:
-      // One line, drawn whole whatever its count of digits.
-      return label;
-    case app::ControlKind::BoldLabel:
-      add_css(label, "label { font-weight: bold; font-size: 16px; }");
-      break;
-    case app::ControlKind::ContentLabel:
-      add_css(label, "label { font-family: SimSun, \"Noto Sans CJK SC\", sans-serif; font-size: 14px; }");
-      break;
-    default:
-      break;
-  }
-  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-  gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
-  if (c.kind == app::ControlKind::ContentLabel) {
-    // The conversation's height is the layout formula's business.
-    const int chars = std::max(1, c.rect.width / 8);
-    gtk_label_set_width_chars(GTK_LABEL(label), chars);
-    gtk_label_set_max_width_chars(GTK_LABEL(label), chars);
-  } else {
-    fit_label(label, c.rect);
-  }
-  return label;
+void free_event_notify(gpointer data) {
+  delete static_cast<ControlEvent*>(data);
 }
 
 }  // namespace
 
 // The toolkit's signals, turned into the client's events.
 struct Callbacks {
-  static GtkUi::FormState& form_of(gpointer data) { return *static_cast<GtkUi::FormState*>(data); }
+  static GtkUi::Window& form_of(gpointer data) { return *static_cast<GtkUi::Window*>(data); }
+  static app::UiEvents* events_of(const GtkUi::Window& f) { return f.owner->events(); }
+  static app::UiEvents* events_of(const ControlEvent& e) { return e.ui->events(); }
 
   static gboolean on_delete(GtkWidget*, GdkEvent*, gpointer data) {
-    GtkUi::FormState& f = form_of(data);
+    GtkUi::Window& f = form_of(data);
     GtkUi& ui = *f.owner;
-    if (ui.client_ != nullptr && !ui.client_->on_close_request(f.form)) return TRUE;
+    if (ui.events() != nullptr && !ui.events()->on_close_request(f.form)) return TRUE;
     ui.destroy(f.form);
     return TRUE;
   }
@@ -180,12 +94,13 @@ struct Callbacks {
   // pop-ups), and this handler runs before the focused widget sees them.
   static gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer data) {
     if (event->keyval != GDK_KEY_Escape) return FALSE;
-    GtkUi::FormState& f = form_of(data);
+    GtkUi::Window& f = form_of(data);
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(f.window));
     if (focus != nullptr) {
-      for (const auto& [name, c] : f.controls) {
-        if (c->design.kind != app::ControlKind::Board || c->widget == nullptr) continue;
-        if (focus == c->widget || gtk_widget_is_ancestor(focus, c->widget)) return FALSE;
+      for (const auto& entry : f.controls) {
+        const auto& c = static_cast<const GtkUi::Widget&>(*entry);
+        if (c.design.kind != app::ControlKind::Board || c.widget == nullptr) continue;
+        if (focus == c.widget || gtk_widget_is_ancestor(focus, c.widget)) return FALSE;
       }
     }
     return on_delete(widget, nullptr, data);
@@ -193,8 +108,8 @@ struct Callbacks {
 
   // Position and size are read once the configure burst is over.
   static gboolean check_geometry(gpointer data) {
-    GtkUi::FormState& f = form_of(data);
-    f.geometry_check = 0;
+    GtkUi::Window& f = form_of(data);
+    static_cast<void>(f.geometry_check.release());  // this source ends here
     int left = 0, top = 0, width = 0, height = 0;
     gtk_window_get_position(GTK_WINDOW(f.window), &left, &top);
     gtk_window_get_size(GTK_WINDOW(f.window), &width, &height);
@@ -204,97 +119,89 @@ struct Callbacks {
     f.last_top = f.want_top = top;
     f.last_width = f.want_width = width;
     f.last_height = f.want_height = height;
-    app::Client* client = f.owner->client_;
-    if (client == nullptr) return G_SOURCE_REMOVE;
-    if (resized) client->on_resized(f.form);
-    if (moved) client->on_moved(f.form);
+    app::UiEvents* events = events_of(f);
+    if (events == nullptr) return G_SOURCE_REMOVE;
+    if (resized) events->on_resized(f.form);
+    if (moved) events->on_moved(f.form);
     return G_SOURCE_REMOVE;
   }
 
   static gboolean on_configure(GtkWidget*, GdkEvent*, gpointer data) {
-    GtkUi::FormState& f = form_of(data);
-    if (f.geometry_check == 0) f.geometry_check = g_idle_add(check_geometry, data);
+    GtkUi::Window& f = form_of(data);
+    if (!f.geometry_check) f.geometry_check.reset(g_idle_add(check_geometry, data));
     return FALSE;
   }
 
   static gboolean on_window_state(GtkWidget*, GdkEventWindowState* event, gpointer data) {
-    GtkUi::FormState& f = form_of(data);
+    GtkUi::Window& f = form_of(data);
     const GdkWindowState s = event->new_window_state;
-    const int state = (s & GDK_WINDOW_STATE_ICONIFIED) != 0   ? 2
-                      : (s & GDK_WINDOW_STATE_MAXIMIZED) != 0 ? 3
-                                                              : 0;
+    const app::WindowState state = (s & GDK_WINDOW_STATE_ICONIFIED) != 0 ? app::WindowState::Minimised
+                                   : (s & GDK_WINDOW_STATE_MAXIMIZED) != 0
+                                       ? app::WindowState::Maximised
+                                       : app::WindowState::Normal;
     if (state == f.state) return FALSE;
     f.state = state;
     // A restore or a maximise moves the window as far as the handlers are
     // concerned: they store the new state with the place.
-    if (state != 2 && f.owner->client_ != nullptr) f.owner->client_->on_moved(f.form);
+    if (state != app::WindowState::Minimised && events_of(f) != nullptr) {
+      events_of(f)->on_moved(f.form);
+    }
     return FALSE;
   }
 
   static gboolean on_focus(GtkWidget*, GdkEvent*, gpointer data) {
-    GtkUi::FormState& f = form_of(data);
-    if (f.owner->client_ != nullptr) f.owner->client_->on_focus(f.form);
+    GtkUi::Window& f = form_of(data);
+    if (events_of(f) != nullptr) events_of(f)->on_focus(f.form);
     return FALSE;
   }
 
-  struct ControlEvent {
-    GtkUi* ui;
-    Form form;
-    Text name;
-  };
-
   static void on_clicked(GtkButton*, gpointer data) {
-    auto* e = static_cast<ControlEvent*>(data);
-    if (e->ui->client_ != nullptr) e->ui->client_->on_click(e->form, e->name);
+    const auto& e = *static_cast<ControlEvent*>(data);
+    if (events_of(e) != nullptr) events_of(e)->on_click(e.form, e.name);
   }
 
   static void on_activate(GtkEntry*, gpointer data) {
-    auto* e = static_cast<ControlEvent*>(data);
-    if (e->ui->client_ != nullptr) e->ui->client_->on_key(e->form, e->name, 13);
+    const auto& e = *static_cast<ControlEvent*>(data);
+    if (events_of(e) != nullptr) events_of(e)->on_key(e.form, e.name, 13);
   }
 
   // Every other key typed into an edit box, by its character (or key value
   // when it has none); Enter comes through the activation above.
   static gboolean on_entry_key(GtkWidget*, GdkEventKey* event, gpointer data) {
-    auto* e = static_cast<ControlEvent*>(data);
+    const auto& e = *static_cast<ControlEvent*>(data);
     const guint key = event->keyval;
-    if (e->ui->client_ == nullptr || key == GDK_KEY_Return || key == GDK_KEY_KP_Enter) {
-      return FALSE;
-    }
+    if (events_of(e) == nullptr || key == GDK_KEY_Return || key == GDK_KEY_KP_Enter) return FALSE;
     const guint32 character = gdk_keyval_to_unicode(key);
-    e->ui->client_->on_key(e->form, e->name, static_cast<int>(character != 0 ? character : key));
+    events_of(e)->on_key(e.form, e.name, static_cast<int>(character != 0 ? character : key));
     return FALSE;
   }
 
   static gboolean on_press(GtkWidget*, GdkEventButton* event, gpointer data) {
-    auto* e = static_cast<ControlEvent*>(data);
-    if (e->ui->client_ == nullptr || event->button != 1) return FALSE;
+    const auto& e = *static_cast<ControlEvent*>(data);
+    if (events_of(e) == nullptr || event->button != 1) return FALSE;
     if (event->type == GDK_2BUTTON_PRESS) {
-      e->ui->client_->on_double_click(e->form, e->name);
+      events_of(e)->on_double_click(e.form, e.name);
     } else if (event->type == GDK_BUTTON_PRESS) {
-      e->ui->client_->on_press(e->form, e->name);
+      events_of(e)->on_press(e.form, e.name);
     }
     return FALSE;  // the control still gets the press (focus, caret)
   }
 
   static gboolean on_tick(gpointer data) {
-    auto* e = static_cast<ControlEvent*>(data);
-    if (e->ui->client_ != nullptr) e->ui->client_->on_timer(e->form, e->name);
+    const auto& e = *static_cast<ControlEvent*>(data);
+    if (events_of(e) != nullptr) events_of(e)->on_timer(e.form, e.name);
     return G_SOURCE_CONTINUE;
   }
 
-  static void free_event(gpointer data, GClosure*) { delete static_cast<ControlEvent*>(data); }
-  static void free_event_notify(gpointer data) { delete static_cast<ControlEvent*>(data); }
-
   static void on_tray_activate(GtkStatusIcon*, gpointer data) {
     auto* ui = static_cast<GtkUi*>(data);
-    if (ui->client_ != nullptr) ui->client_->on_tray(app::kTrayLeftUp);
+    if (ui->events() != nullptr) ui->events()->on_tray(app::kTrayLeftUp);
   }
 
   static gboolean on_tray_button(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
     auto* ui = static_cast<GtkUi*>(data);
-    if (event->type == GDK_2BUTTON_PRESS && event->button == 1 && ui->client_ != nullptr) {
-      ui->client_->on_tray(app::kTrayDoubleClick);
+    if (event->type == GDK_2BUTTON_PRESS && event->button == 1 && ui->events() != nullptr) {
+      ui->events()->on_tray(app::kTrayDoubleClick);
       return TRUE;
     }
     return FALSE;
@@ -302,13 +209,13 @@ struct Callbacks {
 
   static void on_tray_menu(GtkStatusIcon*, guint, guint, gpointer data) {
     auto* ui = static_cast<GtkUi*>(data);
-    if (ui->client_ != nullptr) ui->client_->on_tray(app::kTrayRightUp);
+    if (ui->events() != nullptr) ui->events()->on_tray(app::kTrayRightUp);
   }
 
   static void on_menu_item(GtkMenuItem* item, gpointer data) {
     auto* ui = static_cast<GtkUi*>(data);
     const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), "quorvel-index"));
-    if (ui->client_ != nullptr) ui->client_->on_menu(index);
+    if (ui->events() != nullptr) ui->events()->on_menu(index);
   }
 
   static void position_menu(GtkMenu*, gint* x, gint* y, gboolean* push_in, gpointer data) {
@@ -322,55 +229,56 @@ struct Callbacks {
     gtk_dialog_response(GTK_DIALOG(data), GTK_RESPONSE_NONE);
     return G_SOURCE_REMOVE;
   }
+
+  static gboolean on_end_signal(gpointer data) {
+    static_cast<GtkUi*>(data)->quit_for_session();
+    return G_SOURCE_REMOVE;
+  }
 };
 
 namespace {
 
-gboolean on_end_signal(gpointer data) {
-  static_cast<GtkUi*>(data)->quit_for_session();
-  return G_SOURCE_REMOVE;
+// Connects a control's signal to its handler with the control's name.
+void connect(GtkWidget* widget, const char* signal, GCallback handler, GtkUi* ui, Form form,
+             const Text& name) {
+  g_signal_connect_data(widget, signal, handler, new ControlEvent{ui, form, name}, free_event,
+                        GConnectFlags(0));
 }
 
 }  // namespace
 
-void GtkUi::handle_end_of_session() {
-  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) g_unix_signal_add(signal, on_end_signal, this);
-  exit_when_display_is_lost();
-}
-
-void GtkUi::quit_for_session() {
-  if (client_ != nullptr) {
-    client_->end_session();
-    return;
-  }
-  quit();
-}
-
 GtkUi::GtkUi() {
   // The 64-pixel pictures keep the tray sharp at twice the scale.
-  window_icon_ = GObjectPtr<GdkPixbuf>::adopt(
-      pixbuf_from(embedded::icon_window_64, embedded::icon_window_64_size));
-  alert_icon_ = GObjectPtr<GdkPixbuf>::adopt(
-      pixbuf_from(embedded::icon_alert_64, embedded::icon_alert_64_size));
+  window_icon_ = pixbuf_from(embedded::icon_window_64, embedded::icon_window_64_size);
+  alert_icon_ = pixbuf_from(embedded::icon_alert_64, embedded::icon_alert_64_size);
+  const GObjectPtr<GdkPixbuf> small =
+      pixbuf_from(embedded::icon_window_32, embedded::icon_window_32_size);
   GList* icons = nullptr;
-  GdkPixbuf* small = pixbuf_from(embedded::icon_window_32, embedded::icon_window_32_size);
-  if (small != nullptr) icons = g_list_append(icons, small);
-  icons = g_list_append(icons, window_icon_.get());
+  if (small) icons = g_list_append(icons, small.get());
+  if (window_icon_) icons = g_list_append(icons, window_icon_.get());
   gtk_window_set_default_icon_list(icons);
   g_list_free(icons);
-  if (small != nullptr) g_object_unref(small);
   // The tray is built when it is first shown: creating the status icon
   // costs a round of X requests that would otherwise delay the page's load.
 }
 
 GtkUi::~GtkUi() {
-  for (auto& [form, f] : forms_) {
-    for (auto& [name, c] : f->controls) {
-      if (c->timer != 0) g_source_remove(c->timer);
-    }
-    if (f->geometry_check != 0) g_source_remove(f->geometry_check);
-    gtk_widget_destroy(f->window);
+  while (!form_entries().empty()) destroy(form_entries().begin()->first);
+}
+
+void GtkUi::handle_end_of_session() {
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    g_unix_signal_add(signal, Callbacks::on_end_signal, this);
   }
+  exit_when_display_is_lost();
+}
+
+void GtkUi::quit_for_session() {
+  if (events() != nullptr) {
+    events()->end_session();
+    return;
+  }
+  quit();
 }
 
 void GtkUi::build_tray() {
@@ -406,26 +314,76 @@ void GtkUi::quit() {
   if (running_) gtk_main_quit();
 }
 
-GtkUi::FormState* GtkUi::state(Form form) const {
-  const auto found = forms_.find(form);
-  return found == forms_.end() ? nullptr : found->second.get();
+std::unique_ptr<app::FormEntry> GtkUi::new_form() {
+  return std::make_unique<Window>();
 }
 
-GtkUi::Control* GtkUi::control(Form form, std::string_view name) const {
-  FormState* f = state(form);
-  if (f == nullptr) return nullptr;
-  const auto found = f->controls.find(Text(name));
-  return found == f->controls.end() ? nullptr : found->second.get();
+std::unique_ptr<app::ControlEntry> GtkUi::new_control() {
+  return std::make_unique<Widget>();
+}
+
+GtkUi::Window* GtkUi::window(Form form) const {
+  return static_cast<Window*>(form_entry(form));
+}
+
+void GtkUi::build_control(Window& f, Widget& c) {
+  const app::ControlDesign& d = c.design;
+  GtkWidget* parent = f.fixed;
+  if (!d.container.empty()) {
+    auto* container = static_cast<Widget*>(f.control(d.container));
+    if (container != nullptr && container->inner != nullptr) parent = container->inner;
+  }
+  switch (d.kind) {
+    case app::ControlKind::Timer:
+      c.timer.reset(g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(d.interval_ms),
+                                       Callbacks::on_tick, new ControlEvent{this, f.form, d.name},
+                                       free_event_notify));
+      return;
+    case app::ControlKind::Board:
+      c.widget = gtk_fixed_new();
+      c.inner = c.widget;
+      break;
+    case app::ControlKind::Edit:
+      c.widget = gtk_entry_new();
+      connect(c.widget, "activate", G_CALLBACK(Callbacks::on_activate), this, f.form, d.name);
+      connect(c.widget, "button-press-event", G_CALLBACK(Callbacks::on_press), this, f.form,
+              d.name);
+      connect(c.widget, "key-press-event", G_CALLBACK(Callbacks::on_entry_key), this, f.form,
+              d.name);
+      break;
+    case app::ControlKind::ContentLabel:
+      // A label has no window of its own: a box around it takes the clicks.
+      c.widget = gtk_event_box_new();
+      c.text = make_label(d);
+      gtk_container_add(GTK_CONTAINER(c.widget), c.text);
+      connect(c.widget, "button-press-event", G_CALLBACK(Callbacks::on_press), this, f.form,
+              d.name);
+      break;
+    case app::ControlKind::Button:
+      c.widget = gtk_button_new_with_label(utf8(d.text).c_str());
+      connect(c.widget, "clicked", G_CALLBACK(Callbacks::on_clicked), this, f.form, d.name);
+      break;
+    case app::ControlKind::GroupBox:
+      c.widget = gtk_frame_new(utf8(d.text).c_str());
+      c.inner = gtk_fixed_new();
+      gtk_container_add(GTK_CONTAINER(c.widget), c.inner);
+      break;
+    default:
+      c.widget = make_label(d);
+      break;
+  }
+  if (c.text == nullptr) c.text = c.widget;
+  gtk_widget_set_name(c.widget, utf8(d.name).c_str());
+  gtk_fixed_put(GTK_FIXED(parent), c.widget, c.rect.left, c.rect.top);
+  gtk_widget_set_size_request(c.widget, std::max(c.rect.width, 1), std::max(c.rect.height, 1));
 }
 
 void GtkUi::build_form(Form form) {
   const app::FormDesign& d = app::form_design(form);
-  auto f = std::make_unique<FormState>();
-  f->form = form;
-  f->owner = this;
-  f->tag = d.tag;
-  f->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  GtkWindow* window = GTK_WINDOW(f->window);
+  auto& f = static_cast<Window&>(add_form(form));
+  f.owner = this;
+  f.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWindow* window = GTK_WINDOW(f.window);
   gtk_window_set_title(window, utf8(d.caption).c_str());
   gtk_window_set_default_size(window, d.rect.width, d.rect.height);
   gtk_window_set_resizable(window, d.resizable ? TRUE : FALSE);
@@ -444,95 +402,24 @@ void GtkUi::build_form(Form form) {
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(clip), GTK_SHADOW_NONE);
   if (!d.resizable) {
     gtk_widget_set_size_request(clip, d.rect.width, d.rect.height);
-    f->clip = clip;
+    f.clip = clip;
   }
-  f->fixed = gtk_fixed_new();
-  gtk_container_add(GTK_CONTAINER(clip), f->fixed);
-  gtk_container_add(GTK_CONTAINER(f->window), clip);
+  f.fixed = gtk_fixed_new();
+  gtk_container_add(GTK_CONTAINER(clip), f.fixed);
+  gtk_container_add(GTK_CONTAINER(f.window), clip);
+  for (const auto& c : f.controls) build_control(f, static_cast<Widget&>(*c));
 
-  for (const app::ControlDesign& c : d.controls) {
-    auto control = std::make_unique<Control>();
-    control->design = c;
-    control->rect = c.rect;
-    GtkWidget* parent = f->fixed;
-    if (!c.container.empty()) {
-      Control* container =
-          f->controls.count(c.container) ? f->controls[c.container].get() : nullptr;
-      if (container != nullptr && container->inner != nullptr) parent = container->inner;
-    }
-    auto* event = new Callbacks::ControlEvent{this, form, c.name};
-    switch (c.kind) {
-      case app::ControlKind::Timer:
-        control->timer =
-            g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(c.interval_ms),
-                               Callbacks::on_tick, event, Callbacks::free_event_notify);
-        event = nullptr;
-        break;
-      case app::ControlKind::Board:
-        control->widget = gtk_fixed_new();
-        control->inner = control->widget;
-        break;
-      case app::ControlKind::Edit:
-        control->widget = gtk_entry_new();
-        g_signal_connect_data(control->widget, "activate", G_CALLBACK(Callbacks::on_activate),
-                              event, Callbacks::free_event, GConnectFlags(0));
-        g_signal_connect_data(control->widget, "button-press-event",
-                              G_CALLBACK(Callbacks::on_press),
-                              new Callbacks::ControlEvent{this, form, c.name},
-                              Callbacks::free_event, GConnectFlags(0));
-        g_signal_connect_data(control->widget, "key-press-event",
-                              G_CALLBACK(Callbacks::on_entry_key),
-                              new Callbacks::ControlEvent{this, form, c.name},
-                              Callbacks::free_event, GConnectFlags(0));
-        event = nullptr;
-        break;
-      case app::ControlKind::ContentLabel:
-        // A label has no window of its own: a box around it takes the clicks.
-        control->widget = gtk_event_box_new();
-        control->text = make_label(c);
-        gtk_container_add(GTK_CONTAINER(control->widget), control->text);
-        g_signal_connect_data(control->widget, "button-press-event",
-                              G_CALLBACK(Callbacks::on_press), event, Callbacks::free_event,
-                              GConnectFlags(0));
-        event = nullptr;
-        break;
-      case app::ControlKind::Button:
-        control->widget = gtk_button_new_with_label(utf8(c.text).c_str());
-        g_signal_connect_data(control->widget, "clicked", G_CALLBACK(Callbacks::on_clicked), event,
-                              Callbacks::free_event, GConnectFlags(0));
-        event = nullptr;
-        break;
-      case app::ControlKind::GroupBox:
-        control->widget = gtk_frame_new(utf8(c.text).c_str());
-        control->inner = gtk_fixed_new();
-        gtk_container_add(GTK_CONTAINER(control->widget), control->inner);
-        break;
-      default:
-        control->widget = make_label(c);
-        break;
-    }
-    delete event;
-    if (control->text == nullptr) control->text = control->widget;
-    if (control->widget != nullptr) {
-      gtk_widget_set_name(control->widget, utf8(c.name).c_str());
-      place(parent, control->widget, c.rect);
-    }
-    f->controls[c.name] = std::move(control);
-  }
-
-  g_signal_connect(f->window, "delete-event", G_CALLBACK(Callbacks::on_delete), f.get());
-  g_signal_connect(f->window, "key-press-event", G_CALLBACK(Callbacks::on_key), f.get());
-  g_signal_connect(f->window, "configure-event", G_CALLBACK(Callbacks::on_configure), f.get());
-  g_signal_connect(f->window, "window-state-event", G_CALLBACK(Callbacks::on_window_state),
-                   f.get());
-  g_signal_connect(f->window, "focus-in-event", G_CALLBACK(Callbacks::on_focus), f.get());
-  forms_[form] = std::move(f);
+  g_signal_connect(f.window, "delete-event", G_CALLBACK(Callbacks::on_delete), &f);
+  g_signal_connect(f.window, "key-press-event", G_CALLBACK(Callbacks::on_key), &f);
+  g_signal_connect(f.window, "configure-event", G_CALLBACK(Callbacks::on_configure), &f);
+  g_signal_connect(f.window, "window-state-event", G_CALLBACK(Callbacks::on_window_state), &f);
+  g_signal_connect(f.window, "focus-in-event", G_CALLBACK(Callbacks::on_focus), &f);
 }
 
 void GtkUi::load(Form form, bool modal) {
   if (exists(form)) return;
   build_form(form);
-  FormState& f = *state(form);
+  Window& f = *window(form);
   gtk_window_set_modal(GTK_WINDOW(f.window), modal ? TRUE : FALSE);
   gtk_window_get_position(GTK_WINDOW(f.window), &f.want_left, &f.want_top);
   gtk_window_get_size(GTK_WINDOW(f.window), &f.want_width, &f.want_height);
@@ -543,54 +430,32 @@ void GtkUi::load(Form form, bool modal) {
   // mapped first at its designed size, it would report that size before
   // the stored one, and a handler would store it.
   gtk_widget_show_all(gtk_bin_get_child(GTK_BIN(f.window)));
-  if (client_ != nullptr) client_->on_created(form);
+  if (events() != nullptr) events()->on_created(form);
   if (!exists(form)) return;
   if (app::form_design(form).visible_at_load) gtk_widget_show(f.window);
   if (!modal) return;
   // A modal form holds its caller until it is destroyed.
-  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-  state(form)->modal_loop = loop;
-  g_main_loop_run(loop);
-  g_main_loop_unref(loop);
+  MainLoopPtr loop(g_main_loop_new(nullptr, FALSE));
+  f.modal_loop = loop.get();
+  g_main_loop_run(loop.get());
 }
 
 void GtkUi::destroy(Form form) {
-  const auto found = forms_.find(form);
-  if (found == forms_.end()) return;
-  std::unique_ptr<FormState> f = std::move(found->second);
-  forms_.erase(found);
-  for (auto& [name, c] : f->controls) {
-    if (c->timer != 0) g_source_remove(c->timer);
-  }
-  if (f->geometry_check != 0) g_source_remove(f->geometry_check);
-  if (f->modal_loop != nullptr) g_main_loop_quit(f->modal_loop);
-  gtk_widget_destroy(f->window);
+  std::unique_ptr<app::FormEntry> entry = take_form(form);
+  if (!entry) return;
+  auto& f = static_cast<Window&>(*entry);
+  if (f.modal_loop != nullptr) g_main_loop_quit(f.modal_loop);
+  // The timers and the pending geometry check go with their entries.
+  gtk_widget_destroy(f.window);
 }
 
-bool GtkUi::exists(Form form) const {
-  return state(form) != nullptr;
-}
-
-int GtkUi::get(Form form, std::string_view name, Property p) const {
-  FormState* f = state(form);
-  if (f == nullptr) return 0;
-  if (!name.empty()) {
-    Control* c = control(form, name);
-    if (c == nullptr) return 0;
-    if (p == Property::Visible) {
-      return c->widget != nullptr && gtk_widget_get_visible(c->widget) ? 1 : 0;
-    }
-    return app::rect_value(c->rect, p);
-  }
-  GtkWindow* window = GTK_WINDOW(f->window);
+int GtkUi::form_property(const app::FormEntry& entry, Property p) const {
+  const auto& f = static_cast<const Window&>(entry);
+  GtkWindow* window = GTK_WINDOW(f.window);
   int a = 0, b = 0;
   switch (p) {
     case Property::Visible:
-      return gtk_widget_get_visible(f->window) ? 1 : 0;
-    case Property::TopMost:
-      return f->top_most ? 1 : 0;
-    case Property::State:
-      return f->state;
+      return gtk_widget_get_visible(f.window) ? 1 : 0;
     case Property::Left:
     case Property::Top:
       gtk_window_get_position(window, &a, &b);
@@ -599,54 +464,37 @@ int GtkUi::get(Form form, std::string_view name, Property p) const {
     case Property::Height:
       gtk_window_get_size(window, &a, &b);
       return p == Property::Width ? a : b;
+    default:
+      return 0;
   }
-  return 0;
 }
 
-void GtkUi::set(Form form, std::string_view name, Property p, int value) {
-  FormState* f = state(form);
-  if (f == nullptr) return;
-  if (!name.empty()) {
-    Control* c = control(form, name);
-    if (c == nullptr || c->widget == nullptr) return;
-    if (p == Property::Visible) {
-      gtk_widget_set_visible(c->widget, value != 0);
-      return;
-    }
-    if (!app::set_rect_value(c->rect, p, value)) return;
-    GtkWidget* parent = gtk_widget_get_parent(c->widget);
-    if (GTK_IS_FIXED(parent))
-      gtk_fixed_move(GTK_FIXED(parent), c->widget, c->rect.left, c->rect.top);
-    gtk_widget_set_size_request(c->widget, std::max(c->rect.width, 1), std::max(c->rect.height, 1));
-    return;
-  }
-  GtkWindow* window = GTK_WINDOW(f->window);
+void GtkUi::set_form_property(app::FormEntry& entry, Property p, int value) {
+  auto& f = static_cast<Window&>(entry);
+  GtkWindow* window = GTK_WINDOW(f.window);
   switch (p) {
     case Property::Visible:
       if (value != 0) {
         // A hidden window is mapped where it was last placed, not where
         // the toolkit would put it anew.
-        if (!gtk_widget_get_visible(f->window)) {
-          gtk_window_move(window, f->want_left, f->want_top);
-        }
-        gtk_widget_show(f->window);
-      } else if (form == Form::Main && (!tray_ || !gtk_status_icon_is_embedded(tray_.get()))) {
+        if (!gtk_widget_get_visible(f.window)) gtk_window_move(window, f.want_left, f.want_top);
+        gtk_widget_show(f.window);
+      } else if (f.form == Form::Main && (!tray_ || !gtk_status_icon_is_embedded(tray_.get()))) {
         // Without a tray to come back from, hiding would lose the window.
         gtk_window_iconify(window);
       } else {
-        gtk_widget_hide(f->window);
+        gtk_widget_hide(f.window);
       }
       break;
     case Property::TopMost:
-      f->top_most = value != 0;
-      gtk_window_set_keep_above(window, f->top_most);
+      gtk_window_set_keep_above(window, f.top_most);
       break;
     case Property::State:
-      if (value == 2) {
+      if (value == static_cast<int>(app::WindowState::Minimised)) {
         gtk_window_iconify(window);
       } else {
         gtk_window_deiconify(window);
-        if (value == 3) {
+        if (value == static_cast<int>(app::WindowState::Maximised)) {
           gtk_window_maximize(window);
         } else {
           gtk_window_unmaximize(window);
@@ -654,35 +502,47 @@ void GtkUi::set(Form form, std::string_view name, Property p, int value) {
       }
       break;
     case Property::Left:
-      f->want_left = value;
-      gtk_window_move(window, f->want_left, f->want_top);
+      f.want_left = value;
+      gtk_window_move(window, f.want_left, f.want_top);
       break;
     case Property::Top:
-      f->want_top = value;
-      gtk_window_move(window, f->want_left, f->want_top);
+      f.want_top = value;
+      gtk_window_move(window, f.want_left, f.want_top);
       break;
     case Property::Width:
     case Property::Height:
-      (p == Property::Width ? f->want_width : f->want_height) = std::max(value, 1);
+      (p == Property::Width ? f.want_width : f.want_height) = std::max(value, 1);
       // A fixed-size form is as large as its content asks.
-      if (f->clip != nullptr) gtk_widget_set_size_request(f->clip, f->want_width, f->want_height);
-      gtk_window_resize(window, f->want_width, f->want_height);
+      if (f.clip != nullptr) gtk_widget_set_size_request(f.clip, f.want_width, f.want_height);
+      gtk_window_resize(window, f.want_width, f.want_height);
       break;
   }
 }
 
-Text GtkUi::get_text(Form form, std::string_view name, TextProperty p) const {
-  FormState* f = state(form);
-  if (f == nullptr) return {};
-  if (name.empty()) {
-    if (p == TextProperty::Tag) return f->tag;
-    const char* title = gtk_window_get_title(GTK_WINDOW(f->window));
+bool GtkUi::control_visible(const app::ControlEntry& entry) const {
+  const auto& c = static_cast<const Widget&>(entry);
+  return c.widget != nullptr && gtk_widget_get_visible(c.widget);
+}
+
+void GtkUi::set_control_visible(app::FormEntry&, app::ControlEntry& entry, bool visible) {
+  auto& c = static_cast<Widget&>(entry);
+  if (c.widget != nullptr) gtk_widget_set_visible(c.widget, visible);
+}
+
+void GtkUi::place_control(app::FormEntry&, app::ControlEntry& entry) {
+  auto& c = static_cast<Widget&>(entry);
+  if (c.widget == nullptr) return;
+  GtkWidget* parent = gtk_widget_get_parent(c.widget);
+  if (GTK_IS_FIXED(parent)) gtk_fixed_move(GTK_FIXED(parent), c.widget, c.rect.left, c.rect.top);
+  gtk_widget_set_size_request(c.widget, std::max(c.rect.width, 1), std::max(c.rect.height, 1));
+}
+
+Text GtkUi::native_text(const app::FormEntry& entry, const app::ControlEntry* control) const {
+  if (control == nullptr) {
+    const char* title = gtk_window_get_title(GTK_WINDOW(static_cast<const Window&>(entry).window));
     return from_utf8(title != nullptr ? title : "");
   }
-  Control* c = control(form, name);
-  if (c == nullptr) return {};
-  if (p == TextProperty::Tag) return c->tag;
-  GtkWidget* w = c->text;
+  GtkWidget* w = static_cast<const Widget*>(control)->text;
   if (w == nullptr) return {};
   if (GTK_IS_ENTRY(w)) return from_utf8(gtk_entry_get_text(GTK_ENTRY(w)));
   if (GTK_IS_LABEL(w)) return from_utf8(gtk_label_get_text(GTK_LABEL(w)));
@@ -692,26 +552,16 @@ Text GtkUi::get_text(Form form, std::string_view name, TextProperty p) const {
   return from_utf8(label != nullptr ? label : "");
 }
 
-void GtkUi::set_text(Form form, std::string_view name, TextProperty p, std::string_view value) {
-  FormState* f = state(form);
-  if (f == nullptr) return;
+void GtkUi::set_native_text(app::FormEntry& entry, app::ControlEntry* control,
+                            std::string_view value) {
   const std::string text = utf8(value);
-  if (name.empty()) {
-    if (p == TextProperty::Tag) {
-      f->tag = Text(value);
-    } else {
-      gtk_window_set_title(GTK_WINDOW(f->window), text.c_str());
-    }
+  if (control == nullptr) {
+    gtk_window_set_title(GTK_WINDOW(static_cast<Window&>(entry).window), text.c_str());
     return;
   }
-  Control* c = control(form, name);
-  if (c == nullptr) return;
-  GtkWidget* w = c->text;
-  if (p == TextProperty::Tag) {
-    c->tag = Text(value);
-  } else if (w == nullptr) {
-    return;
-  } else if (GTK_IS_ENTRY(w)) {
+  GtkWidget* w = static_cast<Widget*>(control)->text;
+  if (w == nullptr) return;
+  if (GTK_IS_ENTRY(w)) {
     gtk_entry_set_text(GTK_ENTRY(w), text.c_str());
   } else if (GTK_IS_LABEL(w)) {
     gtk_label_set_text(GTK_LABEL(w), text.c_str());
@@ -722,13 +572,12 @@ void GtkUi::set_text(Form form, std::string_view name, TextProperty p, std::stri
   }
 }
 
-void GtkUi::focus(Form form) {
-  if (FormState* f = state(form)) gtk_window_present(GTK_WINDOW(f->window));
+std::intptr_t GtkUi::native_widget(const app::ControlEntry& entry) const {
+  return reinterpret_cast<std::intptr_t>(static_cast<const Widget&>(entry).widget);
 }
 
-std::intptr_t GtkUi::native_handle(Form form, std::string_view name) const {
-  Control* c = control(form, name);
-  return c == nullptr ? 0 : reinterpret_cast<std::intptr_t>(c->widget);
+void GtkUi::focus(Form form) {
+  if (Window* f = window(form)) gtk_window_present(GTK_WINDOW(f->window));
 }
 
 void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
@@ -806,13 +655,14 @@ int GtkUi::show_timed_message(const app::TimedMessage& message) {
                                              GTK_BUTTONS_OK, "%s", utf8(message.text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), utf8(message.caption).c_str());
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-  if (FormState* owner = state(forms_.count(Form::Join) ? Form::Join : Form::Main)) {
+  if (Window* owner = window(exists(Form::Join) ? Form::Join : Form::Main)) {
     gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(owner->window));
   }
-  const guint timer = g_timeout_add(static_cast<guint>(std::max(message.timeout_ms, 0)),
-                                    Callbacks::close_timed, dialog);
+  SourceId timer(g_timeout_add(static_cast<guint>(std::max(message.timeout_ms, 0)),
+                               Callbacks::close_timed, dialog));
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
-  if (response != GTK_RESPONSE_NONE) g_source_remove(timer);
+  // The timer ended itself when it closed the box.
+  if (response == GTK_RESPONSE_NONE) static_cast<void>(timer.release());
   gtk_widget_destroy(dialog);
   // The platform's answer minus 1: OK is 1, a timeout 32000.
   return response == GTK_RESPONSE_NONE ? 31999 : 0;

@@ -1,7 +1,8 @@
 // The window layer over GTK 3: forms built from their designs with
 // absolutely placed controls (GtkFixed), the tray icon (GtkStatusIcon, which
 // gives the left click and double click the tray handlers need) and message
-// boxes that keep the program's timers and events running.
+// boxes that keep the program's timers and events running. The bookkeeping
+// of forms and controls is the table's; this layer makes the widgets.
 //
 // Geometry is in logical pixels: left and top are what gtk_window_get_position
 // reports for the top-level window, width and height what gtk_window_get_size
@@ -11,42 +12,29 @@
 
 #include <gtk/gtk.h>
 
-#include <map>
-#include <memory>
-
-#include "app/client.h"
+#include "app/form_table.h"
 #include "app/ui.h"
 #include "gtk/gobject_ptr.h"
 
 namespace quorvel::gtk {
 
-class GtkUi final : public app::Ui, public app::TimedMessageBox {
+class GtkUi final : public app::TableUi, public app::TimedMessageBox {
  public:
   GtkUi();
   ~GtkUi() override;
   GtkUi(const GtkUi&) = delete;
   GtkUi& operator=(const GtkUi&) = delete;
 
-  void set_client(app::Client* client) { client_ = client; }
+  // Runs the message loop unless the program was asked to end already.
+  void run();
   // SIGTERM, SIGHUP and SIGINT, and the loss of the display at the end of
   // the session, end the client the way the end of a Windows session does.
   void handle_end_of_session();
   void quit_for_session();
-  // Runs the message loop unless the program was asked to end already.
-  void run();
 
   void load(app::Form form, bool modal) override;
   void destroy(app::Form form) override;
-  [[nodiscard]] bool exists(app::Form form) const override;
-  [[nodiscard]] int get(app::Form form, std::string_view control, app::Property p) const override;
-  void set(app::Form form, std::string_view control, app::Property p, int value) override;
-  [[nodiscard]] Text get_text(app::Form form, std::string_view control,
-                              app::TextProperty p) const override;
-  void set_text(app::Form form, std::string_view control, app::TextProperty p,
-                std::string_view value) override;
   void focus(app::Form form) override;
-  [[nodiscard]] std::intptr_t native_handle(app::Form form,
-                                            std::string_view control) const override;
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
   void popup_tray_menu(app::Point at) override;
   [[nodiscard]] app::Point pointer() const override;
@@ -56,19 +44,28 @@ class GtkUi final : public app::Ui, public app::TimedMessageBox {
 
   int show_timed_message(const app::TimedMessage& message) override;
 
-  struct FormState;
-  struct Control;
+  struct Window;
+  struct Widget;
 
  private:
   friend struct Callbacks;
-  [[nodiscard]] FormState* state(app::Form form) const;
-  [[nodiscard]] Control* control(app::Form form, std::string_view name) const;
-  void build_tray();
-  void build_form(app::Form form);
-  void notice_geometry(app::Form form);
+  [[nodiscard]] std::unique_ptr<app::FormEntry> new_form() override;
+  [[nodiscard]] std::unique_ptr<app::ControlEntry> new_control() override;
+  [[nodiscard]] int form_property(const app::FormEntry& f, app::Property p) const override;
+  void set_form_property(app::FormEntry& f, app::Property p, int value) override;
+  [[nodiscard]] bool control_visible(const app::ControlEntry& c) const override;
+  void set_control_visible(app::FormEntry& f, app::ControlEntry& c, bool visible) override;
+  void place_control(app::FormEntry& f, app::ControlEntry& c) override;
+  [[nodiscard]] Text native_text(const app::FormEntry& f,
+                                 const app::ControlEntry* c) const override;
+  void set_native_text(app::FormEntry& f, app::ControlEntry* c, std::string_view text) override;
+  [[nodiscard]] std::intptr_t native_widget(const app::ControlEntry& c) const override;
 
-  app::Client* client_ = nullptr;
-  std::map<app::Form, std::unique_ptr<FormState>> forms_;
+  [[nodiscard]] Window* window(app::Form form) const;
+  void build_form(app::Form form);
+  void build_control(Window& f, Widget& c);
+  void build_tray();
+
   GObjectPtr<GtkStatusIcon> tray_;
   GObjectPtr<GtkWidget> tray_menu_;
   GObjectPtr<GdkPixbuf> window_icon_, alert_icon_;

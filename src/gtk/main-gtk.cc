@@ -32,10 +32,10 @@ int main(int argc, char** argv) {
       ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
                        quorvel::embedded::engine_image_size));
-  ui.set_client(&program.client);
+  ui.set_events(&program.client);
   ui.handle_end_of_session();
   program.client.start();
   ui.run();
-  ui.set_client(nullptr);
+  ui.set_events(nullptr);
   return 0;
 }

@@ -17,9 +17,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Program program(ui, ui,
                        std::string_view(reinterpret_cast<const char*>(embedded::engine_image),
                                         embedded::engine_image_size));
-  ui.set_client(&program.client);
+  ui.set_events(&program.client);
   program.client.start();
   ui.run();
-  ui.set_client(nullptr);
+  ui.set_events(nullptr);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/client.h"
+#include "app/form_table.h"
 #include "app/forms.h"
 
 namespace quorvel::app::fake {
@@ -21,9 +22,10 @@ struct Box {
   Buttons buttons;
 };
 
-class FakeUi final : public Ui {
+// The table answers as every window layer's does; the "native" side keeps
+// what a window would show.
+class FakeUi final : public TableUi {
  public:
-  Client* client = nullptr;
   std::deque<int> answers;  // message box answers; OK when empty
   std::vector<Box> boxes;
   std::vector<std::pair<Form, bool>> loads;  // form, modal
@@ -33,60 +35,45 @@ class FakeUi final : public Ui {
   Point mouse{500, 600};
   bool quit_called = false;
   int focus_count = 0;
+  int caption_sets = 0;
+
+  struct Set {
+    Form form;
+    Text control;
+    Property property;
+    int value;
+  };
+  std::vector<Set> sets;
 
   void load(Form form, bool modal) override {
     loads.emplace_back(form, modal);
-    forms_.insert(form);
+    static_cast<void>(take_form(form));
+    FormEntry& f = add_form(form);
     const FormDesign& d = form_design(form);
-    auto& self = props_[{form, {}}];
-    self[Property::Visible] = 1;
-    self[Property::Left] = d.rect.left;
-    self[Property::Top] = d.rect.top;
-    self[Property::Width] = d.rect.width;
-    self[Property::Height] = d.rect.height;
-    texts_[{form, {}}][TextProperty::Caption] = d.caption;
-    texts_[{form, {}}][TextProperty::Tag] = d.tag;
-    for (const ControlDesign& c : d.controls) {
-      auto& p = props_[{form, c.name}];
-      p[Property::Visible] = 1;
-      p[Property::Left] = c.rect.left;
-      p[Property::Top] = c.rect.top;
-      p[Property::Width] = c.rect.width;
-      p[Property::Height] = c.rect.height;
-      texts_[{form, c.name}][TextProperty::Text] = c.text;
-    }
-    if (client != nullptr) client->on_created(form);
+    auto& p = static_cast<Window&>(f).props;
+    p[Property::Visible] = 1;
+    p[Property::Left] = d.rect.left;
+    p[Property::Top] = d.rect.top;
+    p[Property::Width] = d.rect.width;
+    p[Property::Height] = d.rect.height;
+    static_cast<Window&>(f).caption = d.caption;
+    for (auto& c : f.controls) static_cast<Widget&>(*c).text = c->design.text;
+    if (events() != nullptr) events()->on_created(form);
   }
-  void destroy(Form form) override { forms_.erase(form); }
-  [[nodiscard]] bool exists(Form form) const override { return forms_.count(form) != 0; }
-
-  [[nodiscard]] int get(Form form, std::string_view control, Property p) const override {
-    const auto found = props_.find({form, Text(control)});
-    if (found == props_.end()) return 0;
-    const auto value = found->second.find(p);
-    return value == found->second.end() ? 0 : value->second;
-  }
+  void destroy(Form form) override { static_cast<void>(take_form(form)); }
   void set(Form form, std::string_view control, Property p, int value) override {
-    props_[{form, Text(control)}][p] = value;
     sets.push_back({form, Text(control), p, value});
-  }
-  [[nodiscard]] Text get_text(Form form, std::string_view control, TextProperty p) const override {
-    const auto found = texts_.find({form, Text(control)});
-    if (found == texts_.end()) return {};
-    const auto value = found->second.find(p);
-    return value == found->second.end() ? Text() : value->second;
+    TableUi::set(form, control, p, value);
   }
   void set_text(Form form, std::string_view control, TextProperty p,
                 std::string_view value) override {
-    texts_[{form, Text(control)}][p] = Text(value);
     if (p == TextProperty::Caption && control.empty()) ++caption_sets;
+    TableUi::set_text(form, control, p, value);
   }
-  int caption_sets = 0;
   void focus(Form form) override {
     ++focus_count;
-    if (client != nullptr) client->on_focus(form);
+    if (events() != nullptr) events()->on_focus(form);
   }
-  [[nodiscard]] std::intptr_t native_handle(Form, std::string_view) const override { return 77; }
   void set_tray(TrayPicture picture, std::string_view tip) override {
     tray.emplace_back(picture, Text(tip));
   }
@@ -102,18 +89,45 @@ class FakeUi final : public Ui {
   }
   void quit() override { quit_called = true; }
 
-  struct Set {
-    Form form;
-    Text control;
-    Property property;
-    int value;
-  };
-  std::vector<Set> sets;
-
  private:
-  std::set<Form> forms_;
-  std::map<std::pair<Form, Text>, std::map<Property, int>> props_;
-  std::map<std::pair<Form, Text>, std::map<TextProperty, Text>> texts_;
+  struct Window : FormEntry {
+    std::map<Property, int> props;
+    Text caption;
+  };
+  struct Widget : ControlEntry {
+    bool visible = true;
+    Text text;
+  };
+  [[nodiscard]] std::unique_ptr<FormEntry> new_form() override {
+    return std::make_unique<Window>();
+  }
+  [[nodiscard]] std::unique_ptr<ControlEntry> new_control() override {
+    return std::make_unique<Widget>();
+  }
+  [[nodiscard]] int form_property(const FormEntry& f, Property p) const override {
+    const auto& props = static_cast<const Window&>(f).props;
+    const auto found = props.find(p);
+    return found == props.end() ? 0 : found->second;
+  }
+  void set_form_property(FormEntry& f, Property p, int value) override {
+    static_cast<Window&>(f).props[p] = value;
+    if (p == Property::State) f.state = static_cast<WindowState>(value);
+  }
+  [[nodiscard]] bool control_visible(const ControlEntry& c) const override {
+    return static_cast<const Widget&>(c).visible;
+  }
+  void set_control_visible(FormEntry&, ControlEntry& c, bool visible) override {
+    static_cast<Widget&>(c).visible = visible;
+  }
+  void place_control(FormEntry&, ControlEntry&) override {}
+  [[nodiscard]] Text native_text(const FormEntry& f, const ControlEntry* c) const override {
+    return c == nullptr ? static_cast<const Window&>(f).caption
+                        : static_cast<const Widget*>(c)->text;
+  }
+  void set_native_text(FormEntry& f, ControlEntry* c, std::string_view text) override {
+    (c == nullptr ? static_cast<Window&>(f).caption : static_cast<Widget*>(c)->text) = Text(text);
+  }
+  [[nodiscard]] std::intptr_t native_widget(const ControlEntry&) const override { return 77; }
 };
 
 class FakeSettings final : public Settings {
@@ -217,7 +231,7 @@ struct World {
                                  return answer;
                                },
                                "https://dir.test"}};
-  World() { ui.client = &client; }
+  World() { ui.set_events(&client); }
 };
 
 }  // namespace quorvel::app::fake
