@@ -1,4 +1,5 @@
 #include "base/codec.h"
+#include "base/unique_handle.h"
 
 #include <iconv.h>
 
@@ -8,15 +9,16 @@
 namespace quorvel::codec {
 namespace {
 
-struct IconvCloser {
-  void operator()(void* cd) const noexcept { iconv_close(static_cast<iconv_t>(cd)); }
+// iconv's "no converter" is (iconv_t)-1.
+struct IconvTraits {
+  using Handle = iconv_t;
+  static Handle invalid() noexcept { return reinterpret_cast<iconv_t>(-1); }
+  static void close(Handle cd) noexcept { iconv_close(cd); }
 };
-using IconvHandle = std::unique_ptr<void, IconvCloser>;
+using IconvHandle = UniqueHandle<IconvTraits>;
 
 IconvHandle open_converter(const char* to, const char* from) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-  return IconvHandle(cd);
+  return IconvHandle(iconv_open(to, from));
 }
 
 // Runs the whole input through a fresh converter; any stop short of the end
@@ -26,10 +28,10 @@ IconvHandle open_converter(const char* to, const char* from) {
 iconv_t converter(bool to_gb18030) {
   thread_local IconvHandle to_gb = open_converter("GB18030", "UTF-16LE");
   thread_local IconvHandle from_gb = open_converter("UTF-16LE", "GB18030");
-  void* cd = to_gb18030 ? to_gb.get() : from_gb.get();
-  if (!cd) return nullptr;
-  iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
-  return static_cast<iconv_t>(cd);
+  const IconvHandle& handle = to_gb18030 ? to_gb : from_gb;
+  if (!handle) return nullptr;
+  iconv(handle.get(), nullptr, nullptr, nullptr, nullptr);
+  return handle.get();
 }
 
 bool convert(bool to_gb18030, const char* in, std::size_t in_size, std::string& out) {

@@ -46,4 +46,15 @@ class UniqueHandle {
   Handle handle_ = Traits::invalid();
 };
 
+// The common case: a pointer freed by one function, as in
+//   using Easy = UniquePointer<CURL, curl_easy_cleanup>;
+template <typename T, auto Free>
+struct PointerTraits {
+  using Handle = T*;
+  static constexpr Handle invalid() noexcept { return nullptr; }
+  static void close(Handle h) noexcept { static_cast<void>(Free(h)); }
+};
+template <typename T, auto Free>
+using UniquePointer = UniqueHandle<PointerTraits<T, Free>>;
+
 }  // namespace quorvel

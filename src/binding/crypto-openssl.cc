@@ -2,20 +2,19 @@
 
 #include <memory>
 
+#include "base/unique_handle.h"
 #include "binding/crypto.h"
 
 namespace quorvel::crypto {
 namespace {
 
-struct CipherContextFree {
-  void operator()(EVP_CIPHER_CTX* c) const noexcept { EVP_CIPHER_CTX_free(c); }
-};
+using CipherContext = UniquePointer<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>;
 
 }  // namespace
 
 Bytes aes128_cbc(bool encrypt, const Block& key, const Block& iv, const Bytes& data) {
   if (data.size() % 16 != 0 || data.size() > 0x7FFFFFF0) return {};
-  std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> ctx(EVP_CIPHER_CTX_new());
+  CipherContext ctx(EVP_CIPHER_CTX_new());
   if (!ctx || EVP_CipherInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, key.data(), iv.data(),
                                 encrypt ? 1 : 0) != 1) {
     return {};

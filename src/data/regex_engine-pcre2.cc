@@ -3,23 +3,16 @@
 
 #include <string>
 
+#include "base/unique_handle.h"
 #include "data/regex_engine.h"
 
 namespace quorvel::regex {
 namespace {
 
-struct CodeFree {
-  void operator()(pcre2_code* c) const noexcept { pcre2_code_free(c); }
-};
-struct MatchDataFree {
-  void operator()(pcre2_match_data* m) const noexcept { pcre2_match_data_free(m); }
-};
-struct CompileContextFree {
-  void operator()(pcre2_compile_context* c) const noexcept { pcre2_compile_context_free(c); }
-};
-struct MatchContextFree {
-  void operator()(pcre2_match_context* c) const noexcept { pcre2_match_context_free(c); }
-};
+using Code = UniquePointer<pcre2_code, pcre2_code_free>;
+using MatchData = UniquePointer<pcre2_match_data, pcre2_match_data_free>;
+using CompileContext = UniquePointer<pcre2_compile_context, pcre2_compile_context_free>;
+using MatchContext = UniquePointer<pcre2_match_context, pcre2_match_context_free>;
 
 // Bounds the work of one search, so that a pattern with catastrophic
 // backtracking gives up instead of freezing the window.
@@ -44,7 +37,7 @@ class Pcre2Engine final : public Engine {
 
   std::vector<Match> find_all(std::string_view subject) const override {
     std::vector<Match> matches;
-    std::unique_ptr<pcre2_match_data, MatchDataFree> data(
+    MatchData data(
         pcre2_match_data_create_from_pattern(code_.get(), nullptr));
     if (!data) return matches;
     const auto* s = reinterpret_cast<PCRE2_SPTR>(subject.data());
@@ -73,8 +66,8 @@ class Pcre2Engine final : public Engine {
   }
 
  private:
-  std::unique_ptr<pcre2_code, CodeFree> code_;
-  std::unique_ptr<pcre2_match_context, MatchContextFree> match_context_;
+  Code code_;
+  MatchContext match_context_;
   bool global_;
 };
 
@@ -82,7 +75,7 @@ class Pcre2Engine final : public Engine {
 
 std::unique_ptr<Engine> compile(std::string_view pattern, const Options& options) {
   const std::string translated = translate_dot(pattern);
-  std::unique_ptr<pcre2_compile_context, CompileContextFree> context(
+  CompileContext context(
       pcre2_compile_context_create(nullptr));
   if (!context) return nullptr;
   pcre2_set_newline(context.get(), PCRE2_NEWLINE_ANYCRLF);

@@ -4,15 +4,19 @@
 #include <memory>
 #include <string>
 
+#include "base/unique_handle.h"
 #include "http/charset.h"
 
 namespace quorvel::http {
 namespace {
 
-struct IconvCloser {
-  void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+// iconv's "no converter" is (iconv_t)-1.
+struct IconvTraits {
+  using Handle = iconv_t;
+  static Handle invalid() noexcept { return reinterpret_cast<iconv_t>(-1); }
+  static void close(Handle cd) noexcept { iconv_close(cd); }
 };
-using IconvHandle = std::unique_ptr<void, IconvCloser>;
+using IconvHandle = UniqueHandle<IconvTraits>;
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 constexpr std::string_view kByteOrderMarkUtf8 = "\xEF\xBB\xBF";
@@ -25,9 +29,8 @@ bool decode_charset(std::string_view charset, std::string_view bytes, Text& out)
     return false;
   }
   const std::string name(charset);
-  iconv_t raw = iconv_open("UTF-8", name.c_str());
-  if (raw == reinterpret_cast<iconv_t>(-1)) return false;
-  IconvHandle cd(raw);
+  const IconvHandle cd(iconv_open("UTF-8", name.c_str()));
+  if (!cd) return false;
 
   std::string utf8;
   utf8.reserve(bytes.size() + bytes.size() / 2);
@@ -37,21 +40,21 @@ bool decode_charset(std::string_view charset, std::string_view bytes, Text& out)
   while (in_left > 0) {
     char* o = buffer;
     std::size_t o_left = sizeof buffer;
-    const std::size_t rc = iconv(raw, &in, &in_left, &o, &o_left);
+    const std::size_t rc = iconv(cd.get(), &in, &in_left, &o, &o_left);
     utf8.append(buffer, sizeof buffer - o_left);
     if (rc != static_cast<std::size_t>(-1)) continue;
     if (errno == E2BIG) continue;
     // A malformed or truncated sequence: one replacement character, then
     // decoding resumes at the next byte.
     utf8 += kReplacementUtf8;
-    iconv(raw, nullptr, nullptr, nullptr, nullptr);
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
     ++in;
     --in_left;
   }
   // Flush a stateful encoding's final shift sequence.
   char* o = buffer;
   std::size_t o_left = sizeof buffer;
-  iconv(raw, nullptr, nullptr, &o, &o_left);
+  iconv(cd.get(), nullptr, nullptr, &o, &o_left);
   utf8.append(buffer, sizeof buffer - o_left);
 
   std::string_view view(utf8);

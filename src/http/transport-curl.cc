@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "base/text_ops.h"
+#include "base/unique_handle.h"
 #include "base/yield.h"
 #include "http/extra_authority.h"
 #include "http/transport.h"
@@ -60,30 +61,12 @@ constexpr std::size_t kMaxHeaderBlock = std::size_t{4} << 20;
 // The transfer loop wakes at least this often, so the window stays alive.
 constexpr int kPollMs = 20;
 
-struct EasyDeleter {
-  void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct MultiDeleter {
-  void operator()(CURLM* h) const { curl_multi_cleanup(h); }
-};
-struct SlistDeleter {
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-struct UrlDeleter {
-  void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-struct ShareDeleter {
-  void operator()(CURLSH* s) const { curl_share_cleanup(s); }
-};
-struct CurlStringDeleter {
-  void operator()(char* s) const { curl_free(s); }
-};
-using Easy = std::unique_ptr<CURL, EasyDeleter>;
-using Multi = std::unique_ptr<CURLM, MultiDeleter>;
-using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
-using Url = std::unique_ptr<CURLU, UrlDeleter>;
-using Share = std::unique_ptr<CURLSH, ShareDeleter>;
-using CurlString = std::unique_ptr<char, CurlStringDeleter>;
+using Easy = UniquePointer<CURL, curl_easy_cleanup>;
+using Multi = UniquePointer<CURLM, curl_multi_cleanup>;
+using Slist = UniquePointer<curl_slist, curl_slist_free_all>;
+using Url = UniquePointer<CURLU, curl_url_cleanup>;
+using Share = UniquePointer<CURLSH, curl_share_cleanup>;
+using CurlString = UniquePointer<char, curl_free>;
 
 bool library_ready() {
   static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;

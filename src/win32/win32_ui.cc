@@ -99,25 +99,17 @@ void CALLBACK close_message_box(HWND, UINT, UINT_PTR timer, DWORD) {
 
 }  // namespace
 
-struct Win32Ui::Control {
-  app::ControlDesign design;
+struct Win32Ui::Control : app::ControlEntry {
   HWND window = nullptr;  // null for a timer
   int id = 0;
-  app::Rect rect;
   app::Rect offset;  // the container's place when it is a group box
-  Text tag;
 };
 
-struct Win32Ui::FormState {
-  Form form;
+struct Win32Ui::FormState : app::FormEntry {
   HWND window = nullptr;
-  std::map<Text, std::unique_ptr<Control>> controls;
   std::map<int, Control*> by_id;
-  Text tag;
-  bool top_most = false;
   bool created = false;  // events are reported once the creation handler ran
   bool modal = false;
-  int state = 0;
   Win32Ui* owner = nullptr;
 };
 
@@ -150,7 +142,7 @@ struct WindowProcedures {
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     Win32Ui::FormState* f = form_of(window);
-    app::Client* client = f != nullptr && f->created ? f->owner->client_ : nullptr;
+    app::UiEvents* client = f != nullptr && f->created ? f->owner->events() : nullptr;
     if (f == nullptr) return DefWindowProcW(window, message, w, l);
     switch (message) {
       case WM_CLOSE:
@@ -161,13 +153,15 @@ struct WindowProcedures {
         if (client != nullptr) client->on_may_close(f->form);
         return TRUE;
       case WM_MOVE:
-        if (client != nullptr && f->state != 2) client->on_moved(f->form);
+        if (client != nullptr && f->state != app::WindowState::Minimised) client->on_moved(f->form);
         return 0;
       case WM_SIZE: {
-        const int state = w == SIZE_MINIMIZED ? 2 : w == SIZE_MAXIMIZED ? 3 : 0;
+        const app::WindowState state = w == SIZE_MINIMIZED   ? app::WindowState::Minimised
+                                       : w == SIZE_MAXIMIZED ? app::WindowState::Maximised
+                                                             : app::WindowState::Normal;
         const bool changed = state != f->state;
         f->state = state;
-        if (client == nullptr || state == 2) return 0;
+        if (client == nullptr || state == app::WindowState::Minimised) return 0;
         client->on_resized(f->form);
         // A restore or a maximise moves the window as far as the handlers
         // are concerned: they store the new state with the place.
@@ -201,7 +195,7 @@ struct WindowProcedures {
         SetWindowPos(window, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        for (auto& [name, c] : f->controls) f->owner->place_control(*f, *c);
+        for (auto& c : f->controls) f->owner->place_control(*f, *c);
         return 0;
       }
       default:
@@ -216,7 +210,7 @@ struct WindowProcedures {
                                DWORD_PTR data) {
     auto* c = reinterpret_cast<Win32Ui::Control*>(data);
     Win32Ui::FormState* f = form_of(GetAncestor(window, GA_ROOT));
-    app::Client* client = f != nullptr && f->created ? f->owner->client_ : nullptr;
+    app::UiEvents* client = f != nullptr && f->created ? f->owner->events() : nullptr;
     if (message == WM_CHAR && w == '\r') return 0;  // no beep
     if (client != nullptr && message == WM_KEYDOWN && w == VK_RETURN) {
       client->on_key(f->form, c->design.name, 13);
@@ -286,16 +280,15 @@ Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  bold_font_ = make_font(MulDiv(16, scale, 96), FW_BOLD, metrics.lfMessageFont.lfFaceName);
-  content_font_ = make_font(MulDiv(14, scale, 96), FW_NORMAL, L"SimSun");
+  font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+  bold_font_.reset(make_font(MulDiv(16, scale, 96), FW_BOLD, metrics.lfMessageFont.lfFaceName));
+  content_font_.reset(make_font(MulDiv(14, scale, 96), FW_NORMAL, L"SimSun"));
 }
 
 Win32Ui::~Win32Ui() {
   set_tray(app::TrayPicture::None, {});
-  while (!forms_.empty()) destroy(forms_.begin()->first);
+  while (!form_entries().empty()) destroy(form_entries().begin()->first);
   if (tray_window_ != nullptr) DestroyWindow(tray_window_);
-  for (HFONT font : {font_, bold_font_, content_font_}) DeleteObject(font);
 }
 
 void Win32Ui::run_pending_messages() {
@@ -335,18 +328,20 @@ void Win32Ui::quit() {
 }
 
 Win32Ui::FormState* Win32Ui::state(Form form) const {
-  const auto found = forms_.find(form);
-  return found == forms_.end() ? nullptr : found->second.get();
+  return static_cast<FormState*>(form_entry(form));
 }
 
-Win32Ui::Control* Win32Ui::control(Form form, std::string_view name) const {
-  FormState* f = state(form);
-  if (f == nullptr) return nullptr;
-  const auto found = f->controls.find(Text(name));
-  return found == f->controls.end() ? nullptr : found->second.get();
+std::unique_ptr<app::FormEntry> Win32Ui::new_form() {
+  return std::make_unique<FormState>();
 }
 
-void Win32Ui::place_control(const FormState& f, Control& c) const {
+std::unique_ptr<app::ControlEntry> Win32Ui::new_control() {
+  return std::make_unique<Control>();
+}
+
+void Win32Ui::place_control(app::FormEntry& form, app::ControlEntry& control) {
+  auto& f = static_cast<FormState&>(form);
+  auto& c = static_cast<Control&>(control);
   if (c.window == nullptr) return;
   const HWND w = f.window;
   SetWindowPos(c.window, nullptr, to_screen(w, c.offset.left + c.rect.left),
@@ -354,12 +349,59 @@ void Win32Ui::place_control(const FormState& f, Control& c) const {
                to_screen(w, std::max(c.rect.height, 1)), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Win32Ui::build_control(FormState& f, Control& c) {
+  const app::ControlDesign& d = c.design;
+  if (!d.container.empty()) {
+    if (const auto* container = static_cast<const Control*>(f.control(d.container))) {
+      c.offset = {container->offset.left + container->rect.left,
+                  container->offset.top + container->rect.top, 0, 0};
+    }
+  }
+  const std::wstring text = wide(d.text);
+  const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id));
+  const DWORD child = WS_CHILD | WS_VISIBLE;
+  HFONT font = font_.get();
+  switch (d.kind) {
+    case app::ControlKind::Timer:
+      SetTimer(f.window, static_cast<UINT_PTR>(c.id), static_cast<UINT>(d.interval_ms), nullptr);
+      break;
+    case app::ControlKind::Board:
+      c.window = CreateWindowExW(0, kBoardClass, L"", child | WS_CLIPCHILDREN, 0, 0, 1, 1, f.window,
+                                 menu, instance_, nullptr);
+      break;
+    case app::ControlKind::Edit:
+      c.window = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+                                 child | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1, f.window, menu,
+                                 instance_, nullptr);
+      SetWindowSubclass(c.window, WindowProcedures::edit, 1, reinterpret_cast<DWORD_PTR>(&c));
+      break;
+    case app::ControlKind::Button:
+      c.window = CreateWindowExW(0, L"BUTTON", text.c_str(), child | WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                 0, 1, 1, f.window, menu, instance_, nullptr);
+      break;
+    case app::ControlKind::GroupBox:
+      c.window = CreateWindowExW(0, L"BUTTON", text.c_str(), child | BS_GROUPBOX, 0, 0, 1, 1,
+                                 f.window, menu, instance_, nullptr);
+      break;
+    default:
+      if (d.kind == app::ControlKind::BoldLabel) font = bold_font_.get();
+      if (d.kind == app::ControlKind::ContentLabel) font = content_font_.get();
+      // SS_NOTIFY: the label reports its clicks and double clicks.
+      c.window = CreateWindowExW(0, L"STATIC", text.c_str(), child | SS_NOTIFY, 0, 0, 1, 1,
+                                 f.window, menu, instance_, nullptr);
+      break;
+  }
+  if (c.window != nullptr) {
+    SendMessageW(c.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    place_control(f, c);
+  }
+  f.by_id[c.id] = &c;
+}
+
 void Win32Ui::build_form(Form form) {
   const app::FormDesign& d = app::form_design(form);
-  auto f = std::make_unique<FormState>();
-  f->form = form;
-  f->owner = this;
-  f->tag = d.tag;
+  auto& f = static_cast<FormState&>(add_form(form));
+  f.owner = this;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   // The web view's host must not be painted over; a group box, which
   // paints no background of its own, needs the form to paint beneath it.
@@ -371,74 +413,23 @@ void Win32Ui::build_form(Form form) {
     style &= ~static_cast<DWORD>(WS_MINIMIZEBOX);
     ex_style |= WS_EX_TOOLWINDOW;
   }
-  f->window = CreateWindowExW(ex_style, kFormClass, wide(d.caption).c_str(), style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, f.get());
+  f.window = CreateWindowExW(ex_style, kFormClass, wide(d.caption).c_str(), style, CW_USEDEFAULT,
+                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, &f);
   // The designed client size, centred on the primary monitor's work area.
-  RECT frame{0, 0, to_screen(f->window, d.rect.width), to_screen(f->window, d.rect.height)};
+  RECT frame{0, 0, to_screen(f.window, d.rect.width), to_screen(f.window, d.rect.height)};
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  SetWindowPos(f->window, nullptr, work.left + (work.right - work.left - width) / 2,
+  SetWindowPos(f.window, nullptr, work.left + (work.right - work.left - width) / 2,
                work.top + (work.bottom - work.top - height) / 2, width, height,
                SWP_NOZORDER | SWP_NOACTIVATE);
-
   int next_id = kFirstControlId;
-  for (const app::ControlDesign& c : d.controls) {
-    auto control = std::make_unique<Control>();
-    control->design = c;
-    control->rect = c.rect;
-    control->id = next_id++;
-    if (!c.container.empty() && f->controls.count(c.container)) {
-      const Control& container = *f->controls[c.container];
-      control->offset = {container.offset.left + container.rect.left,
-                         container.offset.top + container.rect.top, 0, 0};
-    }
-    const std::wstring text = wide(c.text);
-    const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id));
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    HFONT font = font_;
-    switch (c.kind) {
-      case app::ControlKind::Timer:
-        SetTimer(f->window, static_cast<UINT_PTR>(control->id), static_cast<UINT>(c.interval_ms),
-                 nullptr);
-        break;
-      case app::ControlKind::Board:
-        control->window = CreateWindowExW(0, kBoardClass, L"", child | WS_CLIPCHILDREN, 0, 0, 1, 1,
-                                          f->window, menu, instance_, nullptr);
-        break;
-      case app::ControlKind::Edit:
-        control->window = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
-                                          child | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 1, 1,
-                                          f->window, menu, instance_, nullptr);
-        SetWindowSubclass(control->window, WindowProcedures::edit, 1,
-                          reinterpret_cast<DWORD_PTR>(control.get()));
-        break;
-      case app::ControlKind::Button:
-        control->window =
-            CreateWindowExW(0, L"BUTTON", text.c_str(), child | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1,
-                            1, f->window, menu, instance_, nullptr);
-        break;
-      case app::ControlKind::GroupBox:
-        control->window = CreateWindowExW(0, L"BUTTON", text.c_str(), child | BS_GROUPBOX, 0, 0, 1,
-                                          1, f->window, menu, instance_, nullptr);
-        break;
-      default:
-        if (c.kind == app::ControlKind::BoldLabel) font = bold_font_;
-        if (c.kind == app::ControlKind::ContentLabel) font = content_font_;
-        // SS_NOTIFY: the label reports its clicks and double clicks.
-        control->window = CreateWindowExW(0, L"STATIC", text.c_str(), child | SS_NOTIFY, 0, 0, 1, 1,
-                                          f->window, menu, instance_, nullptr);
-        break;
-    }
-    if (control->window != nullptr) {
-      SendMessageW(control->window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-      place_control(*f, *control);
-    }
-    f->by_id[control->id] = control.get();
-    f->controls[c.name] = std::move(control);
+  for (auto& c : f.controls) {
+    auto& control = static_cast<Control&>(*c);
+    control.id = next_id++;
+    build_control(f, control);
   }
-  forms_[form] = std::move(f);
 }
 
 void Win32Ui::load(Form form, bool modal) {
@@ -451,7 +442,7 @@ void Win32Ui::load(Form form, bool modal) {
   f.created = true;
   // Placed by its creation handler before it shows, so that it never shows
   // at its designed size first.
-  if (client_ != nullptr) client_->on_created(form);
+  if (events() != nullptr) events()->on_created(form);
   if (!exists(form)) return;
   if (app::form_design(form).visible_at_load) {
     // The notice never takes the activation from the agent's work.
@@ -468,78 +459,53 @@ void Win32Ui::load(Form form, bool modal) {
 }
 
 void Win32Ui::destroy(Form form) {
-  const auto found = forms_.find(form);
-  if (found == forms_.end()) return;
-  std::unique_ptr<FormState> f = std::move(found->second);
-  forms_.erase(found);
-  if (f->modal) {
+  std::unique_ptr<app::FormEntry> entry = take_form(form);
+  if (!entry) return;
+  auto& f = static_cast<FormState&>(*entry);
+  if (f.modal) {
     if (FormState* main = state(Form::Main)) EnableWindow(main->window, TRUE);
   }
-  SetWindowLongPtrW(f->window, GWLP_USERDATA, 0);
-  DestroyWindow(f->window);
+  SetWindowLongPtrW(f.window, GWLP_USERDATA, 0);
+  DestroyWindow(f.window);
 }
 
-bool Win32Ui::exists(Form form) const {
-  return state(form) != nullptr;
-}
-
-int Win32Ui::get(Form form, std::string_view name, Property p) const {
-  FormState* f = state(form);
-  if (f == nullptr) return 0;
-  if (!name.empty()) {
-    Control* c = control(form, name);
-    if (c == nullptr) return 0;
-    if (p == Property::Visible) return c->window != nullptr && IsWindowVisible(c->window) ? 1 : 0;
-    return app::rect_value(c->rect, p);
-  }
+int Win32Ui::form_property(const app::FormEntry& entry, Property p) const {
+  const HWND w = static_cast<const FormState&>(entry).window;
   RECT r{};
   switch (p) {
     case Property::Visible:
-      return IsWindowVisible(f->window) ? 1 : 0;
-    case Property::TopMost:
-      return f->top_most ? 1 : 0;
-    case Property::State:
-      return IsIconic(f->window) ? 2 : IsZoomed(f->window) ? 3 : 0;
+      return IsWindowVisible(w) ? 1 : 0;
     case Property::Left:
     case Property::Top:
-      GetWindowRect(f->window, &r);
-      return to_logical(f->window, p == Property::Left ? r.left : r.top);
+      GetWindowRect(w, &r);
+      return to_logical(w, p == Property::Left ? r.left : r.top);
     case Property::Width:
     case Property::Height:
-      GetClientRect(f->window, &r);
-      return to_logical(f->window, p == Property::Width ? r.right : r.bottom);
+      GetClientRect(w, &r);
+      return to_logical(w, p == Property::Width ? r.right : r.bottom);
+    default:
+      return 0;
   }
-  return 0;
 }
 
-void Win32Ui::set(Form form, std::string_view name, Property p, int value) {
-  FormState* f = state(form);
-  if (f == nullptr) return;
-  if (!name.empty()) {
-    Control* c = control(form, name);
-    if (c == nullptr || c->window == nullptr) return;
-    if (p == Property::Visible) {
-      ShowWindow(c->window, value != 0 ? SW_SHOWNA : SW_HIDE);
-    } else if (app::set_rect_value(c->rect, p, value)) {
-      place_control(*f, *c);
-    }
-    return;
-  }
-  HWND w = f->window;
+void Win32Ui::set_form_property(app::FormEntry& entry, Property p, int value) {
+  auto& f = static_cast<FormState&>(entry);
+  HWND w = f.window;
   RECT r{};
   GetWindowRect(w, &r);
   switch (p) {
     case Property::Visible:
       // The notice must not take the focus from the agent's work.
-      ShowWindow(w, value == 0 ? SW_HIDE : form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
+      ShowWindow(w, value == 0 ? SW_HIDE : f.form == Form::Notice ? SW_SHOWNOACTIVATE : SW_SHOW);
       break;
     case Property::TopMost:
-      f->top_most = value != 0;
-      SetWindowPos(w, f->top_most ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+      SetWindowPos(w, f.top_most ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
     case Property::State:
-      ShowWindow(w, value == 2 ? SW_MINIMIZE : value == 3 ? SW_MAXIMIZE : SW_RESTORE);
+      ShowWindow(w, value == static_cast<int>(app::WindowState::Minimised)   ? SW_MINIMIZE
+                    : value == static_cast<int>(app::WindowState::Maximised) ? SW_MAXIMIZE
+                                                                             : SW_RESTORE);
       break;
     case Property::Left:
     case Property::Top: {
@@ -563,34 +529,31 @@ void Win32Ui::set(Form form, std::string_view name, Property p, int value) {
   }
 }
 
-Text Win32Ui::get_text(Form form, std::string_view name, TextProperty p) const {
-  FormState* f = state(form);
-  if (f == nullptr) return {};
-  if (name.empty()) return p == TextProperty::Tag ? f->tag : narrow(window_text(f->window));
-  Control* c = control(form, name);
-  if (c == nullptr) return {};
-  if (p == TextProperty::Tag) return c->tag;
-  return c->window == nullptr ? Text() : narrow(window_text(c->window));
+bool Win32Ui::control_visible(const app::ControlEntry& entry) const {
+  const HWND w = static_cast<const Control&>(entry).window;
+  return w != nullptr && IsWindowVisible(w);
 }
 
-void Win32Ui::set_text(Form form, std::string_view name, TextProperty p, std::string_view value) {
-  FormState* f = state(form);
-  if (f == nullptr) return;
-  if (name.empty()) {
-    if (p == TextProperty::Tag) {
-      f->tag = Text(value);
-    } else {
-      SetWindowTextW(f->window, wide(value).c_str());
-    }
-    return;
-  }
-  Control* c = control(form, name);
-  if (c == nullptr) return;
-  if (p == TextProperty::Tag) {
-    c->tag = Text(value);
-  } else if (c->window != nullptr) {
-    SetWindowTextW(c->window, wide(value).c_str());
-  }
+void Win32Ui::set_control_visible(app::FormEntry&, app::ControlEntry& entry, bool visible) {
+  const HWND w = static_cast<Control&>(entry).window;
+  if (w != nullptr) ShowWindow(w, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+Text Win32Ui::native_text(const app::FormEntry& entry, const app::ControlEntry* control) const {
+  const HWND w = control == nullptr ? static_cast<const FormState&>(entry).window
+                                    : static_cast<const Control*>(control)->window;
+  return w == nullptr ? Text() : narrow(window_text(w));
+}
+
+void Win32Ui::set_native_text(app::FormEntry& entry, app::ControlEntry* control,
+                              std::string_view value) {
+  const HWND w = control == nullptr ? static_cast<FormState&>(entry).window
+                                    : static_cast<Control*>(control)->window;
+  if (w != nullptr) SetWindowTextW(w, wide(value).c_str());
+}
+
+std::intptr_t Win32Ui::native_widget(const app::ControlEntry& entry) const {
+  return reinterpret_cast<std::intptr_t>(static_cast<const Control&>(entry).window);
 }
 
 void Win32Ui::focus(Form form) {
@@ -598,11 +561,6 @@ void Win32Ui::focus(Form form) {
     if (IsIconic(f->window)) ShowWindow(f->window, SW_RESTORE);
     SetForegroundWindow(f->window);
   }
-}
-
-std::intptr_t Win32Ui::native_handle(Form form, std::string_view name) const {
-  Control* c = control(form, name);
-  return c == nullptr ? 0 : reinterpret_cast<std::intptr_t>(c->window);
 }
 
 void Win32Ui::set_tray(app::TrayPicture picture, std::string_view tip) {
@@ -628,16 +586,16 @@ void Win32Ui::set_tray(app::TrayPicture picture, std::string_view tip) {
 }
 
 void Win32Ui::tray_message(LPARAM event) {
-  if (client_ == nullptr) return;
+  if (events() == nullptr) return;
   switch (LOWORD(event)) {
     case WM_LBUTTONUP:
-      client_->on_tray(app::kTrayLeftUp);
+      events()->on_tray(app::kTrayLeftUp);
       break;
     case WM_LBUTTONDBLCLK:
-      client_->on_tray(app::kTrayDoubleClick);
+      events()->on_tray(app::kTrayDoubleClick);
       break;
     case WM_RBUTTONUP:
-      client_->on_tray(app::kTrayRightUp);
+      events()->on_tray(app::kTrayRightUp);
       break;
     default:
       break;
@@ -657,7 +615,7 @@ void Win32Ui::popup_tray_menu(app::Point at) {
                                     to_screen(nullptr, at.y), 0, tray_window_, nullptr);
   PostMessageW(tray_window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
-  if (chosen > 0 && client_ != nullptr) client_->on_menu(chosen - 1);
+  if (chosen > 0 && events() != nullptr) events()->on_menu(chosen - 1);
 }
 
 app::Point Win32Ui::pointer() const {

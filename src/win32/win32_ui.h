@@ -1,5 +1,5 @@
 // The window layer over Win32: forms built from their designs with child
-// controls at their designed places, the tray through Shell_NotifyIconW with
+// controls at their designed places (the bookkeeping is the form table's), the tray through Shell_NotifyIconW with
 // the menu, and message boxes (the self-closing one over
 // MessageBoxTimeoutW, closed by a timer of our own as well, since some
 // systems ignore that call's timeout).
@@ -11,22 +11,29 @@
 
 #include <windows.h>
 
-#include <map>
 #include <memory>
 
-#include "app/client.h"
+#include "app/form_table.h"
 #include "app/ui.h"
+#include "base/unique_handle.h"
 
 namespace quorvel::win32 {
 
-class Win32Ui final : public app::Ui, public app::TimedMessageBox {
+// A GDI font, deleted when its owner goes.
+struct FontTraits {
+  using Handle = HFONT;
+  static Handle invalid() noexcept { return nullptr; }
+  static void close(Handle font) noexcept { DeleteObject(font); }
+};
+using UniqueFont = UniqueHandle<FontTraits>;
+
+class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
  public:
   explicit Win32Ui(HINSTANCE instance);
   ~Win32Ui() override;
   Win32Ui(const Win32Ui&) = delete;
   Win32Ui& operator=(const Win32Ui&) = delete;
 
-  void set_client(app::Client* client) { client_ = client; }
   // Runs the message loop unless the program was asked to end already.
   void run();
   // One pass over the pending messages, for long work on this thread.
@@ -34,16 +41,7 @@ class Win32Ui final : public app::Ui, public app::TimedMessageBox {
 
   void load(app::Form form, bool modal) override;
   void destroy(app::Form form) override;
-  [[nodiscard]] bool exists(app::Form form) const override;
-  [[nodiscard]] int get(app::Form form, std::string_view control, app::Property p) const override;
-  void set(app::Form form, std::string_view control, app::Property p, int value) override;
-  [[nodiscard]] Text get_text(app::Form form, std::string_view control,
-                              app::TextProperty p) const override;
-  void set_text(app::Form form, std::string_view control, app::TextProperty p,
-                std::string_view value) override;
   void focus(app::Form form) override;
-  [[nodiscard]] std::intptr_t native_handle(app::Form form,
-                                            std::string_view control) const override;
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
   void popup_tray_menu(app::Point at) override;
   [[nodiscard]] app::Point pointer() const override;
@@ -58,18 +56,27 @@ class Win32Ui final : public app::Ui, public app::TimedMessageBox {
 
  private:
   friend struct WindowProcedures;
+  [[nodiscard]] std::unique_ptr<app::FormEntry> new_form() override;
+  [[nodiscard]] std::unique_ptr<app::ControlEntry> new_control() override;
+  [[nodiscard]] int form_property(const app::FormEntry& f, app::Property p) const override;
+  void set_form_property(app::FormEntry& f, app::Property p, int value) override;
+  [[nodiscard]] bool control_visible(const app::ControlEntry& c) const override;
+  void set_control_visible(app::FormEntry& f, app::ControlEntry& c, bool visible) override;
+  void place_control(app::FormEntry& f, app::ControlEntry& c) override;
+  [[nodiscard]] Text native_text(const app::FormEntry& f,
+                                 const app::ControlEntry* c) const override;
+  void set_native_text(app::FormEntry& f, app::ControlEntry* c, std::string_view text) override;
+  [[nodiscard]] std::intptr_t native_widget(const app::ControlEntry& c) const override;
+
   [[nodiscard]] FormState* state(app::Form form) const;
-  [[nodiscard]] Control* control(app::Form form, std::string_view name) const;
   void build_form(app::Form form);
-  void place_control(const FormState& f, Control& c) const;
+  void build_control(FormState& f, Control& c);
   void tray_message(LPARAM event);
 
   HINSTANCE instance_;
-  app::Client* client_ = nullptr;
-  std::map<app::Form, std::unique_ptr<FormState>> forms_;
   HWND tray_window_ = nullptr;  // receives the tray's messages
-  HICON window_icon_ = nullptr, alert_icon_ = nullptr;
-  HFONT font_ = nullptr, bold_font_ = nullptr, content_font_ = nullptr;
+  HICON window_icon_ = nullptr, alert_icon_ = nullptr;  // shared resources, never destroyed
+  UniqueFont font_, bold_font_, content_font_;
   bool tray_shown_ = false;
   bool quit_requested_ = false;
   bool running_ = false;

@@ -68,10 +68,12 @@ TEST(Win32Ui, ControlsMoveAndTheScreenIsKnown) {
   EXPECT_EQ(ui.get(Form::Notice, content, Property::Height), 42);
   ui.set(Form::Notice, {}, Property::TopMost, 1);
   EXPECT_EQ(ui.get(Form::Notice, {}, Property::TopMost), 1);
-  const std::vector<app::Rect> screens = ui.monitors();
+  const std::vector<app::Monitor> screens = ui.monitors();
   ASSERT_FALSE(screens.empty());
-  EXPECT_GT(screens.front().width, 0);
-  EXPECT_GT(screens.front().height, 0);
+  EXPECT_GT(screens.front().area.width, 0);
+  EXPECT_GT(screens.front().area.height, 0);
+  EXPECT_GT(screens.front().work.height, 0);
+  EXPECT_LE(screens.front().work.height, screens.front().area.height);
 }
 
 TEST(Win32Ui, TheSelfClosingBoxClosesItselfAfterFiveSeconds) {
@@ -98,12 +100,12 @@ TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
   app::fake::FakeClock clock;
   app::Client client({ui, settings, view, process, timed, clock,
                       [](std::string_view, Text&) { return Text(); }, "https://dir.test"});
-  ui.set_client(&client);
+  ui.set_events(&client);
   ui.load(Form::Notice, false);
   pump_for(2300);
   EXPECT_LE(client.notice_countdown(), -2);
   // Without a client the ticks must not fail.
-  ui.set_client(nullptr);
+  ui.set_events(nullptr);
   pump_for(1200);
   EXPECT_TRUE(ui.exists(Form::Notice));
   ui.quit();
