@@ -52,13 +52,10 @@ bool start_process(const std::wstring& application, std::wstring command_line, W
                       nullptr, &startup, &info)) {
     return false;
   }
-  if (wait_idle_ms > 0) WaitForInputIdle(info.hProcess, wait_idle_ms);
-  CloseHandle(info.hThread);
-  if (keep != nullptr) {
-    *keep = info.hProcess;
-  } else {
-    CloseHandle(info.hProcess);
-  }
+  const UniqueKernelHandle thread(info.hThread);
+  UniqueKernelHandle process(info.hProcess);
+  if (wait_idle_ms > 0) WaitForInputIdle(process.get(), wait_idle_ms);
+  if (keep != nullptr) *keep = process.release();
   return true;
 }
 

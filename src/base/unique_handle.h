@@ -10,6 +10,7 @@
 //   using UniqueFd = UniqueHandle<FdTraits>;
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
 namespace quorvel {
@@ -31,6 +32,12 @@ class UniqueHandle {
   ~UniqueHandle() { reset(); }
 
   [[nodiscard]] Handle get() const noexcept { return handle_; }
+  // Member access, for handles that are pointers to records.
+  Handle operator->() const noexcept
+    requires std::is_pointer_v<Handle>
+  {
+    return handle_;
+  }
   [[nodiscard]] bool valid() const noexcept { return handle_ != Traits::invalid(); }
   explicit operator bool() const noexcept { return valid(); }
 

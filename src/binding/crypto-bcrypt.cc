@@ -4,23 +4,23 @@
 
 #include <memory>
 
+#include "base/unique_handle.h"
 #include "binding/crypto.h"
 
 namespace quorvel::crypto {
 namespace {
 
-struct AlgorithmClose {
-  void operator()(void* h) const noexcept { BCryptCloseAlgorithmProvider(h, 0); }
+struct AlgorithmTraits {
+  using Handle = BCRYPT_ALG_HANDLE;
+  static Handle invalid() noexcept { return nullptr; }
+  static void close(Handle h) noexcept { BCryptCloseAlgorithmProvider(h, 0); }
 };
-struct KeyDestroy {
-  void operator()(void* h) const noexcept { BCryptDestroyKey(h); }
-};
-using Algorithm = std::unique_ptr<void, AlgorithmClose>;
-using Key = std::unique_ptr<void, KeyDestroy>;
+using Algorithm = UniqueHandle<AlgorithmTraits>;
+using Key = UniquePointer<void, BCryptDestroyKey>;
 
 Algorithm open_algorithm(const wchar_t* name) {
   BCRYPT_ALG_HANDLE h = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0))) return nullptr;
+  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, name, nullptr, 0))) return {};
   return Algorithm(h);
 }
 

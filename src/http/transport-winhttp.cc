@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "base/file.h"
+#include "base/unique_handle.h"
 #include "base/wide-win32.h"
 #include "base/yield.h"
 #include "http/extra_authority.h"
@@ -40,39 +41,29 @@ constexpr DWORD kAccessNoProxy = 1;
 constexpr DWORD kAccessNamedProxy = 3;
 constexpr int kPollMs = 20;
 
-struct InternetCloser {
-  void operator()(HINTERNET h) const noexcept { WinHttpCloseHandle(h); }
+using Internet = UniquePointer<void, WinHttpCloseHandle>;
+using Certificate = UniquePointer<const CERT_CONTEXT, CertFreeCertificateContext>;
+using Chain = UniquePointer<const CERT_CHAIN_CONTEXT, CertFreeCertificateChain>;
+struct StoreTraits {
+  using Handle = HCERTSTORE;
+  static Handle invalid() noexcept { return nullptr; }
+  static void close(Handle store) noexcept { CertCloseStore(store, 0); }
 };
-using Internet = std::unique_ptr<void, InternetCloser>;
-
-struct CertificateFreer {
-  void operator()(const CERT_CONTEXT* c) const noexcept { CertFreeCertificateContext(c); }
-};
-using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
-
-struct StoreCloser {
-  void operator()(HCERTSTORE s) const noexcept { CertCloseStore(s, 0); }
-};
-using Store = std::unique_ptr<void, StoreCloser>;
-
-struct ChainFreer {
-  void operator()(const CERT_CHAIN_CONTEXT* c) const noexcept { CertFreeCertificateChain(c); }
-};
-using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer>;
+using Store = UniqueHandle<StoreTraits>;
 
 // The extra authority the program carries; null without one.
 Certificate extra_authority() {
   const std::string_view pem = extra_authority_pem();
-  if (pem.empty()) return nullptr;
+  if (pem.empty()) return {};
   DWORD size = 0;
   if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
                             nullptr, &size, nullptr, nullptr)) {
-    return nullptr;
+    return {};
   }
   std::string der(size, '\0');
   if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
                             reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr)) {
-    return nullptr;
+    return {};
   }
   return Certificate(CertCreateCertificateContext(X509_ASN_ENCODING,
                                                   reinterpret_cast<const BYTE*>(der.data()), size));
@@ -248,7 +239,7 @@ TransportResponse exchange(const TransportRequest& r) {
     return failed(TransportFailure::Credentials);
   }
 
-  const Certificate authority = url.secure && r.verify_certificates ? extra_authority() : nullptr;
+  const Certificate authority = url.secure && r.verify_certificates ? extra_authority() : Certificate();
   CertificateCheck check{authority.get(), url.host, false};
   if (!r.verify_certificates &&
       !set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) {

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/com_ptr-win32.h"
 #include "base/proc_address-win32.h"
+#include "base/unique_handle.h"
 #include "base/wide-win32.h"
 #include "webview/engine_api.h"
 #include "webview/engine_objects.h"
@@ -22,6 +24,7 @@
 namespace {
 
 using namespace quorvel::webview2;
+using quorvel::ComPtr;
 
 constexpr wchar_t kRuntimeKey[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
@@ -95,18 +98,26 @@ std::wstring program_folder() {
   return folder.substr(0, folder.find_last_of(L"\\/"));
 }
 
+struct KeyTraits {
+  using Handle = HKEY;
+  static Handle invalid() noexcept { return nullptr; }
+  static void close(Handle key) noexcept { RegCloseKey(key); }
+};
+using UniqueKey = quorvel::UniqueHandle<KeyTraits>;
+
 std::wstring registry_runtime_folder() {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, kRuntimeKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, kRuntimeKey, 0, KEY_READ | KEY_WOW64_32KEY, &opened) !=
+        ERROR_SUCCESS) {
       continue;
     }
+    const UniqueKey key(opened);
     wchar_t value[MAX_PATH] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
-    const LSTATUS status =
-        RegQueryValueExW(key, L"EBWebView", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
+    const LSTATUS status = RegQueryValueExW(key.get(), L"EBWebView", nullptr, &type,
+                                            reinterpret_cast<BYTE*>(value), &size);
     if (status == ERROR_SUCCESS && type == REG_SZ && value[0] != L'\0') return value;
   }
   return {};
@@ -161,8 +172,8 @@ void log_line(const std::wstring& line) {
 struct View {
   qv_view base;
   HWND host = nullptr;
-  ICoreWebView2Controller* controller = nullptr;
-  ICoreWebView2* web = nullptr;
+  ComPtr<ICoreWebView2Controller> controller;
+  ComPtr<ICoreWebView2> web;
   bool creating = false;
   bool failed = false;
   std::wstring url;  // where to go once the controller arrived
@@ -182,17 +193,17 @@ int scaled(HWND host, int logical) {
 }
 
 void QV_CALL view_reload(qv_view* self) {
-  if (ICoreWebView2* web = view_of(self)->web) web->Reload();
+  if (const auto& web = view_of(self)->web) web->Reload();
 }
 
 void QV_CALL view_close_first(qv_view* self) {
-  if (ICoreWebView2* web = view_of(self)->web) web->Stop();
+  if (const auto& web = view_of(self)->web) web->Stop();
 }
 
 void QV_CALL view_set_bounds(qv_view* self, int left, int, int top, int, int width, int, int height,
                              int) {
   View* v = view_of(self);
-  if (v->controller == nullptr) return;
+  if (!v->controller) return;
   const RECT bounds{scaled(v->host, left), scaled(v->host, top), scaled(v->host, left + width),
                     scaled(v->host, top + height)};
   v->controller->put_Bounds(bounds);
@@ -200,28 +211,25 @@ void QV_CALL view_set_bounds(qv_view* self, int left, int, int top, int, int wid
 
 void QV_CALL view_close_second(qv_view* self) {
   View* v = view_of(self);
-  if (v->controller == nullptr) return;
+  if (!v->controller) return;
   v->controller->Close();
-  if (v->web != nullptr) v->web->Release();
-  v->controller->Release();
-  v->web = nullptr;
-  v->controller = nullptr;
+  v->web.reset();
+  v->controller.reset();
 }
 
 qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, intptr_t, intptr_t,
                                    intptr_t) {
   qv_result* result = new_result();
   View* v = view_of(self);
-  if (v->web == nullptr || script == nullptr) return result;
-  auto* done = new ScriptDone([](HRESULT, LPCWSTR) { return S_OK; });
-  v->web->ExecuteScript(quorvel::wide(script).c_str(), done);
-  done->Release();
+  if (!v->web || script == nullptr) return result;
+  const auto done = ComPtr<ScriptDone>::adopt(new ScriptDone([](HRESULT, LPCWSTR) { return S_OK; }));
+  v->web->ExecuteScript(quorvel::wide(script).c_str(), done.get());
   return result;
 }
 
 const qv_view_ops kViewOps = {view_reload,     view_close_first, view_set_bounds, view_close_second,
                               view_run_script, set_first_hook,   set_second_hook, release_result};
-View the_view{{&kViewOps}, nullptr, nullptr, nullptr, false, false, {}};
+View the_view{{&kViewOps}, nullptr, {}, {}, false, false, {}};
 
 // --- creation ------------------------------------------------------------------
 
@@ -243,32 +251,29 @@ HRESULT on_web_message(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs*
 // The controller arrived: size it to the host, wire the events, go to the
 // page.
 void attach(View& v, ICoreWebView2Controller* controller, const std::wstring& url) {
-  v.controller = controller;
   controller->AddRef();
-  controller->get_CoreWebView2(&v.web);
+  v.controller = ComPtr<ICoreWebView2Controller>::adopt(controller);
+  controller->get_CoreWebView2(v.web.put());
   RECT area{};
   GetClientRect(v.host, &area);
   // The bottom 30 pixels of the host stay free, as on Linux.
   area.bottom = area.bottom > scaled(v.host, 31) ? area.bottom - scaled(v.host, 30) : 1;
   controller->put_Bounds(area);
   controller->put_IsVisible(TRUE);
-  if (v.web == nullptr) return;
-  ICoreWebView2Settings* settings = nullptr;
-  if (SUCCEEDED(v.web->get_Settings(&settings)) && settings != nullptr) {
+  if (!v.web) return;
+  ComPtr<ICoreWebView2Settings> settings;
+  if (SUCCEEDED(v.web->get_Settings(settings.put())) && settings) {
     settings->put_IsWebMessageEnabled(TRUE);
-    settings->Release();
   }
   EventRegistrationToken token{};
-  auto* added = new ScriptAdded([](HRESULT, LPCWSTR) { return S_OK; });
+  const auto added =
+      ComPtr<ScriptAdded>::adopt(new ScriptAdded([](HRESULT, LPCWSTR) { return S_OK; }));
   v.web->AddScriptToExecuteOnDocumentCreated(
-      quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added);
-  added->Release();
-  auto* message = new MessageReceived(on_web_message);
-  v.web->add_WebMessageReceived(message, &token);
-  message->Release();
-  auto* navigation = new NavigationDone(on_navigation_completed);
-  v.web->add_NavigationCompleted(navigation, &token);
-  navigation->Release();
+      quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added.get());
+  const auto message = ComPtr<MessageReceived>::adopt(new MessageReceived(on_web_message));
+  v.web->add_WebMessageReceived(message.get(), &token);
+  const auto navigation = ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
+  v.web->add_NavigationCompleted(navigation.get(), &token);
   if (!url.empty()) v.web->Navigate(url.c_str());
 }
 
@@ -281,31 +286,31 @@ bool create(View& v) {
   if (!runtime) return false;
   v.creating = true;
   v.failed = false;
-  auto* controller_done = new ControllerDone([&v](HRESULT status, ICoreWebView2Controller* c) {
-    if (SUCCEEDED(status) && c != nullptr && v.controller == nullptr) {
+  // The environment's handler holds the controller's handler until it ran.
+  const auto controller_done = ComPtr<ControllerDone>::adopt(
+      new ControllerDone([&v](HRESULT status, ICoreWebView2Controller* c) {
+    if (SUCCEEDED(status) && c != nullptr && !v.controller) {
       attach(v, c, v.url);
     } else {
       v.failed = true;
     }
     v.creating = false;
     return S_OK;
-  });
-  auto* environment_done =
+  }));
+  const auto environment_done = ComPtr<EnvironmentDone>::adopt(
       new EnvironmentDone([&v, controller_done](HRESULT status, ICoreWebView2Environment* e) {
         if (FAILED(status) || e == nullptr ||
-            FAILED(e->CreateCoreWebView2Controller(v.host, controller_done))) {
+            FAILED(e->CreateCoreWebView2Controller(v.host, controller_done.get()))) {
           v.failed = true;
           v.creating = false;
         }
-        controller_done->Release();
         return S_OK;
-      });
+      }));
   const std::wstring data = user_data_folder();
   const HRESULT started =
       runtime.internal != nullptr
-          ? runtime.internal(true, 0, data.c_str(), nullptr, environment_done)
-          : runtime.with_options(nullptr, data.c_str(), nullptr, environment_done);
-  environment_done->Release();
+          ? runtime.internal(true, 0, data.c_str(), nullptr, environment_done.get())
+          : runtime.with_options(nullptr, data.c_str(), nullptr, environment_done.get());
   if (FAILED(started)) {
     v.failed = true;
     v.creating = false;
@@ -319,7 +324,7 @@ bool create(View& v) {
       DispatchMessageW(&message);
     }
   }
-  return !v.failed && v.controller != nullptr;
+  return !v.failed && v.controller;
 }
 
 }  // namespace
@@ -342,8 +347,7 @@ QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc proc) {
 
 QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_open_options*) {
   const auto window = reinterpret_cast<HWND>(host);
-  if (window == nullptr || !IsWindow(window) || the_view.controller != nullptr ||
-      the_view.creating) {
+  if (window == nullptr || !IsWindow(window) || the_view.controller || the_view.creating) {
     return nullptr;
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
