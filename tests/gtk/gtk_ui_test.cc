@@ -20,6 +20,85 @@ GtkWidget* widget(const GtkUi& ui, app::Form form, std::string_view control) {
   return reinterpret_cast<GtkWidget*>(ui.native_handle(form, control));
 }
 
+Text gb(const char* utf8) {
+  return from_utf8(utf8);
+}
+
+// Runs the main loop for a while, so that the display's answers arrive.
+void pump_for(int ms) {
+  const gint64 end = g_get_monotonic_time() + ms * 1000;
+  while (g_get_monotonic_time() < end) {
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    g_usleep(2000);
+  }
+}
+
+TEST(GtkUi, FormsFollowTheirDesigns) {
+  GtkUi ui;
+  ui.load(app::Form::Join, false);
+  ASSERT_TRUE(ui.exists(app::Form::Join));
+  pump_for(200);
+  EXPECT_EQ(ui.get_text(app::Form::Join, {}, app::TextProperty::Caption), gb("加入Quorvel服务器"));
+  EXPECT_EQ(ui.get(app::Form::Join, {}, app::Property::Width), 468);
+  EXPECT_EQ(ui.get(app::Form::Join, {}, app::Property::Height), 250);
+  EXPECT_EQ(ui.get(app::Form::Join, gb("按钮1"), app::Property::Top), 104);
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("按钮1"), app::TextProperty::Text), gb("连接加入"));
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("分组框1"), app::TextProperty::Text),
+            gb("自定义登入地址"));
+  EXPECT_NE(ui.native_handle(app::Form::Join, gb("编辑框1")), 0);
+  EXPECT_EQ(ui.native_handle(app::Form::Join, gb("没有这个")), 0);
+  // Chinese texts both ways, tags kept apart from what shows.
+  ui.set_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text, gb("服务器 8866"));
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text), gb("服务器 8866"));
+  ui.set_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Tag, "t");
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Tag), "t");
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text), gb("服务器 8866"));
+  ui.set_text(app::Form::Join, {}, app::TextProperty::Caption, gb("标题"));
+  EXPECT_EQ(ui.get_text(app::Form::Join, {}, app::TextProperty::Caption), gb("标题"));
+  ui.destroy(app::Form::Join);
+  EXPECT_FALSE(ui.exists(app::Form::Join));
+  EXPECT_EQ(ui.get(app::Form::Join, {}, app::Property::Width), 0);
+}
+
+// Logical pixels in, the same read back once the display has answered.
+TEST(GtkUi, GeometryReadsBackAsSet) {
+  GtkUi ui;
+  ui.load(app::Form::Main, false);
+  pump_for(200);
+  ui.set(app::Form::Main, {}, app::Property::Height, 300);
+  ui.set(app::Form::Main, {}, app::Property::Width, 400);
+  ui.set(app::Form::Main, {}, app::Property::Top, 120);
+  ui.set(app::Form::Main, {}, app::Property::Left, 100);
+  pump_for(300);
+  EXPECT_EQ(ui.get(app::Form::Main, {}, app::Property::Width), 400);
+  EXPECT_EQ(ui.get(app::Form::Main, {}, app::Property::Height), 300);
+  EXPECT_EQ(ui.get(app::Form::Main, {}, app::Property::Left), 100);
+  EXPECT_EQ(ui.get(app::Form::Main, {}, app::Property::Top), 120);
+  const Text board = app::names().board;
+  ui.set(app::Form::Main, board, app::Property::Width, 395);
+  EXPECT_EQ(ui.get(app::Form::Main, board, app::Property::Width), 395);
+  ui.set(app::Form::Main, {}, app::Property::TopMost, 1);
+  EXPECT_EQ(ui.get(app::Form::Main, {}, app::Property::TopMost), 1);
+  // The notice is not shown when it is loaded: its layout places it first.
+  ui.load(app::Form::Notice, false);
+  EXPECT_EQ(ui.get(app::Form::Notice, {}, app::Property::Visible), 0);
+  const std::vector<app::Monitor> screens = ui.monitors();
+  ASSERT_FALSE(screens.empty());
+  EXPECT_EQ(screens.front().area.width, 1280);  // xvfb-run's screen
+}
+
+TEST(GtkUi, TheSelfClosingBoxClosesItselfAfterItsTimeout) {
+  GtkUi ui;
+  app::TimedMessage message;  // the defaults: OK only, "友情提醒"
+  message.text = gb("服务器编号不存在");
+  message.timeout_ms = 1500;
+  const gint64 start = g_get_monotonic_time();
+  EXPECT_EQ(ui.show_timed_message(message), 31999);
+  const gint64 took_ms = (g_get_monotonic_time() - start) / 1000;
+  EXPECT_GE(took_ms, 1400);
+  EXPECT_LT(took_ms, 4000);
+}
+
 // The designs assume a small font: at the desktop's, a label's second line
 // once hid behind the box below it.
 TEST(GtkUiLabels, EveryDesignedLabelFitsItsRectangle) {

@@ -1,0 +1,108 @@
+// A stand-in engine library: the five exports and the three objects of the
+// engine interface, recording every call in order, for the engine host's
+// tests.
+#include "fake_engine.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+FakeEngineState state;
+
+void record(std::string call) {
+  state.calls.push_back(std::move(call));
+}
+
+void QV_CALL reload(qv_view*) {
+  record("reload");
+}
+void QV_CALL close_first(qv_view*) {
+  record("close_first");
+}
+void QV_CALL set_bounds(qv_view*, int left, int has_left, int top, int has_top, int width,
+                        int has_width, int height, int has_height) {
+  record("set_bounds " + std::to_string(left) + "," + std::to_string(top) + "," +
+         std::to_string(width) + "," + std::to_string(height) + " flags " +
+         std::to_string(has_left + has_top + has_width + has_height));
+}
+void QV_CALL close_second(qv_view*) {
+  record("close_second");
+}
+qv_result* QV_CALL run_script(qv_view*, const char* script, intptr_t, intptr_t, intptr_t,
+                              intptr_t) {
+  record(std::string("run_script ") + script);
+  return static_cast<qv_result*>(std::calloc(1, sizeof(qv_result)));
+}
+void QV_CALL set_first_hook(qv_view*, qv_first_hook) {
+  record("set_first_hook");
+}
+void QV_CALL set_second_hook(qv_view*, qv_second_hook) {
+  record("set_second_hook");
+}
+void QV_CALL release_result(qv_view*, qv_result* result) {
+  record("release_result");
+  std::free(result);
+}
+const qv_view_ops kViewOps = {reload,     close_first,    set_bounds,      close_second,
+                              run_script, set_first_hook, set_second_hook, release_result};
+qv_view view{&kViewOps};
+
+char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
+  record("argument_to_text");
+  const char* text = reinterpret_cast<const char*>(static_cast<intptr_t>(argument));
+  return strdup(text != nullptr ? text : "");
+}
+void QV_CALL release_text(qv_converter*, char* text) {
+  record("release_text");
+  std::free(text);
+}
+const qv_converter_ops kConverterOps = {argument_to_text, release_text};
+qv_converter converter{&kConverterOps};
+
+void QV_CALL on_page_loaded(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_page_loaded " + std::to_string(view_index));
+  state.page_loaded = proc;
+}
+void QV_CALL on_console_message(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_console_message " + std::to_string(view_index));
+  state.console = proc;
+}
+const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
+qv_events events{&kEventsOps};
+
+}  // namespace
+
+extern "C" {
+
+QV_EXPORT FakeEngineState* QV_CALL fake_engine_state(void) {
+  return &state;
+}
+
+QV_EXPORT void QV_CALL webview2_dllwrite(void) {
+  record("dllwrite");
+}
+
+QV_EXPORT int QV_CALL ormixwebview_has_edge(void) {
+  record("has_edge");
+  return state.has_edge;
+}
+
+QV_EXPORT void QV_CALL ormixwebview_init(int zero, qv_converter** c, qv_events** e) {
+  record("init " + std::to_string(zero));
+  *c = &converter;
+  *e = &events;
+}
+
+QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc) {
+  record("log");
+}
+
+QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url,
+                                             qv_open_options* options) {
+  record("open " + std::to_string(host) + " " + (url != nullptr ? url : "(null)"));
+  if (options != nullptr) std::memcpy(state.open_fields, options->fields, sizeof state.open_fields);
+  return state.open_fails ? nullptr : &view;
+}
+
+}  // extern "C"
