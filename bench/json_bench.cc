@@ -6,6 +6,7 @@
 #include <string>
 
 #include "data/json_document.h"
+#include "json_samples.h"
 
 namespace {
 
@@ -18,16 +19,6 @@ const std::string kPayload =
     R"("Time":"2026-12-08 10:21:33","Type":1,"Avatar":"/static/img/visitor.png",)"
     R"("Ip":"203.0.113.7","Area":"Shanghai","Browser":"Chrome","Os":"Windows 10",)"
     R"("Refer":"https://example.test/products/index.html?from=ad","Read":0}})";
-
-std::string document_of_size(std::size_t bytes) {
-  std::string s = "{\"list\":[";
-  for (int i = 0; s.size() < bytes; ++i) {
-    if (i) s += ',';
-    s += R"({"id":)" + std::to_string(i) + R"(,"name":"visitor )" + std::to_string(i) +
-         R"(","tags":["a","b"],"ok":true})";
-  }
-  return s + "]}";
-}
 
 void PayloadRoundTrip(benchmark::State& state) {
   quorvel::JsonDocument doc;
@@ -44,7 +35,8 @@ void PayloadRoundTrip(benchmark::State& state) {
 BENCHMARK(PayloadRoundTrip);
 
 void Parse(benchmark::State& state) {
-  const std::string text = document_of_size(static_cast<std::size_t>(state.range(0)));
+  const std::string text =
+      quorvel::bench::document_of_size(static_cast<std::size_t>(state.range(0)));
   quorvel::JsonDocument doc;
   for (auto _ : state) {
     doc.parse(text);
@@ -55,7 +47,8 @@ void Parse(benchmark::State& state) {
 BENCHMARK(Parse)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
 
 void ParseNlohmann(benchmark::State& state) {
-  const std::string text = document_of_size(static_cast<std::size_t>(state.range(0)));
+  const std::string text =
+      quorvel::bench::document_of_size(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     auto j = nlohmann::json::parse(text);
     benchmark::DoNotOptimize(j.size());

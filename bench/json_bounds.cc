@@ -14,6 +14,7 @@
 #include <string>
 
 #include "data/json_document.h"
+#include "json_samples.h"
 
 namespace {
 
@@ -40,24 +41,14 @@ std::string chain(int levels) {
   return s;
 }
 
-std::string ordinary(std::size_t bytes) {
-  std::string s = "{\"list\":[";
-  for (int i = 0; s.size() < bytes; ++i) {
-    if (i) s += ',';
-    s += R"({"id":)" + std::to_string(i) + R"(,"name":"visitor )" + std::to_string(i) +
-         R"(","tags":["a","b"],"ok":true})";
-  }
-  return s + "]}";
-}
-
 std::string input_for(const std::string& name) {
   if (name == "nested-600-around-2MB") return nested_around(600, 2u << 20);
   if (name == "nested-64-around-2MB") return nested_around(64, 2u << 20);
   if (name == "nested-64-around-8MB") return nested_around(64, 8u << 20);
   if (name == "chain-400000") return chain(400000);
   if (name == "chain-100000") return chain(100000);
-  if (name == "ordinary-2MB") return ordinary(2u << 20);
-  if (name == "ordinary-8MB") return ordinary(8u << 20);
+  if (name == "ordinary-2MB") return quorvel::bench::document_of_size(2u << 20);
+  if (name == "ordinary-8MB") return quorvel::bench::document_of_size(8u << 20);
   return {};
 }
 
@@ -72,11 +63,12 @@ int run_case(const std::string& name) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const long grown = peak_bytes() - before;
-  std::printf("%-24s input %6.2f MB  time %7.3f s  %7.1f ns/byte  peak growth %8.1f MB  %6.1f x input  nodes %d\n",
-              name.c_str(), static_cast<double>(text.size()) / 1e6, seconds,
-              seconds * 1e9 / static_cast<double>(text.size()), static_cast<double>(grown) / 1e6,
-              static_cast<double>(grown) / static_cast<double>(text.size()),
-              doc.nodes().node_count());
+  std::printf(
+      "%-24s input %6.2f MB  time %7.3f s  %7.1f ns/byte  peak growth %8.1f MB  %6.1f x input  "
+      "nodes %d\n",
+      name.c_str(), static_cast<double>(text.size()) / 1e6, seconds,
+      seconds * 1e9 / static_cast<double>(text.size()), static_cast<double>(grown) / 1e6,
+      static_cast<double>(grown) / static_cast<double>(text.size()), doc.nodes().node_count());
   return probe.size() > text.size() ? 1 : 0;
 }
 
@@ -84,9 +76,9 @@ int run_case(const std::string& name) {
 
 int main(int argc, char** argv) {
   if (argc > 1) return run_case(argv[1]);
-  for (const char* name : {"ordinary-2MB", "ordinary-8MB", "nested-64-around-2MB",
-                           "nested-64-around-8MB", "nested-600-around-2MB", "chain-100000",
-                           "chain-400000"}) {
+  for (const char* name :
+       {"ordinary-2MB", "ordinary-8MB", "nested-64-around-2MB", "nested-64-around-8MB",
+        "nested-600-around-2MB", "chain-100000", "chain-400000"}) {
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {

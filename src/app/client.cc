@@ -10,8 +10,6 @@
 namespace quorvel::app {
 namespace {
 
-constexpr std::string_view kSelf;  // the form itself, not a control
-
 // Settings keys; the spellings are those of existing settings files.
 constexpr std::string_view kKeyAnswer = "hostdata";
 constexpr std::string_view kKeyNumber = "hostdataid";
@@ -52,8 +50,7 @@ Client::Client(ClientServices services)
     : s_(std::move(services)),
       notice_(s_.ui, s_.view, messages_),
       bridge_(s_.ui, s_.view, notice_,
-              {[this](int count) { unread_count_ = count; },
-               [this] { start_screenshot_tool(); },
+              {[this](int count) { unread_count_ = count; }, [this] { start_screenshot_tool(); },
                [this](TrayPicture picture, std::string_view tip) { show_tray(picture, tip); }}) {}
 
 void Client::show_tray(TrayPicture picture, std::string_view tip) {
@@ -140,8 +137,8 @@ const Rect& home_of(const Rect& place, const std::vector<Monitor>& monitors, boo
   apart = false;
   for (const Monitor& m : monitors) {
     if (title_bar_on(place, m.work)) return m.work;
-    const long area = static_cast<long>(std::max(0, overlap(place.left, place.width, m.work.left,
-                                                            m.work.width))) *
+    const long area = static_cast<long>(std::max(
+                          0, overlap(place.left, place.width, m.work.left, m.work.width))) *
                       std::max(0, overlap(place.top, place.height, m.work.top, m.work.height));
     if (area > best_area) {
       best_area = area;
@@ -181,8 +178,8 @@ void Client::place_main() {
     } else if (!title_bar_on(place, work)) {
       const int enough = std::min(100, place.width);
       place.top = std::clamp(place.top, work.top, work.top + work.height - kTitleBarHeight);
-      place.left = std::clamp(place.left, work.left - place.width + enough,
-                              work.left + work.width - enough);
+      place.left =
+          std::clamp(place.left, work.left - place.width + enough, work.left + work.width - enough);
     }
   }
   if (height > 0) {

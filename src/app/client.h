@@ -4,11 +4,11 @@
 #pragma once
 
 #include "app/notice.h"
+#include "app/page_bridge.h"
 #include "app/services.h"
 #include "app/ui.h"
-#include "data/json_document.h"
-#include "app/page_bridge.h"
 #include "app/web_view.h"
+#include "data/json_document.h"
 
 namespace quorvel::app {
 

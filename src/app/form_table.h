@@ -41,8 +41,7 @@ class TableUi : public Ui {
   [[nodiscard]] bool exists(Form form) const override;
   [[nodiscard]] int get(Form form, std::string_view control, Property p) const override;
   void set(Form form, std::string_view control, Property p, int value) override;
-  [[nodiscard]] Text get_text(Form form, std::string_view control,
-                              TextProperty p) const override;
+  [[nodiscard]] Text get_text(Form form, std::string_view control, TextProperty p) const override;
   void set_text(Form form, std::string_view control, TextProperty p,
                 std::string_view value) override;
   [[nodiscard]] std::intptr_t native_handle(Form form, std::string_view control) const override;

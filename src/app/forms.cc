@@ -8,9 +8,15 @@ Text t(std::string_view utf8) {
 }
 
 FormDesign main_form() {
-  FormDesign f{
-      Form::Main, {50, 50, 1080, 551}, t("Quorvel在线客服"), t("Quorvel在线客服"), true, true, true,
-      {}, {}};
+  FormDesign f{Form::Main,
+               {50, 50, 1080, 551},
+               t("Quorvel在线客服"),
+               t("Quorvel在线客服"),
+               true,
+               true,
+               true,
+               {},
+               {}};
   f.controls = {
       {t("画板2"), ControlKind::Board, {2, 4, 1270, 492}, {}, {}},
       {t("时钟1"), ControlKind::Timer, {94, 44, 40, 40}, {}, t("画板2"), 1000},
@@ -20,7 +26,8 @@ FormDesign main_form() {
 }
 
 FormDesign join_form() {
-  FormDesign f{Form::Join, {50, 50, 468, 250}, t("加入Quorvel服务器"), {}, false, false, true, {}, {}};
+  FormDesign f{Form::Join, {50, 50, 468, 250}, t("加入Quorvel服务器"), {}, false, false, true, {},
+               {}};
   f.controls = {
       {t("标签1"), ControlKind::BoldLabel, {40, 16, 192, 32}, t("搜索服务器编号加入"), {}},
       {t("标签2"), ControlKind::Label, {40, 48, 184, 16}, t("Quorvel服务器由购买方自行提供"), {}},

@@ -10,7 +10,6 @@
 namespace quorvel::app {
 namespace {
 
-constexpr std::string_view kSelf;
 constexpr int kShowSeconds = 18;
 constexpr int kHeldSeconds = 1500;
 constexpr int kEnter = 13;

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "app/ui.h"
-#include "data/json_document.h"
 #include "app/web_view.h"
+#include "data/json_document.h"
 
 namespace quorvel::app {
 

@@ -5,7 +5,6 @@
 namespace quorvel::app {
 namespace {
 
-constexpr std::string_view kSelf;
 constexpr std::string_view kUnreadMarker = "newmsgnum=>";
 constexpr std::string_view kMessageMarker = "newmsg=>";
 constexpr std::string_view kMessageEnd = "<=";

@@ -130,7 +130,8 @@ std::int64_t launch_program(std::string_view path) {
   auto& started = started_programs();
   // Handles of programs that ended are not kept.
   for (auto it = started.begin(); it != started.end();) {
-    it = WaitForSingleObject(it->second.get(), 0) == WAIT_TIMEOUT ? std::next(it) : started.erase(it);
+    it = WaitForSingleObject(it->second.get(), 0) == WAIT_TIMEOUT ? std::next(it)
+                                                                  : started.erase(it);
   }
   started.emplace(++next_id, UniqueKernelHandle(process));
   return next_id;

@@ -35,8 +35,7 @@ bool restart_program(int delay);
 
 // The restart script for a program path and a delay, as written; a script
 // in a private folder of its own also removes that folder.
-[[nodiscard]] Text restart_script(std::string_view program, int delay,
-                                  bool remove_folder = false);
+[[nodiscard]] Text restart_script(std::string_view program, int delay, bool remove_folder = false);
 
 // Writes the restart script for the program and answers its path, or empty
 // text when it could not be written. Beside the program when that folder

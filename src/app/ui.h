@@ -19,6 +19,8 @@ namespace quorvel::app {
 enum class Form { Main, Join, Notice };
 
 // An empty control name means the form itself.
+inline constexpr std::string_view kSelf;
+
 enum class Property {
   Visible,  // 0 or 1
   TopMost,  // 0 or 1

@@ -231,9 +231,8 @@ bool make_directories(const Text& path) {
 }
 
 ExclusiveLock::ExclusiveLock(const Text& lock_path, int wait_ms) {
-  UniqueKernelHandle f =
-      open_file(wide(lock_path), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
-                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  UniqueKernelHandle f = open_file(wide(lock_path), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   if (!f) return;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
   for (;;) {

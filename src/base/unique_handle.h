@@ -33,11 +33,7 @@ class UniqueHandle {
 
   [[nodiscard]] Handle get() const noexcept { return handle_; }
   // Member access, for handles that are pointers to records.
-  Handle operator->() const noexcept
-    requires std::is_pointer_v<Handle>
-  {
-    return handle_;
-  }
+  Handle operator->() const noexcept requires std::is_pointer_v<Handle> { return handle_; }
   [[nodiscard]] bool valid() const noexcept { return handle_ != Traits::invalid(); }
   explicit operator bool() const noexcept { return valid(); }
 

@@ -12,10 +12,10 @@ namespace quorvel {
 
 enum class AnswerVerdict {
   Accepted,
-  Empty,        // no answer at all: nothing to show
-  Refused,      // "code" is not "200" (an undecipherable answer too)
-  NoSite,       // "code" 200, but "data" names no site
-  NotWebSite,   // "code" 200, but "data" is no http(s) address
+  Empty,       // no answer at all: nothing to show
+  Refused,     // "code" is not "200" (an undecipherable answer too)
+  NoSite,      // "code" 200, but "data" names no site
+  NotWebSite,  // "code" 200, but "data" is no http(s) address
 };
 
 struct DirectoryAnswer {

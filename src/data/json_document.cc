@@ -32,12 +32,14 @@ void JsonDocument::add_member(Text name, SharedText value, int parent) {
   if (kind == JsonKind::Object) {
     JsonPairs sub;
     scanner_.split_object(value, true, sub);
-    const int node = nodes_.append_child(parent, std::move(name), JsonKind::Object, std::move(value));
+    const int node =
+        nodes_.append_child(parent, std::move(name), JsonKind::Object, std::move(value));
     add_object_members(sub, node);
   } else if (kind == JsonKind::Array) {
     JsonTexts sub;
     scanner_.split_array(value, true, sub);
-    const int node = nodes_.append_child(parent, std::move(name), JsonKind::Array, std::move(value));
+    const int node =
+        nodes_.append_child(parent, std::move(name), JsonKind::Array, std::move(value));
     add_array_elements(sub, node);
   } else {
     nodes_.append_child(parent, std::move(name), JsonKind::Plain, std::move(value));

@@ -301,8 +301,8 @@ void JsonScanner::load_text(const SharedText& text) {
     if (verify_pieces) ++piece_checks;
     if (!verify_pieces || loaded_form(text.view()) == text.view()) {
       source_ = text.view();
-      structure_ = std::string_view(*structure_buffer_).substr(text.offset() - structure_offset_,
-                                                               text.size());
+      structure_ = std::string_view(*structure_buffer_)
+                       .substr(text.offset() - structure_offset_, text.size());
       return;
     }
     ++piece_mismatches;

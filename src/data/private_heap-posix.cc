@@ -43,7 +43,8 @@ struct SizeClass {
 SizeClass size_class(PrivateHeap* heap, std::size_t size) {
   const std::size_t n = size == 0 ? 1 : size;
   if (n <= PrivateHeap::kSmallLimit) {
-    const std::size_t rounded = (n + PrivateHeap::kGrain - 1) / PrivateHeap::kGrain * PrivateHeap::kGrain;
+    const std::size_t rounded =
+        (n + PrivateHeap::kGrain - 1) / PrivateHeap::kGrain * PrivateHeap::kGrain;
     return {rounded, &heap->free_lists[rounded / PrivateHeap::kGrain]};
   }
   int power = 13;  // 8 KiB, the first class above the small ones

@@ -37,8 +37,7 @@ class Pcre2Engine final : public Engine {
 
   std::vector<Match> find_all(std::string_view subject) const override {
     std::vector<Match> matches;
-    MatchData data(
-        pcre2_match_data_create_from_pattern(code_.get(), nullptr));
+    MatchData data(pcre2_match_data_create_from_pattern(code_.get(), nullptr));
     if (!data) return matches;
     const auto* s = reinterpret_cast<PCRE2_SPTR>(subject.data());
     std::size_t start = 0;
@@ -75,8 +74,7 @@ class Pcre2Engine final : public Engine {
 
 std::unique_ptr<Engine> compile(std::string_view pattern, const Options& options) {
   const std::string translated = translate_dot(pattern);
-  CompileContext context(
-      pcre2_compile_context_create(nullptr));
+  CompileContext context(pcre2_compile_context_create(nullptr));
   if (!context) return nullptr;
   pcre2_set_newline(context.get(), PCRE2_NEWLINE_ANYCRLF);
   std::uint32_t flags = PCRE2_UTF | PCRE2_DOLLAR_ENDONLY | PCRE2_ALLOW_EMPTY_CLASS |

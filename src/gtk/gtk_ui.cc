@@ -45,7 +45,8 @@ struct GtkUi::Window : app::FormEntry {
 namespace {
 
 GObjectPtr<GdkPixbuf> pixbuf_from(const unsigned char* data, std::size_t size) {
-  const auto loader = GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
+  const auto loader =
+      GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
   if (!loader || !gdk_pixbuf_loader_write(loader.get(), data, size, nullptr) ||
       !gdk_pixbuf_loader_close(loader.get(), nullptr)) {
     return {};
@@ -135,10 +136,10 @@ struct Callbacks {
   static gboolean on_window_state(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     GtkUi::Window& f = form_of(data);
     const GdkWindowState s = event->new_window_state;
-    const app::WindowState state = (s & GDK_WINDOW_STATE_ICONIFIED) != 0 ? app::WindowState::Minimised
-                                   : (s & GDK_WINDOW_STATE_MAXIMIZED) != 0
-                                       ? app::WindowState::Maximised
-                                       : app::WindowState::Normal;
+    const app::WindowState state =
+        (s & GDK_WINDOW_STATE_ICONIFIED) != 0   ? app::WindowState::Minimised
+        : (s & GDK_WINDOW_STATE_MAXIMIZED) != 0 ? app::WindowState::Maximised
+                                                : app::WindowState::Normal;
     if (state == f.state) return FALSE;
     f.state = state;
     // A restore or a maximise moves the window as far as the handlers are

@@ -80,7 +80,8 @@ GtkWidget* make_label(const app::ControlDesign& c) {
       add_css(label, "label { font-weight: bold; font-size: 16px; }");
       break;
     case app::ControlKind::ContentLabel:
-      add_css(label, "label { font-family: SimSun, \"Noto Sans CJK SC\", sans-serif; font-size: 14px; }");
+      add_css(label,
+              "label { font-family: SimSun, \"Noto Sans CJK SC\", sans-serif; font-size: 14px; }");
       break;
     default:
       break;

@@ -3,9 +3,9 @@
 
 #include <clocale>
 
-#include "program/program.h"
 #include "base/yield.h"
 #include "gtk/gtk_ui.h"
+#include "program/program.h"
 
 namespace quorvel::embedded {
 extern const unsigned char engine_image[];

@@ -201,9 +201,8 @@ HttpResult send_request(std::string_view url, const HttpRequestOptions& o) {
     result.status_text = failure_message(TransportFailure::Headers);
     return result;
   }
-  const Text headers =
-      build_header_block(o.extra_headers, o.method, o.default_headers, o.normalize_headers,
-                         cookies_in);
+  const Text headers = build_header_block(o.extra_headers, o.method, o.default_headers,
+                                          o.normalize_headers, cookies_in);
 
   TransportRequest request;
   request.url = url;
@@ -272,24 +271,24 @@ Text http_request(std::string_view url, int method, std::string_view post_text, 
                   bool default_headers, const Bytes& post_bytes, bool normalize_headers,
                   bool verify_certificates) {
   HttpResult r = send_request(
-      url, {.method = method,
-            .post_text = post_text,
-            .post_bytes = &post_bytes,
-            .send_cookies = send_cookies != nullptr ? std::string_view(*send_cookies) : "",
-            .received_cookies =
-                received_cookies != nullptr ? std::string_view(*received_cookies) : "",
-            .merge_cookies = merge_cookies,
-            .extra_headers = extra_headers,
-            .default_headers = default_headers,
-            .normalize_headers = normalize_headers,
-            .no_redirect = no_redirect,
-            .user_name = user_name,
-            .password = password,
-            .proxy = proxy,
-            .proxy_user = proxy_user,
-            .proxy_password = proxy_password,
-            .timeout_seconds = timeout_seconds,
-            .verify_certificates = verify_certificates});
+      url,
+      {.method = method,
+       .post_text = post_text,
+       .post_bytes = &post_bytes,
+       .send_cookies = send_cookies != nullptr ? std::string_view(*send_cookies) : "",
+       .received_cookies = received_cookies != nullptr ? std::string_view(*received_cookies) : "",
+       .merge_cookies = merge_cookies,
+       .extra_headers = extra_headers,
+       .default_headers = default_headers,
+       .normalize_headers = normalize_headers,
+       .no_redirect = no_redirect,
+       .user_name = user_name,
+       .password = password,
+       .proxy = proxy,
+       .proxy_user = proxy_user,
+       .proxy_password = proxy_password,
+       .timeout_seconds = timeout_seconds,
+       .verify_certificates = verify_certificates});
   const auto put = [](Text* out, const std::optional<Text>& value) {
     if (out != nullptr && value) *out = *value;
   };

@@ -50,7 +50,6 @@
 #include "http/extra_authority.h"
 #include "http/transport.h"
 
-
 namespace quorvel::http {
 namespace {
 

@@ -32,7 +32,6 @@
 #include "http/extra_authority.h"
 #include "http/transport.h"
 
-
 namespace quorvel::http {
 namespace {
 
@@ -239,7 +238,8 @@ TransportResponse exchange(const TransportRequest& r) {
     return failed(TransportFailure::Credentials);
   }
 
-  const Certificate authority = url.secure && r.verify_certificates ? extra_authority() : Certificate();
+  const Certificate authority =
+      url.secure && r.verify_certificates ? extra_authority() : Certificate();
   CertificateCheck check{authority.get(), url.host, false};
   if (!r.verify_certificates &&
       !set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) {

@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
   // Only these read their input; others must not wait on a terminal.
   const bool dash = std::find(args.begin(), args.end(), "-") != args.end();
   const bool from_input =
-      !args.empty() && (args[0] == "json-get" || args[0] == "decode-answer" ||
-                        (dash && (args[0] == "encipher" || args[0] == "decipher" ||
-                                  args[0] == "config")));
+      !args.empty() &&
+      (args[0] == "json-get" || args[0] == "decode-answer" ||
+       (dash && (args[0] == "encipher" || args[0] == "decipher" || args[0] == "config")));
   if (from_input) {
     io.input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   }

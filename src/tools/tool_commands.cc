@@ -86,8 +86,8 @@ int config(const std::vector<std::string>& args, Io& io) {
   if (!get && !set) return usage(io);
   const Text key = from_utf8(rest[1]);
   if (set && !profile::is_writable_key(key)) {
-    io.error += "quorvel-tool: " + to_utf8(profile::outcome_text(profile::Outcome::BadKey, file)) +
-                "\n";
+    io.error +=
+        "quorvel-tool: " + to_utf8(profile::outcome_text(profile::Outcome::BadKey, file)) + "\n";
     return usage(io);
   }
   profile::Outcome outcome;
@@ -203,15 +203,14 @@ bool parse_http_options(const std::vector<std::string>& args, HttpOptions& o) {
 int http(const std::vector<std::string>& args, Io& io) {
   HttpOptions o;
   if (!parse_http_options(args, o)) return usage(io);
-  const http::HttpResult result =
-      http::send_request(o.url, {.method = o.method,
-                                 .post_text = o.data,
-                                 .send_cookies = o.cookies,
-                                 .extra_headers = o.headers,
-                                 .no_redirect = o.no_redirect,
-                                 .proxy = o.proxy,
-                                 .timeout_seconds = o.timeout,
-                                 .verify_certificates = o.verify});
+  const http::HttpResult result = http::send_request(o.url, {.method = o.method,
+                                                             .post_text = o.data,
+                                                             .send_cookies = o.cookies,
+                                                             .extra_headers = o.headers,
+                                                             .no_redirect = o.no_redirect,
+                                                             .proxy = o.proxy,
+                                                             .timeout_seconds = o.timeout,
+                                                             .verify_certificates = o.verify});
   Text headers = result.response_headers.value_or(Text());
   const Text status = result.status_text.value_or(Text());
   const Text& body = result.body;

@@ -108,8 +108,7 @@ using UniqueKey = quorvel::UniqueHandle<KeyTraits>;
 std::wstring registry_runtime_folder() {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, kRuntimeKey, 0, KEY_READ | KEY_WOW64_32KEY, &opened) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, kRuntimeKey, 0, KEY_READ | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS) {
       continue;
     }
     const UniqueKey key(opened);
@@ -222,7 +221,8 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   qv_result* result = new_result();
   View* v = view_of(self);
   if (!v->web || script == nullptr) return result;
-  const auto done = ComPtr<ScriptDone>::adopt(new ScriptDone([](HRESULT, LPCWSTR) { return S_OK; }));
+  const auto done =
+      ComPtr<ScriptDone>::adopt(new ScriptDone([](HRESULT, LPCWSTR) { return S_OK; }));
   v->web->ExecuteScript(quorvel::wide(script).c_str(), done.get());
   return result;
 }
@@ -272,7 +272,8 @@ void attach(View& v, ICoreWebView2Controller* controller, const std::wstring& ur
       quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added.get());
   const auto message = ComPtr<MessageReceived>::adopt(new MessageReceived(on_web_message));
   v.web->add_WebMessageReceived(message.get(), &token);
-  const auto navigation = ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
+  const auto navigation =
+      ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
   v.web->add_NavigationCompleted(navigation.get(), &token);
   if (!url.empty()) v.web->Navigate(url.c_str());
 }
@@ -289,14 +290,14 @@ bool create(View& v) {
   // The environment's handler holds the controller's handler until it ran.
   const auto controller_done = ComPtr<ControllerDone>::adopt(
       new ControllerDone([&v](HRESULT status, ICoreWebView2Controller* c) {
-    if (SUCCEEDED(status) && c != nullptr && !v.controller) {
-      attach(v, c, v.url);
-    } else {
-      v.failed = true;
-    }
-    v.creating = false;
-    return S_OK;
-  }));
+        if (SUCCEEDED(status) && c != nullptr && !v.controller) {
+          attach(v, c, v.url);
+        } else {
+          v.failed = true;
+        }
+        v.creating = false;
+        return S_OK;
+      }));
   const auto environment_done = ComPtr<EnvironmentDone>::adopt(
       new EnvironmentDone([&v, controller_done](HRESULT status, ICoreWebView2Environment* e) {
         if (FAILED(status) || e == nullptr ||

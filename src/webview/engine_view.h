@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/web_view.h"
 #include "data/hash_table.h"
 #include "webview/engine_api.h"
 #include "webview/engine_loader.h"
-#include "app/web_view.h"
 
 namespace quorvel::webview {
 

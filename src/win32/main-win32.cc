@@ -1,8 +1,8 @@
 // quorvel.exe: the desktop client on Windows.
 #include <windows.h>
 
-#include "program/program.h"
 #include "base/yield.h"
+#include "program/program.h"
 #include "win32/win32_ui.h"
 
 namespace quorvel::embedded {
@@ -15,8 +15,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   set_yield_hook(win32::Win32Ui::run_pending_messages);
   win32::Win32Ui ui(instance);
   Program program(ui, ui,
-                       std::string_view(reinterpret_cast<const char*>(embedded::engine_image),
-                                        embedded::engine_image_size));
+                  std::string_view(reinterpret_cast<const char*>(embedded::engine_image),
+                                   embedded::engine_image_size));
   ui.set_events(&program.client);
   program.client.start();
   ui.run();

@@ -1,8 +1,7 @@
 // The window layer over Win32: forms built from their designs with child
-// controls at their designed places (the bookkeeping is the form table's), the tray through Shell_NotifyIconW with
-// the menu, and message boxes (the self-closing one over
-// MessageBoxTimeoutW, closed by a timer of our own as well, since some
-// systems ignore that call's timeout).
+// controls at their designed places (the bookkeeping is the form table's), the tray through
+// Shell_NotifyIconW with the menu, and message boxes (the self-closing one over MessageBoxTimeoutW,
+// closed by a timer of our own as well, since some systems ignore that call's timeout).
 //
 // Geometry is in logical pixels (96 per inch), scaled by the window's
 // monitor factor on screen: left and top are the frame's position, width
@@ -74,7 +73,7 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   void tray_message(LPARAM event);
 
   HINSTANCE instance_;
-  HWND tray_window_ = nullptr;  // receives the tray's messages
+  HWND tray_window_ = nullptr;                          // receives the tray's messages
   HICON window_icon_ = nullptr, alert_icon_ = nullptr;  // shared resources, never destroyed
   UniqueFont font_, bold_font_, content_font_;
   bool tray_shown_ = false;

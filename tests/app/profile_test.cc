@@ -169,15 +169,18 @@ TEST_F(ProfileFile, SettingsLiveBesideTheProgramOnlyInAnExistingConfigFolder) {
 }
 
 TEST_F(ProfileFile, AUtf8MarkIsSkippedAndKept) {
-  { std::ofstream(path_, std::ios::binary) << "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\n"
-                                             "loginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n"; }
+  {
+    std::ofstream(path_, std::ios::binary) << "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\n"
+                                              "loginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n";
+  }
   EXPECT_EQ(profile::read_string(path_, "main", "hostdataid"), "8866");
   EXPECT_EQ(profile::read_string(path_, "main", "loginurl"), from_utf8("登录"));
   EXPECT_TRUE(profile::write_string(path_, "main", "wide", from_utf8("七百")));
   std::ifstream in(path_, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\nloginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n"
-                   "wide=\xE4\xB8\x83\xE7\x99\xBE\r\n");
+  EXPECT_EQ(bytes,
+            "\xEF\xBB\xBF[main]\r\nhostdataid=8866\r\nloginurl=\xE7\x99\xBB\xE5\xBD\x95\r\n"
+            "wide=\xE4\xB8\x83\xE7\x99\xBE\r\n");
 }
 
 TEST_F(ProfileFile, Utf16FilesAreReadAndRewrittenAsUtf16) {

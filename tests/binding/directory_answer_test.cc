@@ -17,7 +17,8 @@ TEST(DirectoryAnswer, EncipheredAndWrappedInQuotes) {
 }
 
 TEST(DirectoryAnswer, TwoSeparatorsUseTheFirstKeyAndTheLastCipher) {
-  const DirectoryAnswer d = decode_directory_answer("K9:@|junk:@|" + encipher_payload(kAccepted, "K9"));
+  const DirectoryAnswer d =
+      decode_directory_answer("K9:@|junk:@|" + encipher_payload(kAccepted, "K9"));
   EXPECT_TRUE(d.accepted());
   EXPECT_EQ(d.site_address, "https://chat.example.test");
 }
@@ -59,10 +60,9 @@ TEST(DirectoryAnswer, AcceptedOnlyWithAWebSiteAddress) {
     EXPECT_TRUE(d.site_address.empty());
     EXPECT_FALSE(refusal_text(d).empty());
   }
-  for (const char* answer : {R"({"code":"200","data":"site.test"})",
-                             R"x({"code":"200","data":"javascript:alert(1)"})x",
-                             R"({"code":"200","data":"file:///etc/passwd"})",
-                             R"({"code":"200","data":{"a":1}})"}) {
+  for (const char* answer :
+       {R"({"code":"200","data":"site.test"})", R"x({"code":"200","data":"javascript:alert(1)"})x",
+        R"({"code":"200","data":"file:///etc/passwd"})", R"({"code":"200","data":{"a":1}})"}) {
     const DirectoryAnswer d = decode_directory_answer(answer);
     EXPECT_EQ(d.verdict, AnswerVerdict::NotWebSite) << answer;
     EXPECT_FALSE(refusal_text(d).empty());

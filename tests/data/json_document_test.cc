@@ -184,15 +184,41 @@ TEST(JsonParse, PiecesNeedNoSecondLoading) {
     int open = 0;
     for (int i = 0; i < 60; ++i) {
       switch (next() % 9) {
-        case 0: t += "{\"k" + std::to_string(i) + "\":"; ++open; break;
-        case 1: t += "["; ++open; break;
-        case 2: t += "\"v\\\"" + std::to_string(i) + "\","; break;
-        case 3: t += "\"\\\\\","; break;
-        case 4: t += " \xD6\xD0 ,"; break;
-        case 5: if (open > 0) { t += "}"; --open; } break;
-        case 6: if (open > 0) { t += "],"; --open; } break;
-        case 7: t += "\n\t1 ,"; break;
-        default: t += "\"a b\":{\"c\":[1,2]},"; break;
+        case 0:
+          t += "{\"k" + std::to_string(i) + "\":";
+          ++open;
+          break;
+        case 1:
+          t += "[";
+          ++open;
+          break;
+        case 2:
+          t += "\"v\\\"" + std::to_string(i) + "\",";
+          break;
+        case 3:
+          t += "\"\\\\\",";
+          break;
+        case 4:
+          t += " \xD6\xD0 ,";
+          break;
+        case 5:
+          if (open > 0) {
+            t += "}";
+            --open;
+          }
+          break;
+        case 6:
+          if (open > 0) {
+            t += "],";
+            --open;
+          }
+          break;
+        case 7:
+          t += "\n\t1 ,";
+          break;
+        default:
+          t += "\"a b\":{\"c\":[1,2]},";
+          break;
       }
     }
     texts.push_back("{\"root\":" + t + "}");

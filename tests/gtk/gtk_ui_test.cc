@@ -13,8 +13,7 @@ class GtkEnvironment : public testing::Environment {
  public:
   void SetUp() override { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
 };
-testing::Environment* const gtk_environment =
-    testing::AddGlobalTestEnvironment(new GtkEnvironment);
+testing::Environment* const gtk_environment = testing::AddGlobalTestEnvironment(new GtkEnvironment);
 
 GtkWidget* widget(const GtkUi& ui, app::Form form, std::string_view control) {
   return reinterpret_cast<GtkWidget*>(ui.native_handle(form, control));
@@ -49,10 +48,12 @@ TEST(GtkUi, FormsFollowTheirDesigns) {
   EXPECT_EQ(ui.native_handle(app::Form::Join, gb("没有这个")), 0);
   // Chinese texts both ways, tags kept apart from what shows.
   ui.set_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text, gb("服务器 8866"));
-  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text), gb("服务器 8866"));
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text),
+            gb("服务器 8866"));
   ui.set_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Tag, "t");
   EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Tag), "t");
-  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text), gb("服务器 8866"));
+  EXPECT_EQ(ui.get_text(app::Form::Join, gb("编辑框1"), app::TextProperty::Text),
+            gb("服务器 8866"));
   ui.set_text(app::Form::Join, {}, app::TextProperty::Caption, gb("标题"));
   EXPECT_EQ(ui.get_text(app::Form::Join, {}, app::TextProperty::Caption), gb("标题"));
   ui.destroy(app::Form::Join);

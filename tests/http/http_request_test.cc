@@ -443,7 +443,8 @@ TEST(HttpRequestHostile, ADrippingServerMeetsTheDeadline) {
     TestServer server([&](Connection& c) {
       RawRequest request;
       if (!c.read_request(request)) return;
-      c.write(in_body ? "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" : "HTTP/1.1 200 OK\r\n");
+      c.write(in_body ? "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"
+                      : "HTTP/1.1 200 OK\r\n");
       for (int i = 0; i < 60 && !stop; ++i) {
         if (!c.write(in_body ? "x" : "X-Drip: " + std::to_string(i) + "\r\n")) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(400));

@@ -103,8 +103,8 @@ TEST(ToolRefusals, FailuresExitWithOneAndSaySo) {
   refused.input = "{\"code\":\"500\"}";
   EXPECT_EQ(run_with({"decode-answer"}, refused), 1);
   EXPECT_GT(refused.error.size(), 2u);  // words, not an empty line
-  for (const char* no_site : {"{\"code\":\"200\",\"data\":\"\"}",
-                              "{\"code\":\"200\",\"data\":\"ftp://x\"}"}) {
+  for (const char* no_site :
+       {"{\"code\":\"200\",\"data\":\"\"}", "{\"code\":\"200\",\"data\":\"ftp://x\"}"}) {
     Io io;
     io.input = no_site;
     EXPECT_EQ(run_with({"decode-answer"}, io), 1) << no_site;

@@ -30,9 +30,10 @@ std::string file_bytes(const char* path) {
 }
 
 TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
-  const fs::path dir = fs::temp_directory_path() /
-                       ("quorvel-engine-view-" +
-                        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("quorvel-engine-view-" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   fs::create_directories(dir);
   // Something of the library's name beside the program: it is deployed there.
   std::ofstream(dir / "WebView2Plus.so") << "old";
@@ -62,12 +63,9 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   state.calls.clear();
   view.set_events(&events);
   ASSERT_TRUE(view.open(1234, "http://s/service/login"));
-  const std::vector<std::string> opened = {"init 0",
-                                           "open 1234 http://s/service/login",
-                                           "on_page_loaded 0",
-                                           "set_first_hook",
-                                           "set_second_hook",
-                                           "on_console_message 0"};
+  const std::vector<std::string> opened = {"init 0",           "open 1234 http://s/service/login",
+                                           "on_page_loaded 0", "set_first_hook",
+                                           "set_second_hook",  "on_console_message 0"};
   EXPECT_EQ(state.calls, opened);
   // Fields 4 and 19, counting from 1, set to 1; every other field 0.
   for (int i = 0; i < 22; ++i) EXPECT_EQ(state.open_fields[i], i == 3 || i == 18 ? 1 : 0) << i;
@@ -87,9 +85,10 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   view.set_bounds({0, 0, 395, 265});
   view.reload();
   view.close();
-  EXPECT_EQ(state.calls, (std::vector<std::string>{"run_script window.isWindow=true;",
-                                                   "release_result", "set_bounds 0,0,395,265 flags 4",
-                                                   "reload", "close_first", "close_second"}));
+  EXPECT_EQ(state.calls,
+            (std::vector<std::string>{"run_script window.isWindow=true;", "release_result",
+                                      "set_bounds 0,0,395,265 flags 4", "reload", "close_first",
+                                      "close_second"}));
   view.set_events(nullptr);
   fs::remove_all(dir);
 }
