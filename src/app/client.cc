@@ -5,6 +5,7 @@
 #include "app/forms.h"
 #include "base/text_ops.h"
 #include "binding/directory_answer.h"
+#include "http/extra_authority.h"
 #include "binding/server_lookup.h"
 
 namespace quorvel::app {
@@ -19,6 +20,11 @@ constexpr std::string_view kKeyHeight = "higth";
 constexpr std::string_view kKeyTop = "top";
 constexpr std::string_view kKeyLeft = "lift";
 constexpr std::string_view kKeyState = "wz";
+// The web process's memory limit in MiB.
+constexpr std::string_view kKeyMemoryLimit = "memlimit";
+constexpr int kDefaultMemoryLimit = 1024;
+// Certificates the agent trusted: a key per site host, the fingerprint.
+constexpr std::string_view kTrustSection = "trust";
 
 constexpr int kStateMinimised = static_cast<int>(WindowState::Minimised);
 
@@ -40,6 +46,25 @@ const Texts& texts() {
   return t;
 }
 
+// "host[:port]" of an address, as the engine names a site.
+Text host_of(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  std::string_view rest = scheme == std::string_view::npos ? url : url.substr(scheme + 3);
+  rest = rest.substr(0, rest.find_first_of("/?#"));
+  const std::size_t at = rest.rfind('@');
+  return Text(at == std::string_view::npos ? rest : rest.substr(at + 1));
+}
+
+// A host as a settings key: no brackets of an IPv6 address, which would
+// read as a section.
+Text trust_key(std::string_view host) {
+  Text key;
+  for (const char c : host) {
+    if (c != '[' && c != ']' && c != '=' && c != ';') key += c;
+  }
+  return key;
+}
+
 Text decimal(int value) {
   return std::to_string(value);
 }
@@ -51,7 +76,13 @@ Client::Client(ClientServices services)
       notice_(s_.ui, s_.view, messages_),
       bridge_(s_.ui, s_.view, notice_,
               {[this](int count) { unread_count_ = count; }, [this] { start_screenshot_tool(); },
-               [this](TrayPicture picture, std::string_view tip) { show_tray(picture, tip); }}) {}
+               [this](TrayPicture picture, std::string_view tip) { show_tray(picture, tip); }}),
+      guard_(s_.view, bridge_, s_.clock, s_.log, [this](const Text& host, const Text& fingerprint) {
+        if (!s_.settings.write_in(kTrustSection, trust_key(host), fingerprint)) {
+          s_.log.line(from_utf8("the trusted certificate could not be stored in ") +
+                      s_.settings.location());
+        }
+      }) {}
 
 void Client::show_tray(TrayPicture picture, std::string_view tip) {
   if (picture == tray_picture_ && tip == tray_tip_) return;
@@ -103,10 +134,29 @@ void Client::create_main() {
     return;
   }
   place_main();
+  configure_engine();
   // The three parts are joined as they stand, slashes and all.
   const Text url = site_address_ + "/" + login_path_;
-  if (s_.view.open(ui.native_handle(Form::Main, names().board), url)) s_.view.set_events(&bridge_);
+  guard_.watch(url);
+  if (s_.view.open(ui.native_handle(Form::Main, names().board), url)) {
+    s_.view.set_events(&guard_);
+    // A certificate the agent trusted for this site before.
+    const Text host = host_of(url);
+    const Text fingerprint = s_.settings.read_in(kTrustSection, trust_key(host));
+    if (!fingerprint.empty()) s_.view.allow_certificate(host, fingerprint);
+  }
   show_tray(TrayPicture::WindowIcon, names().tray_tip);
+}
+
+// Before the view opens: the login kept across starts, a memory limit for
+// the web process, and the one authority the build trusts beside the
+// system's (the lookup trusts it, so the console does too).
+void Client::configure_engine() {
+  if (!s_.data_directory.empty()) s_.view.set_option("data_directory", s_.data_directory);
+  const int limit = key_int(kKeyMemoryLimit);
+  s_.view.set_option("memory_limit_mb", std::to_string(limit > 0 ? limit : kDefaultMemoryLimit));
+  const std::string_view authority = http::extra_authority_pem();
+  if (!authority.empty()) s_.view.set_option("extra_authority", authority);
 }
 
 namespace {
@@ -254,7 +304,10 @@ void Client::on_focus(Form form) {
 }
 
 void Client::on_timer(Form form, std::string_view control) {
-  if (form == Form::Main && control == names().main_timer) tray_blink();
+  if (form == Form::Main && control == names().main_timer) {
+    tray_blink();
+    guard_.tick();
+  }
   if (form == Form::Notice && control == names().notice_timer) notice_.tick();
 }
 
@@ -322,6 +375,14 @@ void Client::on_menu(int item) {
     default:
       break;
   }
+}
+
+void Client::on_network_changed() {
+  if (s_.ui.exists(Form::Main)) guard_.network_changed();
+}
+
+void Client::on_resumed() {
+  if (s_.ui.exists(Form::Main)) guard_.resumed();
 }
 
 void Client::show_main() {

@@ -3,6 +3,8 @@
 // and the services, on the one user-interface thread.
 #pragma once
 
+#include "app/console_guard.h"
+#include "app/event_log.h"
 #include "app/notice.h"
 #include "app/page_bridge.h"
 #include "app/services.h"
@@ -19,8 +21,11 @@ struct ClientServices {
   Process& process;
   TimedMessageBox& timed_messages;
   Clock& clock;
+  EventLog& log;
   HttpGet http_get;
   Text directory_address;
+  // Where the web view keeps cookies and site storage.
+  Text data_directory;
 };
 
 class Client final : public UiEvents {
@@ -50,6 +55,8 @@ class Client final : public UiEvents {
   void on_key(Form form, std::string_view control, int code) override;
   void on_tray(int kind) override;
   void on_menu(int item) override;
+  void on_network_changed() override;
+  void on_resumed() override;
 
   [[nodiscard]] const Text& site_address() const { return site_address_; }
   [[nodiscard]] const Text& server_number() const { return server_number_; }
@@ -57,9 +64,11 @@ class Client final : public UiEvents {
   [[nodiscard]] int unread_count() const { return unread_count_; }
   void set_unread_count(int count) { unread_count_ = count; }
   [[nodiscard]] int notice_countdown() const { return notice_.countdown(); }
+  [[nodiscard]] const ConsoleGuard& guard() const { return guard_; }
 
  private:
   void create_main();
+  void configure_engine();
   void place_main();
   void create_join();
   void join_server();
@@ -74,7 +83,8 @@ class Client final : public UiEvents {
   ClientServices s_;
   JsonDocument messages_;  // the most recent notice payload
   Notice notice_;
-  app::PageBridge bridge_;
+  PageBridge bridge_;
+  ConsoleGuard guard_;
   Text site_address_;
   Text server_number_;
   Text login_path_;

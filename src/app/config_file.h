@@ -19,9 +19,9 @@ inline constexpr std::string_view kSection = "main";
 // The same for a program in the given folder.
 [[nodiscard]] Text file_path_for(const Text& program_directory);
 
-[[nodiscard]] Text read_key(std::string_view key);
-// The result is only informative: a write that fails leaves the file as it
-// was, and callers go on as if it had succeeded.
-bool write_key(std::string_view key, std::string_view value);
+// Where the web view keeps cookies and site storage, so that the agent's
+// login survives a restart: $XDG_DATA_HOME/quorvel on Linux,
+// %LOCALAPPDATA%\Quorvel on Windows; created when missing.
+[[nodiscard]] Text data_directory();
 
 }  // namespace quorvel::config

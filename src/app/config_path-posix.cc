@@ -25,6 +25,14 @@ Text user_config_path() {
 // Beside the program when its config folder is there and can be written.
 // A system-wide install has none (the program never creates it), and a
 // binding written where it cannot be kept would be lost at the next start.
+Text data_directory() {
+  Text base = environment("XDG_DATA_HOME");
+  if (base.empty() || base[0] != '/') base = environment("HOME") + "/.local/share";
+  const Text dir = base + "/quorvel";
+  (void)file::make_directories(dir);
+  return dir;
+}
+
 Text file_path() {
   return file_path_for(file::directory_of(file::executable_path()));
 }

@@ -7,18 +7,32 @@
 namespace quorvel::config {
 namespace {
 
+Text environment(const wchar_t* name) {
+  const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+  if (n == 0) return {};
+  std::wstring value(n, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), n));
+  return narrow(value);
+}
+
 // %APPDATA%\Quorvel, created when missing.
 Text user_config_path() {
-  const DWORD n = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
-  if (n == 0) return {};
-  std::wstring base(n, L'\0');
-  base.resize(GetEnvironmentVariableW(L"APPDATA", base.data(), n));
-  const Text dir = narrow(base) + "\\Quorvel";
+  const Text base = environment(L"APPDATA");
+  if (base.empty()) return {};
+  const Text dir = base + "\\Quorvel";
   (void)file::make_directories(dir);
   return dir + "\\config.ini";
 }
 
 }  // namespace
+
+Text data_directory() {
+  const Text base = environment(L"LOCALAPPDATA");
+  if (base.empty()) return {};
+  const Text dir = base + "\\Quorvel";
+  (void)file::make_directories(dir);
+  return dir;
+}
 
 // Beside the program when its config folder can be written; the mixed
 // separators ("C:\dir" + "/config/config.ini") are what Windows accepts and

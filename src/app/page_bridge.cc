@@ -49,7 +49,7 @@ Text alert_caption(std::string_view title, int count) {
   return shown_text(title, kMaxShownCharacters - suffix_chars) + suffix;
 }
 
-void PageBridge::page_loaded() {
+void PageBridge::page_loaded(std::string_view) {
   view_.run_script(kFlagScript);
 }
 

@@ -36,7 +36,7 @@ class PageBridge final : public PageEvents {
   PageBridge(Ui& ui, WebView& view, Notice& notice, Hooks hooks)
       : ui_(ui), view_(view), notice_(notice), hooks_(std::move(hooks)) {}
 
-  void page_loaded() override;
+  void page_loaded(std::string_view address) override;
   void console_message(std::string_view text) override;
 
  private:

@@ -10,14 +10,21 @@
 namespace quorvel::app {
 
 Text ConfigSettings::read(std::string_view key) {
-  if (path_.empty()) return config::read_key(key);
-  return profile::read_string(path_, config::kSection, key);
+  return read_in(config::kSection, key);
 }
 
 bool ConfigSettings::write(std::string_view key, std::string_view value) {
-  // A write that fails leaves the file as it was.
-  if (path_.empty()) return config::write_key(key, value);
-  return profile::write_string(path_, config::kSection, key, value);
+  return write_in(config::kSection, key, value);
+}
+
+Text ConfigSettings::read_in(std::string_view section, std::string_view key) {
+  return profile::read_string(location(), section, key);
+}
+
+// A write that fails leaves the file as it was.
+bool ConfigSettings::write_in(std::string_view section, std::string_view key,
+                              std::string_view value) {
+  return profile::write_string(location(), section, key, value);
 }
 
 Text ConfigSettings::location() const {

@@ -34,6 +34,9 @@ class Settings {
   virtual bool write(std::string_view key, std::string_view value) = 0;
   // Where the settings are kept, for a message.
   [[nodiscard]] virtual Text location() const = 0;
+  // A key of another section of the same file (the trusted certificates).
+  [[nodiscard]] virtual Text read_in(std::string_view section, std::string_view key) = 0;
+  virtual bool write_in(std::string_view section, std::string_view key, std::string_view value) = 0;
 };
 
 // The settings file beside the program (section "main"), or another file.
@@ -44,6 +47,8 @@ class ConfigSettings final : public Settings {
   [[nodiscard]] Text read(std::string_view key) override;
   bool write(std::string_view key, std::string_view value) override;
   [[nodiscard]] Text location() const override;
+  [[nodiscard]] Text read_in(std::string_view section, std::string_view key) override;
+  bool write_in(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:
   Text path_;

@@ -147,6 +147,10 @@ class UiEvents {
   virtual void on_tray(int kind) = 0;
   // A tray menu item, by its index in the design.
   virtual void on_menu(int item) = 0;
+  // The system's news: the network changed (it may be back), the machine
+  // woke from sleep.
+  virtual void on_network_changed() = 0;
+  virtual void on_resumed() = 0;
 };
 
 class Ui {

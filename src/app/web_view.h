@@ -10,12 +10,45 @@
 
 namespace quorvel::app {
 
-// What the page tells the host.
+// A page that could not be loaded.
+struct LoadFailure {
+  enum class Kind { Network, Dns, Refused, Timeout, Tls, Http };
+  Kind kind = Kind::Network;
+  Text address;
+  Text reason;  // the engine's own words
+  int status = 0;  // Http: the status code (500 and above)
+};
+
+// What happened to the process that runs the page.
+enum class ProcessEvent {
+  Crashed,
+  Killed,
+  MemoryLimit,   // killed for the memory limit
+  Unresponsive,  // it stopped answering (it still runs)
+  Responsive,    // it answers again
+  Terminated,    // ended by the host
+};
+
+// A site's certificate that the engine did not accept.
+struct CertificateFailure {
+  Text host;  // with ":port" when not the scheme's default
+  Text address;
+  Text fingerprint;  // SHA-256, 64 hex digits
+  Text subject;
+  Text issuer;
+  Text valid_from, valid_until;
+  Text reason;
+};
+
+// What the page and its engine tell the host.
 class PageEvents {
  public:
   virtual ~PageEvents() = default;
-  virtual void page_loaded() = 0;
+  virtual void page_loaded(std::string_view address) = 0;
   virtual void console_message(std::string_view text) = 0;
+  virtual void load_failed(const LoadFailure&) {}
+  virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
+  virtual void certificate_failed(const CertificateFailure&) {}
 };
 
 // Whether the engine can be used, and what to tell the agent when not.
@@ -36,6 +69,9 @@ class WebView {
   virtual void prepare() = 0;
   // Whether the engine is usable on this system.
   [[nodiscard]] virtual EngineStatus engine_status() = 0;
+  // A setting for the engine, before the view is opened: "data_directory",
+  // "memory_limit_mb", "extra_authority".
+  virtual void set_option(std::string_view name, std::string_view value) = 0;
   // Opens the view inside a native window on a URL; false when it failed.
   virtual bool open(std::intptr_t host, std::string_view url) = 0;
   virtual void set_events(PageEvents* events) = 0;
@@ -43,6 +79,11 @@ class WebView {
   virtual void set_bounds(Rect bounds) = 0;
   virtual void close() = 0;
   virtual void run_script(std::string_view script) = 0;
+  // The host's own pages, and the recovery of a failed one.
+  virtual void load_url(std::string_view url) = 0;
+  virtual void load_html(std::string_view html) = 0;
+  virtual void allow_certificate(std::string_view host, std::string_view fingerprint) = 0;
+  virtual void terminate_process() = 0;
 };
 
 }  // namespace quorvel::app

@@ -1,5 +1,6 @@
 #include "program/program.h"
 
+#include "app/config_file.h"
 #include "base/file.h"
 #include "binding/server_lookup.h"
 
@@ -7,7 +8,7 @@ namespace quorvel {
 
 Program::Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image)
     : view(engine_image, file::directory_of(file::executable_path())),
-      client({ui, settings, view, process, messages, clock, app::platform_http_get(),
-              builtin_directory_address()}) {}
+      client({ui, settings, view, process, messages, clock, log, app::platform_http_get(),
+              builtin_directory_address(), config::data_directory()}) {}
 
 }  // namespace quorvel

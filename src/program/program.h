@@ -18,6 +18,7 @@ struct Program {
 
   app::ConfigSettings settings;
   app::SteadyClock clock;
+  app::StderrLog log;
   webview::EngineView view;
   app::PlatformProcess process;
   app::Client client;

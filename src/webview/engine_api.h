@@ -13,6 +13,22 @@
  *    result record from run_script with release_result, both by the caller.
  *  - Event procedures get one 64-bit argument, valid only during the call,
  *    which argument_to_text turns into text. They run on the UI thread.
+ *  - What the tables hold after release_result and on_console_message came
+ *    later: the host's recovery of a page that failed. Their event texts
+ *    are records of "name=value" lines, each ending in a line feed, values
+ *    without line breaks, unknown names ignored:
+ *      load failed:    kind (network, dns, refused, timeout, tls, http),
+ *                      address, reason (the engine's words), status (http)
+ *      process event:  kind (crashed, killed, memory, unresponsive,
+ *                      responsive, terminated), reason
+ *      TLS error:      host, address, fingerprint (SHA-256, 64 hex
+ *                      digits), subject, issuer, valid_from, valid_until
+ *                      (ISO 8601), reason
+ *  - ormixwebview_set_option, a sixth export that a library may lack, takes
+ *    settings before the first open: "data_directory" (cookies and site
+ *    storage kept there), "memory_limit_mb" (the web process's), and
+ *    "extra_authority" (PEM text of the one authority the build trusts
+ *    beside the system's).
  */
 #ifndef QUORVEL_WEBVIEW_ENGINE_API_H
 #define QUORVEL_WEBVIEW_ENGINE_API_H
@@ -61,6 +77,13 @@ typedef struct qv_view_ops {
   void(QV_CALL* set_first_hook)(qv_view* self, qv_first_hook hook);
   void(QV_CALL* set_second_hook)(qv_view* self, qv_second_hook hook);
   void(QV_CALL* release_result)(qv_view* self, qv_result* result);
+  /* The host's own pages and the recovery of a failed one. */
+  void(QV_CALL* load_url)(qv_view* self, const char* url);
+  void(QV_CALL* load_html)(qv_view* self, const char* html);
+  /* The certificate of that fingerprint is accepted for that host from now
+     on, in this run (the host stores what the agent trusted). */
+  void(QV_CALL* allow_certificate)(qv_view* self, const char* host, const char* fingerprint);
+  void(QV_CALL* terminate_process)(qv_view* self);
 } qv_view_ops;
 
 typedef struct qv_converter_ops {
@@ -72,6 +95,9 @@ typedef struct qv_converter_ops {
 typedef struct qv_events_ops {
   void(QV_CALL* on_page_loaded)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_console_message)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_load_failed)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_process_event)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_tls_error)(qv_events* self, int view, qv_event_proc proc);
 } qv_events_ops;
 
 struct qv_view {
@@ -90,6 +116,7 @@ typedef int(QV_CALL* qv_has_edge_fn)(void);
 typedef void(QV_CALL* qv_init_fn)(int zero, qv_converter** converter, qv_events** events);
 typedef void(QV_CALL* qv_log_fn)(qv_event_proc proc);
 typedef qv_view*(QV_CALL* qv_open_fn)(intptr_t host, const char* url, qv_open_options* options);
+typedef void(QV_CALL* qv_set_option_fn)(const char* name, const char* value);
 
 #ifdef __cplusplus
 }

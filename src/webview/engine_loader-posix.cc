@@ -27,6 +27,7 @@ bool load_engine(const Text& path, EngineExports& e) {
   e.init = reinterpret_cast<qv_init_fn>(dlsym(library, "ormixwebview_init"));
   e.log = reinterpret_cast<qv_log_fn>(dlsym(library, "ormixwebview_log"));
   e.open = reinterpret_cast<qv_open_fn>(dlsym(library, "ormixwebview_open"));
+  e.set_option = reinterpret_cast<qv_set_option_fn>(dlsym(library, "ormixwebview_set_option"));
   return e.dllwrite != nullptr && e.has_edge != nullptr && e.init != nullptr && e.log != nullptr &&
          e.open != nullptr;
 }

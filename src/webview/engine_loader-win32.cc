@@ -35,6 +35,7 @@ bool load_engine(const Text& path, EngineExports& e) {
   bind(library, "ormixwebview_init", e.init);
   bind(library, "ormixwebview_log", e.log);
   bind(library, "ormixwebview_open", e.open);
+  bind(library, "ormixwebview_set_option", e.set_option);
   return e.dllwrite != nullptr && e.has_edge != nullptr && e.init != nullptr && e.log != nullptr &&
          e.open != nullptr;
 }

@@ -15,6 +15,7 @@ struct EngineExports {
   qv_init_fn init = nullptr;
   qv_log_fn log = nullptr;
   qv_open_fn open = nullptr;
+  qv_set_option_fn set_option = nullptr;  // optional
 };
 
 // Loads the library by its full path (kept loaded for the life of the

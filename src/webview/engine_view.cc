@@ -1,6 +1,7 @@
 #include "webview/engine_view.h"
 
 #include "webview/engine_deploy.h"
+#include "webview/engine_record.h"
 
 namespace quorvel::webview {
 namespace {
@@ -15,8 +16,11 @@ qv_result* QV_CALL inert_run(qv_view*, const char*, intptr_t, intptr_t, intptr_t
 void QV_CALL inert_first(qv_view*, qv_first_hook) {}
 void QV_CALL inert_second(qv_view*, qv_second_hook) {}
 void QV_CALL inert_release(qv_view*, qv_result*) {}
-const qv_view_ops kInertViewOps = {inert_void, inert_void,  inert_bounds, inert_void,
-                                   inert_run,  inert_first, inert_second, inert_release};
+void QV_CALL inert_text_op(qv_view*, const char*) {}
+void QV_CALL inert_allow(qv_view*, const char*, const char*) {}
+const qv_view_ops kInertViewOps = {inert_void,    inert_void,    inert_bounds, inert_void,
+                                   inert_run,     inert_first,   inert_second, inert_release,
+                                   inert_text_op, inert_text_op, inert_allow,  inert_void};
 qv_view inert_view{&kInertViewOps};
 
 char* QV_CALL inert_text(qv_converter*, int64_t) {
@@ -27,7 +31,8 @@ const qv_converter_ops kInertConverterOps = {inert_text, inert_release_text};
 qv_converter inert_converter{&kInertConverterOps};
 
 void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
-const qv_events_ops kInertEventsOps = {inert_register, inert_register};
+const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
+                                       inert_register, inert_register};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -44,13 +49,28 @@ Text argument_text(int64_t argument) {
 }
 
 void QV_CALL on_page_loaded(int64_t argument) {
-  static_cast<void>(argument_text(argument));
-  if (page_events != nullptr) page_events->page_loaded();
+  const Text address = argument_text(argument);
+  if (page_events != nullptr) page_events->page_loaded(address);
 }
 
 void QV_CALL on_console_message(int64_t argument) {
   const Text text = argument_text(argument);
   if (page_events != nullptr) page_events->console_message(text);
+}
+
+void QV_CALL on_load_failed(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->load_failed(load_failure_of(r));
+}
+
+void QV_CALL on_process_event(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->process_event(process_event_of(r), r.get("reason"));
+}
+
+void QV_CALL on_tls_error(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->certificate_failed(certificate_failure_of(r));
 }
 
 // The two view hooks take their text and do nothing with it.
@@ -111,6 +131,9 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   view_->ops->set_first_hook(view_, first_hook);
   view_->ops->set_second_hook(view_, second_hook);
   events_->ops->on_console_message(events_, 0, on_console_message);
+  events_->ops->on_load_failed(events_, 0, on_load_failed);
+  events_->ops->on_process_event(events_, 0, on_process_event);
+  events_->ops->on_tls_error(events_, 0, on_tls_error);
   return true;
 }
 
@@ -129,6 +152,27 @@ void EngineView::set_bounds(app::Rect b) {
 void EngineView::close() {
   view_->ops->close_first(view_);
   view_->ops->close_second(view_);
+}
+
+void EngineView::set_option(std::string_view name, std::string_view value) {
+  if (!loaded_ || exports_.set_option == nullptr) return;
+  exports_.set_option(Text(name).c_str(), Text(value).c_str());
+}
+
+void EngineView::load_url(std::string_view url) {
+  view_->ops->load_url(view_, Text(url).c_str());
+}
+
+void EngineView::load_html(std::string_view html) {
+  view_->ops->load_html(view_, Text(html).c_str());
+}
+
+void EngineView::allow_certificate(std::string_view host, std::string_view fingerprint) {
+  view_->ops->allow_certificate(view_, Text(host).c_str(), Text(fingerprint).c_str());
+}
+
+void EngineView::terminate_process() {
+  view_->ops->terminate_process(view_);
 }
 
 void EngineView::run_script(std::string_view script) {

@@ -27,6 +27,11 @@ class EngineView final : public app::WebView {
   void set_bounds(app::Rect bounds) override;
   void close() override;
   void run_script(std::string_view script) override;
+  void set_option(std::string_view name, std::string_view value) override;
+  void load_url(std::string_view url) override;
+  void load_html(std::string_view html) override;
+  void allow_certificate(std::string_view host, std::string_view fingerprint) override;
+  void terminate_process() override;
 
  private:
   std::string_view image_;

@@ -146,6 +146,18 @@ class FakeSettings final : public Settings {
     return true;
   }
   [[nodiscard]] Text location() const override { return "/home/agent/.config/quorvel/config.ini"; }
+  std::map<std::pair<Text, Text>, Text> other_sections;
+  [[nodiscard]] Text read_in(std::string_view section, std::string_view key) override {
+    if (section == "main") return read(key);
+    const auto found = other_sections.find({Text(section), Text(key)});
+    return found == other_sections.end() ? Text() : found->second;
+  }
+  bool write_in(std::string_view section, std::string_view key, std::string_view value) override {
+    if (section == "main") return write(key, value);
+    if (!writable) return false;
+    other_sections[{Text(section), Text(key)}] = Text(value);
+    return true;
+  }
 };
 
 class FakeClock final : public Clock {
@@ -201,6 +213,25 @@ class FakeView final : public app::WebView {
   void set_bounds(Rect r) override { bounds.push_back(r); }
   void close() override { ++closes; }
   void run_script(std::string_view script) override { scripts.emplace_back(script); }
+  std::map<Text, Text> options;
+  std::vector<Text> loaded_urls, loaded_pages;
+  std::vector<std::pair<Text, Text>> allowed;
+  int terminations = 0;
+  void set_option(std::string_view name, std::string_view value) override {
+    options[Text(name)] = Text(value);
+  }
+  void load_url(std::string_view url) override { loaded_urls.emplace_back(url); }
+  void load_html(std::string_view html) override { loaded_pages.emplace_back(html); }
+  void allow_certificate(std::string_view host, std::string_view fingerprint) override {
+    allowed.emplace_back(host, fingerprint);
+  }
+  void terminate_process() override { ++terminations; }
+};
+
+class FakeLog final : public EventLog {
+ public:
+  std::vector<Text> lines;
+  void line(std::string_view text) override { lines.emplace_back(text); }
 };
 
 class FakeTimedBox final : public TimedMessageBox {
@@ -221,16 +252,17 @@ struct World {
   FakeProcess process;
   FakeTimedBox timed;
   FakeClock clock;
+  FakeLog log;
   Text answer;
   Text status = "200 OK";
   std::vector<Text> requested;
-  Client client{ClientServices{ui, settings, view, process, timed, clock,
+  Client client{ClientServices{ui, settings, view, process, timed, clock, log,
                                [this](std::string_view url, Text& s) {
                                  requested.emplace_back(url);
                                  s = status;
                                  return answer;
                                },
-                               "https://dir.test"}};
+                               "https://dir.test", "/tmp/quorvel-fake-data"}};
   World() { ui.set_events(&client); }
 };
 

@@ -53,8 +53,8 @@ Text message(const char* from, const char* nick, const char* text) {
 TEST(PageBridge, FlagScriptAfterEveryLoad) {
   Bound w;
   ASSERT_NE(w.view.events, nullptr);
-  w.view.events->page_loaded();
-  w.view.events->page_loaded();
+  w.view.events->page_loaded("http://s/service/login");
+  w.view.events->page_loaded("http://s/service/login");
   EXPECT_EQ(w.view.scripts, std::vector<Text>(2, "window.isWindow=true;vueapp.screenshot=true;"));
 }
 

@@ -20,9 +20,24 @@ namespace fs = std::filesystem;
 
 struct Recorder final : app::PageEvents {
   std::vector<Text> seen;
-  void page_loaded() override { seen.emplace_back("(loaded)"); }
+  void page_loaded(std::string_view address) override { seen.push_back("loaded " + Text(address)); }
   void console_message(std::string_view text) override { seen.emplace_back(text); }
+  void load_failed(const app::LoadFailure& f) override {
+    seen.push_back("failed " + std::to_string(static_cast<int>(f.kind)) + " " + f.address + " " +
+                   f.reason + " " + std::to_string(f.status));
+  }
+  void process_event(app::ProcessEvent e, std::string_view reason) override {
+    seen.push_back("process " + std::to_string(static_cast<int>(e)) + " " + Text(reason));
+  }
+  void certificate_failed(const app::CertificateFailure& c) override {
+    seen.push_back("certificate " + c.host + " " + c.fingerprint + " " + c.issuer + " " +
+                   c.valid_until);
+  }
 };
+
+int64_t argument(const char* text) {
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(text));
+}
 
 std::string file_bytes(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -60,12 +75,16 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   EXPECT_EQ(view.engine_status().kind, app::EngineStatus::Kind::RuntimeMissing);
   state.has_edge = 1;
 
+  view.set_option("memory_limit_mb", "1024");
+  EXPECT_EQ(state.options, std::vector<std::string>{"memory_limit_mb=1024"});
   state.calls.clear();
   view.set_events(&events);
   ASSERT_TRUE(view.open(1234, "http://s/service/login"));
-  const std::vector<std::string> opened = {"init 0",           "open 1234 http://s/service/login",
-                                           "on_page_loaded 0", "set_first_hook",
-                                           "set_second_hook",  "on_console_message 0"};
+  // The Part's four registrations first, in its order; the recovery's after.
+  const std::vector<std::string> opened = {
+      "init 0",          "open 1234 http://s/service/login", "on_page_loaded 0",
+      "set_first_hook",  "set_second_hook",                  "on_console_message 0",
+      "on_load_failed 0", "on_process_event 0",              "on_tls_error 0"};
   EXPECT_EQ(state.calls, opened);
   // Fields 4 and 19, counting from 1, set to 1; every other field 0.
   for (int i = 0; i < 22; ++i) EXPECT_EQ(state.open_fields[i], i == 3 || i == 18 ? 1 : 0) << i;
@@ -73,22 +92,37 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   // Page events: every argument becomes text through the converter, which
   // also releases it.
   state.calls.clear();
-  const char* message = "newmsgnum=>3";
-  state.console(static_cast<int64_t>(reinterpret_cast<intptr_t>(message)));
-  state.page_loaded(0);
-  EXPECT_EQ(events.seen, (std::vector<Text>{"newmsgnum=>3", "(loaded)"}));
+  state.console(argument("newmsgnum=>3"));
+  state.page_loaded(argument("http://s/service/login"));
+  EXPECT_EQ(events.seen, (std::vector<Text>{"newmsgnum=>3", "loaded http://s/service/login"}));
   EXPECT_EQ(state.calls, (std::vector<std::string>{"argument_to_text", "release_text",
                                                    "argument_to_text", "release_text"}));
+
+  // The failure records, read into the host's terms; unknown names ignored.
+  events.seen.clear();
+  state.load_failed(argument("kind=refused\naddress=http://s/\nreason=Could not connect\nx=y\n"));
+  state.load_failed(argument("kind=http\naddress=http://s/\nstatus=502\n"));
+  state.process_event(argument("kind=memory\nreason=limit\n"));
+  state.tls_error(argument("host=s:8443\nfingerprint=ab12\nissuer=CN=Self\nvalid_until=2030-01-01\n"));
+  EXPECT_EQ(events.seen, (std::vector<Text>{"failed 2 http://s/ Could not connect 0",
+                                            "failed 5 http://s/  502", "process 2 limit",
+                                            "certificate s:8443 ab12 CN=Self 2030-01-01"}));
 
   state.calls.clear();
   view.run_script("window.isWindow=true;");
   view.set_bounds({0, 0, 395, 265});
   view.reload();
+  view.load_url("http://s/service/login");
+  view.load_html("<p>x</p>");
+  view.allow_certificate("s:8443", "ab12");
+  view.terminate_process();
   view.close();
   EXPECT_EQ(state.calls,
             (std::vector<std::string>{"run_script window.isWindow=true;", "release_result",
-                                      "set_bounds 0,0,395,265 flags 4", "reload", "close_first",
-                                      "close_second"}));
+                                      "set_bounds 0,0,395,265 flags 4", "reload",
+                                      "load_url http://s/service/login", "load_html 8",
+                                      "allow_certificate s:8443 ab12", "terminate_process",
+                                      "close_first", "close_second"}));
   view.set_events(nullptr);
   fs::remove_all(dir);
 }

@@ -44,8 +44,21 @@ void QV_CALL release_result(qv_view*, qv_result* result) {
   record("release_result");
   std::free(result);
 }
-const qv_view_ops kViewOps = {reload,     close_first,    set_bounds,      close_second,
-                              run_script, set_first_hook, set_second_hook, release_result};
+void QV_CALL load_url(qv_view*, const char* url) {
+  record(std::string("load_url ") + url);
+}
+void QV_CALL load_html(qv_view*, const char* html) {
+  record("load_html " + std::to_string(std::strlen(html)));
+}
+void QV_CALL allow_certificate(qv_view*, const char* host, const char* fingerprint) {
+  record(std::string("allow_certificate ") + host + " " + fingerprint);
+}
+void QV_CALL terminate_process(qv_view*) {
+  record("terminate_process");
+}
+const qv_view_ops kViewOps = {reload,     close_first,    set_bounds,        close_second,
+                              run_script, set_first_hook, set_second_hook,   release_result,
+                              load_url,   load_html,      allow_certificate, terminate_process};
 qv_view view{&kViewOps};
 
 char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
@@ -68,7 +81,20 @@ void QV_CALL on_console_message(qv_events*, int view_index, qv_event_proc proc) 
   record("on_console_message " + std::to_string(view_index));
   state.console = proc;
 }
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
+void QV_CALL on_load_failed(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_load_failed " + std::to_string(view_index));
+  state.load_failed = proc;
+}
+void QV_CALL on_process_event(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_process_event " + std::to_string(view_index));
+  state.process_event = proc;
+}
+void QV_CALL on_tls_error(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_tls_error " + std::to_string(view_index));
+  state.tls_error = proc;
+}
+const qv_events_ops kEventsOps = {on_page_loaded, on_console_message, on_load_failed,
+                                  on_process_event, on_tls_error};
 qv_events events{&kEventsOps};
 
 }  // namespace
@@ -96,6 +122,10 @@ QV_EXPORT void QV_CALL ormixwebview_init(int zero, qv_converter** c, qv_events**
 
 QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc) {
   record("log");
+}
+
+QV_EXPORT void QV_CALL ormixwebview_set_option(const char* name, const char* value) {
+  state.options.push_back(std::string(name) + "=" + value);
 }
 
 QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url,

@@ -15,6 +15,10 @@ struct FakeEngineState {
   intptr_t open_fields[22] = {};
   qv_event_proc page_loaded = nullptr;
   qv_event_proc console = nullptr;
+  qv_event_proc load_failed = nullptr;
+  qv_event_proc process_event = nullptr;
+  qv_event_proc tls_error = nullptr;
+  std::vector<std::string> options;  // "name=value" as set
 };
 
 extern "C" QV_EXPORT FakeEngineState* QV_CALL fake_engine_state(void);

@@ -98,8 +98,9 @@ TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
   app::fake::FakeProcess process;
   app::fake::FakeTimedBox timed;
   app::fake::FakeClock clock;
-  app::Client client({ui, settings, view, process, timed, clock,
-                      [](std::string_view, Text&) { return Text(); }, "https://dir.test"});
+  app::fake::FakeLog log;
+  app::Client client({ui, settings, view, process, timed, clock, log,
+                      [](std::string_view, Text&) { return Text(); }, "https://dir.test", {}});
   ui.set_events(&client);
   ui.load(Form::Notice, false);
   pump_for(2300);

@@ -1,0 +1,81 @@
+// Keeps the console usable all day: a web process that crashed, was killed
+// or hung is recovered; a site that cannot be reached, or whose certificate
+// was not accepted, gets a page of the client's own that says so, retries
+// with a growing pause, at once when the network comes back or the machine
+// wakes, and gives the console back as soon as the site answers. While the
+// console shows, everything passes to the page bridge unchanged.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string_view>
+
+#include "app/event_log.h"
+#include "app/services.h"
+#include "app/web_view.h"
+
+namespace quorvel::app {
+
+class ConsoleGuard final : public PageEvents {
+ public:
+  // What shows in the view.
+  enum class Shows { Console, Unreachable, Crashed, Trust };
+
+  // Recoveries by a plain reload: at most this many in the window; beyond
+  // that the crashed page, retried every kCrashedRetryMs.
+  static constexpr int kQuickRecoveries = 3;
+  static constexpr std::int64_t kQuickWindowMs = 5 * 60 * 1000;
+  static constexpr std::int64_t kCrashedRetryMs = 60 * 1000;
+  // The unreachable site: 5 s, then twice as long each time, at most 5 min.
+  static constexpr std::int64_t kFirstRetryMs = 5000;
+  static constexpr std::int64_t kLongestRetryMs = 5 * 60 * 1000;
+  // A page that does not answer this long has its process ended.
+  static constexpr std::int64_t kUnresponsiveMs = 15000;
+
+  // `trusted` stores a certificate the agent trusted (host, fingerprint).
+  ConsoleGuard(WebView& view, PageEvents& console, Clock& clock, EventLog& log,
+               std::function<void(const Text&, const Text&)> trusted);
+
+  // The console's address, about to be opened.
+  void watch(std::string_view console_url);
+
+  // Every second, from the main window's timer.
+  void tick();
+  void network_changed();
+  void resumed();
+
+  [[nodiscard]] Shows shows() const { return shows_; }
+  // When the next automatic retry is due (the clock's milliseconds).
+  [[nodiscard]] std::int64_t next_retry_at() const { return next_retry_at_; }
+
+  void page_loaded(std::string_view address) override;
+  void console_message(std::string_view text) override;
+  void load_failed(const LoadFailure& failure) override;
+  void process_event(ProcessEvent event, std::string_view reason) override;
+  void certificate_failed(const CertificateFailure& failure) override;
+
+ private:
+  void retry(std::string_view why);
+  void act(std::string_view action);
+  void show(Shows what);
+  void log(std::string_view what_utf8, std::string_view detail = {});
+
+  WebView& view_;
+  PageEvents& console_;
+  Clock& clock_;
+  EventLog& log_;
+  std::function<void(const Text&, const Text&)> trusted_;
+  Text console_url_;
+  Text nonce_;
+  Shows shows_ = Shows::Console;
+  std::deque<std::int64_t> recoveries_;  // when the recent quick ones were
+  ProcessEvent crash_cause_ = ProcessEvent::Crashed;
+  LoadFailure failure_;
+  CertificateFailure certificate_;
+  int failed_attempts_ = 0;
+  std::int64_t next_retry_at_ = 0;
+  std::int64_t unresponsive_since_ = 0;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,189 @@
+// The console's recovery against a fake engine and a clock the test turns:
+// crashes, hangs, an unreachable site and an untrusted certificate.
+#include "app/console_guard.h"
+
+#include <gtest/gtest.h>
+
+#include "app/console_pages.h"
+#include "app/fake_platform.h"
+
+namespace quorvel::app {
+namespace {
+
+using fake::World;
+using Shows = ConsoleGuard::Shows;
+
+const Text kConsole = "https://chat.test:8443/service/login";
+
+// A started client bound to a site whose view opened.
+struct Bound : World {
+  Bound() {
+    settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
+    client.start();
+    EXPECT_EQ(view.opened.back(), kConsole);
+  }
+  PageEvents& page() { return *view.events; }
+  const ConsoleGuard& guard() { return client.guard(); }
+  // A second of the main window's timer.
+  void seconds(int n) {
+    for (int i = 0; i < n; ++i) {
+      clock.now += 1000;
+      client.on_timer(Form::Main, names().main_timer);
+    }
+  }
+  // What the client's page shown last lets its buttons say.
+  Text press(std::string_view action) {
+    const Text& html = view.loaded_pages.back();
+    const std::size_t at = html.find(kActionMarker);
+    return Text(kActionMarker) + html.substr(at + kActionMarker.size(), 16) + ":" + Text(action);
+  }
+  LoadFailure refused() {
+    return {LoadFailure::Kind::Refused, kConsole, "Could not connect: Connection refused", 0};
+  }
+};
+
+TEST(ConsoleGuard, AWebProcessThatEndsIsReloadedThreeTimesInFiveMinutes) {
+  Bound w;
+  for (int i = 0; i < 3; ++i) {
+    w.page().process_event(ProcessEvent::Crashed, {});
+    EXPECT_EQ(w.view.reloads, i + 1);
+    EXPECT_EQ(w.guard().shows(), Shows::Console);
+    w.seconds(10);
+  }
+  // The fourth within five minutes: the client's page, retried every 60 s.
+  w.page().process_event(ProcessEvent::Killed, {});
+  EXPECT_EQ(w.view.reloads, 3);
+  EXPECT_EQ(w.guard().shows(), Shows::Crashed);
+  ASSERT_EQ(w.view.loaded_pages.size(), 1u);
+  EXPECT_NE(w.view.loaded_pages[0].find(from_utf8("控制台意外退出")), Text::npos);
+  // Console messages of nothing: the bridge sees nothing while it shows.
+  w.page().console_message("newmsgnum=>5");
+  EXPECT_EQ(w.client.unread_count(), 0);
+  w.seconds(59);
+  EXPECT_TRUE(w.view.loaded_urls.empty());
+  w.seconds(1);
+  EXPECT_EQ(w.view.loaded_urls, std::vector<Text>{kConsole});
+  // The 重新加载 button, with the page's own nonce only.
+  w.page().console_message(Text(kActionMarker) + "0000000000000000:reload");
+  EXPECT_EQ(w.view.loaded_urls.size(), 1u);
+  w.page().console_message(w.press("reload"));
+  EXPECT_EQ(w.view.loaded_urls.size(), 2u);
+  // Back: the flag script runs and messages reach the bridge again.
+  w.page().page_loaded(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
+  EXPECT_EQ(w.view.scripts.back(), "window.isWindow=true;vueapp.screenshot=true;");
+  w.page().console_message("newmsgnum=>5");
+  EXPECT_EQ(w.client.unread_count(), 5);
+  // Five minutes after the first, quick reloads are allowed again.
+  w.clock.now += 5 * 60 * 1000;
+  w.page().process_event(ProcessEvent::MemoryLimit, {});
+  EXPECT_EQ(w.view.reloads, 4);
+  EXPECT_GE(w.log.lines.size(), 5u);
+}
+
+TEST(ConsoleGuard, AHungPageHasItsProcessEndedAfterFifteenSeconds) {
+  Bound w;
+  w.page().process_event(ProcessEvent::Unresponsive, {});
+  w.seconds(10);
+  w.page().process_event(ProcessEvent::Responsive, {});
+  w.seconds(10);
+  EXPECT_EQ(w.view.terminations, 0);
+  w.page().process_event(ProcessEvent::Unresponsive, {});
+  w.seconds(14);
+  EXPECT_EQ(w.view.terminations, 0);
+  w.seconds(1);
+  EXPECT_EQ(w.view.terminations, 1);
+  // Its end is recovered as any other.
+  w.page().process_event(ProcessEvent::Terminated, {});
+  EXPECT_EQ(w.view.reloads, 1);
+}
+
+TEST(ConsoleGuard, AnUnreachableSiteIsRetriedWithAGrowingPause) {
+  Bound w;
+  w.page().load_failed(w.refused());
+  EXPECT_EQ(w.guard().shows(), Shows::Unreachable);
+  const Text& page = w.view.loaded_pages.back();
+  EXPECT_NE(page.find(from_utf8("服务器拒绝连接")), Text::npos);
+  EXPECT_NE(page.find("https://chat.test:8443/service/login"), Text::npos);
+  EXPECT_EQ(page.find("<a "), Text::npos);  // the address is no link
+  const int pauses[] = {5, 10, 20, 40, 80, 160, 300, 300};
+  for (const int pause : pauses) {
+    const std::size_t retries = w.view.loaded_urls.size();
+    w.seconds(pause - 1);
+    EXPECT_EQ(w.view.loaded_urls.size(), retries) << pause;
+    w.seconds(1);
+    ASSERT_EQ(w.view.loaded_urls.size(), retries + 1) << pause;
+    w.page().load_failed(w.refused());
+  }
+  // The network comes back: at once, and the pause starts over once it loads.
+  const std::size_t retries = w.view.loaded_urls.size();
+  w.client.on_network_changed();
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
+  w.page().page_loaded(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
+  w.page().load_failed(w.refused());
+  w.seconds(5);
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 2);
+  // The machine wakes: at once too; the agent's 重试 too.
+  w.page().load_failed(w.refused());
+  w.client.on_resumed();
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 3);
+  w.page().console_message(w.press("retry"));
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 4);
+  // A wake while the console shows reloads it.
+  w.page().page_loaded(kConsole);
+  const int reloads = w.view.reloads;
+  w.client.on_resumed();
+  EXPECT_EQ(w.view.reloads, reloads + 1);
+}
+
+TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {
+  Bound w;
+  CertificateFailure c{"chat.test:8443", kConsole, Text(64, 'a'), "CN=chat.test",
+                       "CN=chat.test", "2026-01-01", "2027-01-01", "unknown authority"};
+  w.page().certificate_failed(c);
+  EXPECT_EQ(w.guard().shows(), Shows::Trust);
+  const Text& page = w.view.loaded_pages.back();
+  EXPECT_NE(page.find("aa:aa:aa"), Text::npos);
+  EXPECT_NE(page.find(from_utf8("信任此证书")), Text::npos);
+  // Nothing is trusted by a page that does not know the nonce.
+  w.page().console_message(Text(kActionMarker) + "ffffffffffffffff:trust");
+  EXPECT_TRUE(w.view.allowed.empty());
+  w.page().console_message(w.press("trust"));
+  ASSERT_EQ(w.view.allowed.size(), 1u);
+  EXPECT_EQ(w.view.allowed[0], std::make_pair(Text("chat.test:8443"), Text(64, 'a')));
+  EXPECT_EQ(w.view.loaded_urls.back(), kConsole);
+  EXPECT_EQ((w.settings.other_sections[{"trust", "chat.test:8443"}]), Text(64, 'a'));
+  // A later start allows it again for that site.
+  Bound later;
+  EXPECT_TRUE(later.view.allowed.empty());
+  World again;
+  again.settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
+  again.settings.other_sections[{"trust", "chat.test:8443"}] = Text(64, 'a');
+  again.client.start();
+  ASSERT_EQ(again.view.allowed.size(), 1u);
+  EXPECT_EQ(again.view.allowed[0].second, Text(64, 'a'));
+}
+
+TEST(ConsoleGuard, TheEngineIsConfiguredBeforeTheViewOpens) {
+  Bound w;
+  EXPECT_EQ(w.view.options["memory_limit_mb"], "1024");
+  EXPECT_FALSE(w.view.options["data_directory"].empty());
+  World limited;
+  limited.settings.values = {{"hostdata", "{\"code\":\"200\",\"data\":\"http://s\"}"},
+                             {"memlimit", "512"}};
+  limited.client.start();
+  EXPECT_EQ(limited.view.options["memory_limit_mb"], "512");
+}
+
+TEST(ConsolePages, WhatTheSiteSaysIsText) {
+  EXPECT_EQ(html_text("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");
+  LoadFailure f{LoadFailure::Kind::Http, "http://s/<script>", "<b>bad</b>", 502};
+  const Text page = unreachable_page(f, 5, "0123456789abcdef");
+  EXPECT_EQ(page.find("<script>"), Text::npos);
+  EXPECT_EQ(page.find("<b>"), Text::npos);
+  EXPECT_NE(page.find("502"), Text::npos);
+}
+
+}  // namespace
+}  // namespace quorvel::app
