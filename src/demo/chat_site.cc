@@ -134,6 +134,11 @@ void ChatSite::count_page_load() {
   ++page_loads_;
 }
 
+void ChatSite::hang_pages() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("hang", "{}");
+}
+
 void ChatSite::record_key(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (keys_.size() < 1000) keys_.push_back(key);

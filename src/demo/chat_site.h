@@ -62,6 +62,8 @@ class ChatSite {
   // The page logs the text `repeat` times, `per_second` times a second.
   void page_log(const std::string& text, int repeat = 1, int per_second = 1);
   void count_page_load();
+  // Every open page runs a script that never ends (a hung page).
+  void hang_pages();
   // A key the page saw (Escape), for tests of where keys go.
   void record_key(const std::string& key);
   [[nodiscard]] std::vector<std::string> keys() const;

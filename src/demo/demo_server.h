@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,6 +21,11 @@ struct DemoOptions {
   std::string key_file;
   bool visitors = true;                     // the simulator
   std::chrono::seconds visitor_period{20};  // mean time between visitor messages
+  // The console over HTTPS with this certificate (of no trusted authority,
+  // for the client's trust page); plain HTTP when empty.
+  std::string site_certificate_file;
+  std::string site_key_file;
+  bool login = true;  // the console asks for a login, kept in a cookie
 };
 
 class DemoServer {
@@ -35,13 +41,20 @@ class DemoServer {
   void stop();
 
   [[nodiscard]] std::string directory_address() const;  // https://127.0.0.1:PORT
-  [[nodiscard]] std::string site_address() const;       // http://127.0.0.1:PORT
+  [[nodiscard]] std::string site_address() const;       // http(s)://127.0.0.1:PORT
   [[nodiscard]] const std::string& server_number() const { return options_.server_number; }
   [[nodiscard]] ChatSite& site() { return site_; }
 
  private:
   struct Servers;
   void simulate_visitors();
+  // A fresh site server with its routes, bound to the site's port.
+  [[nodiscard]] bool open_site(std::string& error);
+  void route_site_api();
+  void route_site_control();
+  void route_console();
+  // The site refuses connections for a while, then serves again.
+  void go_down(std::chrono::seconds how_long);
 
   DemoOptions options_;
   ChatSite site_;
@@ -49,7 +62,13 @@ class DemoServer {
   int directory_port_ = 0;
   int site_port_ = 0;
   std::atomic<bool> stopping_{false};
-  std::thread directory_thread_, site_thread_, visitor_thread_;
+  // Changes whenever the site server is replaced: event streams of the old
+  // one end.
+  std::atomic<int> site_generation_{0};
+  std::atomic<int> slow_ms_{0};
+  std::mutex down_mutex_;
+  std::atomic<bool> site_down_{false};
+  std::thread directory_thread_, site_thread_, visitor_thread_, down_thread_;
 };
 
 }  // namespace quorvel::demo

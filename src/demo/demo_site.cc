@@ -2,6 +2,7 @@
 // chat site, so that the client can be tried and tested on one machine.
 //   quorvel-demo-site [--directory-port N] [--site-port N] [--server-number N]
 //                     [--no-visitors] [--visitor-period S] [--cert PEM --key PEM]
+//                     [--site-cert PEM --site-key PEM] [--no-login]
 // Port 0 takes any free port; the addresses in use are printed.
 #include <signal.h>
 
@@ -17,13 +18,18 @@ namespace {
 constexpr const char* kUsage =
     "usage: quorvel-demo-site [--directory-port N] [--site-port N] [--server-number N]\n"
     "                         [--no-visitors] [--visitor-period SECONDS]\n"
-    "                         [--cert PEM --key PEM]\n";
+    "                         [--cert PEM --key PEM] [--site-cert PEM --site-key PEM]\n"
+    "                         [--no-login]\n";
 
 bool parse(int argc, char** argv, quorvel::demo::DemoOptions& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--no-visitors") {
       o.visitors = false;
+      continue;
+    }
+    if (a == "--no-login") {
+      o.login = false;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -40,11 +46,16 @@ bool parse(int argc, char** argv, quorvel::demo::DemoOptions& o) {
       o.certificate_file = value;
     } else if (a == "--key") {
       o.key_file = value;
+    } else if (a == "--site-cert") {
+      o.site_certificate_file = value;
+    } else if (a == "--site-key") {
+      o.site_key_file = value;
     } else {
       return false;
     }
   }
-  return o.directory_port >= 0 && o.site_port >= 0 && !o.server_number.empty();
+  return o.directory_port >= 0 && o.site_port >= 0 && !o.server_number.empty() &&
+         o.site_certificate_file.empty() == o.site_key_file.empty();
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 
 #include "base/text.h"
 #include "webview/engine_api.h"
 #include "webview/engine_objects.h"
+#include "webview/webkit_certificates.h"
 
 namespace {
 
@@ -47,12 +50,25 @@ bool has_render_node() {
   return found;
 }
 
+// What the host set before the first open.
+struct Options {
+  std::string data_directory;  // UTF-8
+  int memory_limit_mb = 0;
+  std::string extra_authority_pem;
+} options;
+
 // --- the view ---------------------------------------------------------------
 
 struct View {
   qv_view base;
   WebKitWebView* web = nullptr;
+  WebKitWebContext* context = nullptr;
   GtkWidget* host = nullptr;
+  // Certificates the agent trusted: "host:port" to SHA-256 fingerprint.
+  std::map<std::string, std::string> allowed;
+  std::set<std::string> accepted;  // "site fingerprint" handed to WebKit
+  // The web process does not answer.
+  bool unresponsive = false;
 };
 
 View* view_of(qv_view* self) {
@@ -94,16 +110,130 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   return result;
 }
 
-const qv_view_ops kViewOps = {view_reload,     view_close_first, view_set_bounds, view_close_second,
-                              view_run_script, set_first_hook,   set_second_hook, release_result};
+void QV_CALL view_load_url(qv_view* self, const char* url) {
+  View* v = view_of(self);
+  if (v->web != nullptr && url != nullptr) webkit_web_view_load_uri(v->web, to_utf8(url).c_str());
+}
+
+// The host's own pages: their address is about:blank.
+void QV_CALL view_load_html(qv_view* self, const char* html) {
+  View* v = view_of(self);
+  if (v->web != nullptr && html != nullptr) {
+    webkit_web_view_load_html(v->web, to_utf8(html).c_str(), nullptr);
+  }
+}
+
+void QV_CALL view_allow_certificate(qv_view* self, const char* host, const char* fingerprint) {
+  if (host != nullptr && fingerprint != nullptr) view_of(self)->allowed[host] = fingerprint;
+}
+
+void QV_CALL view_terminate_process(qv_view* self) {
+  if (WebKitWebView* web = view_of(self)->web) webkit_web_view_terminate_web_process(web);
+}
+
+const qv_view_ops kViewOps = {view_reload,       view_close_first,      view_set_bounds,
+                              view_close_second, view_run_script,       set_first_hook,
+                              set_second_hook,   release_result,        view_load_url,
+                              view_load_html,    view_allow_certificate, view_terminate_process};
 View the_view{{&kViewOps}};
 
 // --- WebKit's signals ----------------------------------------------------------
 
+// A page that loaded with a server error (5xx) failed as far as the host
+// goes: the site answers, but not with the console.
 void on_load_changed(WebKitWebView* web, WebKitLoadEvent event, gpointer) {
   if (event != WEBKIT_LOAD_FINISHED) return;
   const char* uri = webkit_web_view_get_uri(web);
-  notify(page_loaded_proc, to_internal(uri != nullptr ? uri : ""));
+  const std::string address = uri != nullptr ? uri : "";
+  WebKitWebResource* resource = webkit_web_view_get_main_resource(web);
+  WebKitURIResponse* response =
+      resource != nullptr ? webkit_web_resource_get_response(resource) : nullptr;
+  const guint status = response != nullptr ? webkit_uri_response_get_status_code(response) : 0;
+  if (status >= 500) {
+    std::string record;
+    add_field(record, "kind", "http");
+    add_field(record, "address", address);
+    add_field(record, "status", std::to_string(status));
+    add_field(record, "reason", "HTTP " + std::to_string(status));
+    notify(load_failed_proc, to_internal(record));
+    return;
+  }
+  notify(page_loaded_proc, to_internal(address));
+}
+
+// A main-frame load that failed. Loads the host or the agent stopped, and
+// policy decisions, are no failures.
+gboolean on_main_load_failed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error, gpointer) {
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+      g_error_matches(error, WEBKIT_POLICY_ERROR,
+                      WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
+    return FALSE;
+  }
+  const char* kind = "network";
+  if (error->domain == G_RESOLVER_ERROR) {
+    kind = "dns";
+  } else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED)) {
+    kind = "refused";
+  } else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+    kind = "timeout";
+  } else if (error->domain == G_TLS_ERROR) {
+    kind = "tls";
+  }
+  std::string record;
+  add_field(record, "kind", kind);
+  add_field(record, "address", uri != nullptr ? uri : "");
+  add_field(record, "reason", error->message != nullptr ? error->message : "");
+  log_line(std::string("load failed: ") + (uri != nullptr ? uri : "") + ": " + error->message);
+  notify(load_failed_proc, to_internal(record));
+  return TRUE;  // no page of WebKit's own: the host shows one
+}
+
+// A certificate that did not verify: accepted when the agent trusted this
+// very certificate for the site, or when the build's extra authority signs
+// it (the directory lookup trusts that authority, so the console does);
+// otherwise the host asks the agent. A site that fails again after it was
+// accepted is reported, so that the load never loops.
+gboolean on_tls_failed(WebKitWebView* web, char* uri, GTlsCertificate* certificate,
+                       GTlsCertificateFlags errors, gpointer data) {
+  View& v = *static_cast<View*>(data);
+  const std::string site = quorvel::webview::site_of(uri);
+  const std::string fingerprint = quorvel::webview::fingerprint_of(certificate);
+  const auto allowed = v.allowed.find(site);
+  const bool trusted =
+      (allowed != v.allowed.end() && allowed->second == fingerprint) ||
+      (!options.extra_authority_pem.empty() &&
+       quorvel::webview::signed_by(certificate, options.extra_authority_pem, uri));
+  const std::string accepted = site + " " + fingerprint;
+  if (trusted && v.accepted.insert(accepted).second) {
+    log_line("certificate of " + site + " accepted (SHA-256 " + fingerprint + ")");
+    webkit_web_context_allow_tls_certificate_for_host(
+        v.context, certificate, quorvel::webview::hostname_of(uri).c_str());
+    webkit_web_view_load_uri(web, uri);
+    return TRUE;
+  }
+  log_line("certificate of " + site + " not accepted (SHA-256 " + fingerprint + ")");
+  notify(tls_error_proc, to_internal(quorvel::webview::tls_record(uri, certificate, errors)));
+  return TRUE;
+}
+
+void on_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer) {
+  the_view.unresponsive = false;
+  const char* kind = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
+                     : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API   ? "terminated"
+                                                                        : "crashed";
+  std::string record;
+  add_field(record, "kind", kind);
+  log_line(std::string("web process ended: ") + kind);
+  notify(process_event_proc, to_internal(record));
+}
+
+void on_responsive_changed(WebKitWebView* web, GParamSpec*, gpointer) {
+  const bool responsive = webkit_web_view_get_is_web_process_responsive(web) != FALSE;
+  if (responsive == !the_view.unresponsive) return;
+  the_view.unresponsive = !responsive;
+  std::string record;
+  add_field(record, "kind", responsive ? "responsive" : "unresponsive");
+  notify(process_event_proc, to_internal(record));
 }
 
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -116,6 +246,38 @@ void on_console(WebKitUserContentManager*, WebKitJavascriptResult* result, gpoin
   }
 }
 G_GNUC_END_IGNORE_DEPRECATIONS
+
+// The context the view runs in: cookies and site storage kept in the data
+// folder (the agent stays logged in across starts), and the web process
+// ended when it passes its memory limit (the host then recovers it).
+WebKitWebContext* make_context() {
+  WebKitWebsiteDataManager* manager = nullptr;
+  if (!options.data_directory.empty()) {
+    const std::string cache = options.data_directory + "/cache";
+    manager = webkit_website_data_manager_new("base-data-directory", options.data_directory.c_str(),
+                                              "base-cache-directory", cache.c_str(), nullptr);
+  }
+  WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+  if (options.memory_limit_mb > 0) {
+    webkit_memory_pressure_settings_set_memory_limit(memory,
+                                                     static_cast<guint>(options.memory_limit_mb));
+  }
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager",
+                                                  manager, "memory-pressure-settings", memory,
+                                                  nullptr));
+  webkit_memory_pressure_settings_free(memory);
+  if (manager != nullptr) {
+    const std::string cookies = options.data_directory + "/cookies.sqlite";
+    webkit_cookie_manager_set_persistent_storage(
+        webkit_website_data_manager_get_cookie_manager(manager), cookies.c_str(),
+        WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    g_object_unref(manager);
+  }
+  log_line("site data in " + (options.data_directory.empty() ? std::string("memory only")
+                                                               : options.data_directory) +
+           ", web process memory limit " + std::to_string(options.memory_limit_mb) + " MB");
+  return context;
+}
 
 }  // namespace
 
@@ -136,9 +298,18 @@ QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc proc) {
   log_proc = proc;
 }
 
+QV_EXPORT void QV_CALL ormixwebview_set_option(const char* name, const char* value) {
+  if (name == nullptr || value == nullptr) return;
+  const std::string_view option = name;
+  if (option == "data_directory") options.data_directory = to_utf8(value);
+  if (option == "memory_limit_mb") options.memory_limit_mb = std::atoi(value);
+  if (option == "extra_authority") options.extra_authority_pem = value;
+}
+
 QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_open_options*) {
   auto* panel = reinterpret_cast<GtkWidget*>(host);
   if (panel == nullptr || !GTK_IS_CONTAINER(panel) || the_view.web != nullptr) return nullptr;
+  the_view.context = make_context();
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   WebKitUserScript* bridge = webkit_user_script_new(
@@ -154,8 +325,9 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   // variable, read when that process starts, spares it that.
   const bool gpu = has_render_node();
   if (!gpu) g_setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", FALSE);
-  WebKitWebView* web =
-      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
+  WebKitWebView* web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+                                                    the_view.context, "user-content-manager",
+                                                    content, nullptr));
   g_object_unref(content);
   WebKitSettings* settings = webkit_web_view_get_settings(web);
   if (!gpu) {
@@ -165,6 +337,11 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   log_line(gpu ? "GPU render node found: WebKit's default compositing"
                : "no GPU render node: compositing off");
   g_signal_connect(web, "load-changed", G_CALLBACK(on_load_changed), nullptr);
+  g_signal_connect(web, "load-failed", G_CALLBACK(on_main_load_failed), nullptr);
+  g_signal_connect(web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_failed), &the_view);
+  g_signal_connect(web, "web-process-terminated", G_CALLBACK(on_process_terminated), nullptr);
+  g_signal_connect(web, "notify::is-web-process-responsive", G_CALLBACK(on_responsive_changed),
+                   nullptr);
 
   GtkWidget* widget = GTK_WIDGET(web);
   if (GTK_IS_FIXED(panel)) {

@@ -40,7 +40,17 @@ std::string console_bridge(std::string_view post) {
 
 qv_event_proc page_loaded_proc = nullptr;
 qv_event_proc console_proc = nullptr;
+qv_event_proc load_failed_proc = nullptr;
+qv_event_proc process_event_proc = nullptr;
+qv_event_proc tls_error_proc = nullptr;
 qv_event_proc log_proc = nullptr;
+
+// The event records: "name=value" lines, values kept to one line.
+void add_field(std::string& record, std::string_view name, std::string_view value) {
+  record.append(name).append("=");
+  for (const char c : value) record += c == '\n' || c == '\r' ? ' ' : c;
+  record += '\n';
+}
 
 // Hands internal text to a registered procedure for the call's length.
 void notify_text(qv_event_proc proc, const char* internal_text) {
@@ -86,8 +96,18 @@ void QV_CALL on_page_loaded(qv_events*, int, qv_event_proc proc) {
 void QV_CALL on_console_message(qv_events*, int, qv_event_proc proc) {
   console_proc = proc;
 }
+void QV_CALL on_load_failed(qv_events*, int, qv_event_proc proc) {
+  load_failed_proc = proc;
+}
+void QV_CALL on_process_event(qv_events*, int, qv_event_proc proc) {
+  process_event_proc = proc;
+}
+void QV_CALL on_tls_error(qv_events*, int, qv_event_proc proc) {
+  tls_error_proc = proc;
+}
 
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message};
+const qv_events_ops kEventsOps = {on_page_loaded, on_console_message, on_load_failed,
+                                  on_process_event, on_tls_error};
 qv_events the_events{&kEventsOps};
 
 void hand_out_objects(qv_converter** converter, qv_events** events) {

@@ -36,13 +36,16 @@ std::string form_encode(std::string_view utf8) {
 
 class DemoServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { start(false); }
+  void start(bool login) {
     DemoOptions options;
     options.directory_port = 0;
     options.site_port = 0;
     options.visitors = false;
+    options.login = login;
     options.certificate_file = QUORVEL_TEST_CA_DIR "/server.pem";
     options.key_file = QUORVEL_TEST_CA_DIR "/server.key";
+    server_.reset();
     server_ = std::make_unique<DemoServer>(options);
     std::string error;
     ASSERT_TRUE(server_->start(error)) << error;
@@ -129,6 +132,26 @@ TEST_F(DemoServerTest, ConsoleAtAnyLoginPathCountsPageLoads) {
   static_cast<void>(get(server_->site_address() + "/favicon.ico", &status));
   EXPECT_EQ(status.substr(0, 3), "404");
   EXPECT_EQ(get(server_->site_address() + "/control/page-loads"), "{\"count\":2}");
+}
+
+TEST_F(DemoServerTest, LoginIsKeptInACookieAndComesBackToThePath) {
+  start(true);
+  const std::string site = server_->site_address();
+  const std::string page = get(site + "/custom/a%22%3Cb%3E");
+  EXPECT_NE(page.find("id=\"login\""), std::string::npos);
+  EXPECT_EQ(page.find("\"<b>"), std::string::npos) << "the path is escaped";
+  Text received;
+  Text location;
+  static_cast<void>(http::http_request(from_utf8(site + "/api/login"), 1,
+                                       "name=a&back=%2Fcustom%2Fagent", nullptr, &received, {},
+                                       nullptr, true, {}, {}, {}, {}, {}, 5, &location));
+  EXPECT_NE(to_utf8(received).find("quorvel_demo_session="), std::string::npos);
+  EXPECT_EQ(to_utf8(location), "/custom/agent");
+  Text cookies = received;
+  const Text console =
+      http::http_request(from_utf8(site + "/custom/agent"), 0, {}, &cookies);
+  EXPECT_NE(to_utf8(console).find("window.vueapp"), std::string::npos);
+  EXPECT_EQ(get(site + "/control/page-loads"), "{\"count\":1}");
 }
 
 TEST_F(DemoServerTest, RepliesAreRecordedExactly) {
