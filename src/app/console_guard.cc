@@ -68,6 +68,7 @@ void ConsoleGuard::show(Shows what) {
 
 void ConsoleGuard::retry(std::string_view why) {
   log(why, console_url_);
+  retrying_ = true;
   // Should this load neither fail nor finish, the next retry still comes.
   next_retry_at_ = clock_.now_ms() +
                    (shows_ == Shows::Crashed ? kCrashedRetryMs
@@ -81,6 +82,7 @@ void ConsoleGuard::page_loaded(std::string_view address) {
   if (own_page(address)) return;
   if (shows_ != Shows::Console) log("the console is back", address);
   shows_ = Shows::Console;
+  retrying_ = false;
   failed_attempts_ = 0;
   next_retry_at_ = 0;
   console_.page_loaded(address);
@@ -116,6 +118,7 @@ void ConsoleGuard::act(std::string_view action) {
 
 void ConsoleGuard::load_failed(const LoadFailure& failure) {
   failure_ = failure;
+  retrying_ = false;
   if (failure_.address.empty()) failure_.address = console_url_;
   const std::int64_t delay =
       std::min(kLongestRetryMs, kFirstRetryMs << std::min(failed_attempts_, 10));
@@ -185,7 +188,9 @@ void ConsoleGuard::tick() {
 }
 
 void ConsoleGuard::network_changed() {
-  if (shows_ == Shows::Unreachable) retry("the network changed; retrying");
+  // Networks change in bursts (an interface, then its routes, then DNS):
+  // one retry at a time is enough.
+  if (shows_ == Shows::Unreachable && !retrying_) retry("the network changed; retrying");
 }
 
 void ConsoleGuard::resumed() {

@@ -74,6 +74,7 @@ class ConsoleGuard final : public PageEvents {
   LoadFailure failure_;
   CertificateFailure certificate_;
   int failed_attempts_ = 0;
+  bool retrying_ = false;  // a retry's load has neither failed nor finished
   std::int64_t next_retry_at_ = 0;
   std::int64_t unresponsive_since_ = 0;
 };

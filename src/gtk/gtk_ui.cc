@@ -274,6 +274,16 @@ void GtkUi::handle_end_of_session() {
   exit_when_display_is_lost();
 }
 
+void GtkUi::watch_system_news() {
+  news_ = std::make_unique<SystemNews>(SystemNews::Listener{
+      [this] {
+        if (events() != nullptr) events()->on_network_changed();
+      },
+      [this] {
+        if (events() != nullptr) events()->on_resumed();
+      }});
+}
+
 void GtkUi::quit_for_session() {
   if (events() != nullptr) {
     events()->end_session();

@@ -12,9 +12,12 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
+
 #include "app/form_table.h"
 #include "app/ui.h"
 #include "gtk/gobject_ptr.h"
+#include "gtk/system_news.h"
 
 namespace quorvel::gtk {
 
@@ -31,6 +34,8 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   // the session, end the client the way the end of a Windows session does.
   void handle_end_of_session();
   void quit_for_session();
+  // The network's return and the machine's waking reach the events.
+  void watch_system_news();
 
   void load(app::Form form, bool modal) override;
   void destroy(app::Form form) override;
@@ -69,6 +74,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   GObjectPtr<GtkStatusIcon> tray_;
   GObjectPtr<GtkWidget> tray_menu_;
   GObjectPtr<GdkPixbuf> window_icon_, alert_icon_;
+  std::unique_ptr<SystemNews> news_;
   bool quit_requested_ = false;
   bool running_ = false;
 };

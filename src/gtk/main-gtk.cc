@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
                        quorvel::embedded::engine_image_size));
   ui.set_events(&program.client);
   ui.handle_end_of_session();
+  ui.watch_system_news();
   program.client.start();
   ui.run();
   ui.set_events(nullptr);

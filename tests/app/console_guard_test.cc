@@ -118,6 +118,7 @@ TEST(ConsoleGuard, AnUnreachableSiteIsRetriedWithAGrowingPause) {
   // The network comes back: at once, and the pause starts over once it loads.
   const std::size_t retries = w.view.loaded_urls.size();
   w.client.on_network_changed();
+  w.client.on_network_changed();  // a burst of changes: one retry
   EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
   w.page().page_loaded(kConsole);
   EXPECT_EQ(w.guard().shows(), Shows::Console);
