@@ -21,7 +21,7 @@ gcc -O2 -o "$work/bare_webkit" bench/bare_webkit.c $(pkg-config --cflags --libs 
 chromium=$(command -v chromium || true)
 
 tree_ticks() { tree_sum "$1" stat '{print $14 + $15}'; }
-loads() { curl -s "$site/control/page-loads" | sed 's/[^0-9]//g'; }
+loads() { curl -s "$site/control/page-loads" | sed 's/.*"count":\([0-9]*\).*/\1/'; }
 
 start() {  # prints the pid of what it started
   case $1 in

@@ -243,15 +243,18 @@ void DemoServer::route_site_api() {
     auto cursor = std::make_shared<std::uint64_t>(site_.event_cursor());
     const int generation = site_generation_;
     res.set_header("Cache-Control", "no-cache");
+    ++listening_;
     res.set_chunked_content_provider(
-        "text/event-stream", [this, cursor, generation](std::size_t, httplib::DataSink& sink) {
+        "text/event-stream",
+        [this, cursor, generation](std::size_t, httplib::DataSink& sink) {
           if (stopping_ || generation != site_generation_) return false;
           const std::string text =
               event_stream_text(site_.wait_events(*cursor, std::chrono::seconds(1)));
           // False once the page has gone, or the server with it: the
           // worker is free again.
           return !stopping_ && generation == site_generation_ && sink.write(text.data(), text.size());
-        });
+        },
+        [this](bool) { --listening_; });
   });
   site.Post("/api/reply", [this](const httplib::Request& req, httplib::Response& res) {
     site_.record_reply({req.get_param_value("text"), req.get_param_value("fromId"),
@@ -336,7 +339,9 @@ void DemoServer::route_site_control() {
     res.set_content(out + "]", kJson);
   });
   site.Get("/control/page-loads", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_content("{\"count\":" + std::to_string(site_.page_loads()) + "}", kJson);
+    res.set_content("{\"count\":" + std::to_string(site_.page_loads()) +
+                        ",\"listening\":" + std::to_string(listening_.load()) + "}",
+                    kJson);
   });
   site.Get("/control/timing", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(site_.timing_json(), kJson);
@@ -379,14 +384,19 @@ void DemoServer::go_down(std::chrono::seconds how_long) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ++site_generation_;
     servers_->site->stop();
-    site_thread_.join();
+    site_thread_.join();  // every connection's worker is done
+    if (options_.on_site_state) options_.on_site_state(false);
     const auto back = std::chrono::steady_clock::now() + how_long;
     while (!stopping_ && std::chrono::steady_clock::now() < back) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (stopping_) return;
     std::string error;
-    if (!open_site(error)) std::fprintf(stderr, "quorvel-demo-site: %s\n", error.c_str());
+    if (!open_site(error)) {
+      std::fprintf(stderr, "quorvel-demo-site: %s\n", error.c_str());
+    } else if (options_.on_site_state) {
+      options_.on_site_state(true);
+    }
     site_down_ = false;
   });
 }

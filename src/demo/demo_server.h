@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +27,9 @@ struct DemoOptions {
   std::string site_certificate_file;
   std::string site_key_file;
   bool login = true;  // the console asks for a login, kept in a cookie
+  // Told when the site has gone down (every connection closed) and when it
+  // serves again, from a thread of the server's own.
+  std::function<void(bool serving)> on_site_state;
 };
 
 class DemoServer {
@@ -64,6 +68,7 @@ class DemoServer {
   std::atomic<bool> stopping_{false};
   // Changes whenever the site server is replaced: event streams of the old
   // one end.
+  std::atomic<int> listening_{0};  // pages with their event stream open
   std::atomic<int> site_generation_{0};
   std::atomic<int> slow_ms_{0};
   std::mutex down_mutex_;

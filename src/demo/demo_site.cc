@@ -77,6 +77,11 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  // Scripts wait for these lines, not for the first refused connection: a
+  // connection kept open may be answered a moment longer.
+  options.on_site_state = [](bool serving) {
+    std::cout << (serving ? "客服站点已恢复\n" : "客服站点已停止\n") << std::flush;
+  };
   quorvel::demo::DemoServer server(options);
   std::string error;
   if (!server.start(error)) {

@@ -131,7 +131,7 @@ TEST_F(DemoServerTest, ConsoleAtAnyLoginPathCountsPageLoads) {
   std::string status;
   static_cast<void>(get(server_->site_address() + "/favicon.ico", &status));
   EXPECT_EQ(status.substr(0, 3), "404");
-  EXPECT_EQ(get(server_->site_address() + "/control/page-loads"), "{\"count\":2}");
+  EXPECT_EQ(get(server_->site_address() + "/control/page-loads"), "{\"count\":2,\"listening\":0}");
 }
 
 TEST_F(DemoServerTest, LoginIsKeptInACookieAndComesBackToThePath) {
@@ -151,7 +151,7 @@ TEST_F(DemoServerTest, LoginIsKeptInACookieAndComesBackToThePath) {
   const Text console =
       http::http_request(from_utf8(site + "/custom/agent"), 0, {}, &cookies);
   EXPECT_NE(to_utf8(console).find("window.vueapp"), std::string::npos);
-  EXPECT_EQ(get(site + "/control/page-loads"), "{\"count\":1}");
+  EXPECT_EQ(get(site + "/control/page-loads"), "{\"count\":1,\"listening\":0}");
 }
 
 TEST_F(DemoServerTest, RepliesAreRecordedExactly) {
@@ -195,6 +195,12 @@ TEST_F(DemoServerTest, PagesThatGoAwayFreeTheServer) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_NE(get(server_->site_address() + "/api/state").find("\"conversations\""),
             std::string::npos);
+  // Counted out as listeners, while one still open counts.
+  const int open = open_event_stream();
+  static_cast<void>(read_until(open, "\r\n\r\n"));
+  EXPECT_NE(get(server_->site_address() + "/control/page-loads").find("\"listening\":1}"),
+            std::string::npos);
+  close(open);
   server_->stop();  // returns although streams were cut mid-way
 }
 

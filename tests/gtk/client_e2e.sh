@@ -24,31 +24,14 @@ chmod +x "$work/config/QQSnapShot"
 export HOME="$work/home"  # the engine library's plug-in folder goes there
 client="$work/quorvel"
 config="$work/config/config.ini"
-pids=()
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../lib/e2e.sh"
 cleanup() {
   pkill -f "^$client" 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  import -window root "$artifacts/failure.png" 2>/dev/null || true
-  echo "--- config.ini"; cat "$config" 2>/dev/null || true
-  exit 1
-}
-
-# Waits up to 20 s (or $2 tenths of a second) for a command to succeed. A
-# busy machine (the first start of the web engine, a build beside the test)
-# can take that long.
-wait_for() {
-  for _ in $(seq "${2:-200}"); do
-    if eval "$1" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  fail "timed out waiting for: $1"
-}
 
 # Chooses item N (from 1) of the tray menu, trying again while what it
 # should open (a window title) does not show: a slow start of the menu can
@@ -70,38 +53,17 @@ tray_menu() {
   fail "the tray menu did not open: $expect"
 }
 
-key() { sed -n "s/^$1=//p" "$config" | tr -d '\r' | tail -1; }
-shot() { import -window root "$artifacts/$1.png"; }
-visible() { xdotool search --onlyvisible --name "^$1\$"; }
-# The main window: its caption follows the page's title and unread count.
-main_window() { xdotool search --onlyvisible --name '^Quorvel在线客服'; }
 # Away from the tray, whose tip window bears the main window's caption.
 leave_tray() { xdotool mousemove 640 400; }
-# A control call with form fields, each "name=value", URL-encoded.
-control() {
-  local path=$1 fields=()
-  shift
-  for field in "$@"; do fields+=(--data-urlencode "$field"); done
-  curl -s -o /dev/null "${fields[@]}" "$site/control/$path"
-}
 
 # The display, its window manager and its tray.
-# shellcheck source=/dev/null
-source "$(dirname "$0")/../lib/xvfb.sh"
-start_xvfb
-pids+=("$xvfb_pid")
-openbox >/dev/null 2>&1 &
-pids+=($!)
+start_display
 trayer --edge top --align right --widthtype pixel --width 100 --height 24 >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 
 # The demo directory must be where this build's client looks for it.
-"$demo" --site-port 0 --no-visitors >"$work/demo.out" 2>&1 &
-pids+=($!)
-wait_for "grep -q 客服站点 '$work/demo.out'"
-number=$(sed -n 's/^服务器编号: //p' "$work/demo.out")
-site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")
+start_demo --site-port 0 --no-visitors
 
 # 1. Unbound: the join window, no main window. A critical warning of the
 # toolkit ends the client (and fails the test).
@@ -110,9 +72,7 @@ export G_DEBUG=fatal-criticals
 wait_for "visible 加入Quorvel服务器"
 [ -z "$(visible Quorvel在线客服 || true)" ] || fail "main window without a binding"
 shot 1-join
-join=$(visible 加入Quorvel服务器)
-xdotool mousemove --window "$join" 120 84 click 1 type "$number"
-xdotool mousemove --window "$join" 124 120 click 1
+join_site
 
 # 2. Bound: the main window with the console page, and the tray icon.
 wait_for "main_window"
@@ -124,8 +84,7 @@ first_pid=$(pgrep -f "^$client\$")
 # The site asks for a login first; its button covers the page's middle.
 wait_for "visible 'Quorvel在线客服 - 客服登录'" 400
 shot 2-login
-eval "$(xdotool getwindowgeometry --shell "$(main_window | head -1)")"
-xdotool mousemove --window "$WINDOW" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+click_main_middle
 wait_for "visible 'Quorvel在线客服 - 小王'"
 shot 2-bound
 
