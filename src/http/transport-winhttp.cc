@@ -25,6 +25,7 @@
 #include <string>
 #include <thread>
 
+#include "base/certificate_chain-win32.h"
 #include "base/file.h"
 #include "base/unique_handle.h"
 #include "base/wide-win32.h"
@@ -41,66 +42,9 @@ constexpr DWORD kAccessNamedProxy = 3;
 constexpr int kPollMs = 20;
 
 using Internet = UniquePointer<void, WinHttpCloseHandle>;
-using Certificate = UniquePointer<const CERT_CONTEXT, CertFreeCertificateContext>;
-using Chain = UniquePointer<const CERT_CHAIN_CONTEXT, CertFreeCertificateChain>;
-struct StoreTraits {
-  using Handle = HCERTSTORE;
-  static Handle invalid() noexcept { return nullptr; }
-  static void close(Handle store) noexcept { CertCloseStore(store, 0); }
-};
-using Store = UniqueHandle<StoreTraits>;
-
 // The extra authority the program carries; null without one.
-Certificate extra_authority() {
-  const std::string_view pem = extra_authority_pem();
-  if (pem.empty()) return {};
-  DWORD size = 0;
-  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                            nullptr, &size, nullptr, nullptr)) {
-    return {};
-  }
-  std::string der(size, '\0');
-  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                            reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr)) {
-    return {};
-  }
-  return Certificate(CertCreateCertificateContext(X509_ASN_ENCODING,
-                                                  reinterpret_cast<const BYTE*>(der.data()), size));
-}
-
-// True when the server's certificate passes the SSL policy (name, dates,
-// usage) with a chain that the system trusts or that ends in `authority`.
-bool chain_trusted(const CERT_CONTEXT* server, const CERT_CONTEXT* authority,
-                   const std::wstring& host) {
-  const Store extra(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
-  if (!extra ||
-      !CertAddCertificateContextToStore(extra.get(), authority, CERT_STORE_ADD_ALWAYS, nullptr)) {
-    return false;
-  }
-  CERT_CHAIN_PARA para{};
-  para.cbSize = sizeof para;
-  const CERT_CHAIN_CONTEXT* raw = nullptr;
-  if (!CertGetCertificateChain(nullptr, server, nullptr, extra.get(), &para, 0, nullptr, &raw)) {
-    return false;
-  }
-  const Chain chain(raw);
-  if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) return false;
-  const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-  const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
-  const bool ends_in_authority =
-      CertCompareCertificate(X509_ASN_ENCODING, root->pCertInfo, authority->pCertInfo) != FALSE;
-  SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-  ssl.cbSize = sizeof ssl;
-  ssl.dwAuthType = AUTHTYPE_SERVER;
-  ssl.pwszServerName = const_cast<wchar_t*>(host.c_str());
-  CERT_CHAIN_POLICY_PARA policy{};
-  policy.cbSize = sizeof policy;
-  policy.dwFlags = ends_in_authority ? CERT_CHAIN_POLICY_ALLOW_UNKNOWN_CA_FLAG : 0;
-  policy.pvExtraPolicyPara = &ssl;
-  CERT_CHAIN_POLICY_STATUS status{};
-  status.cbSize = sizeof status;
-  return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, raw, &policy, &status) &&
-         status.dwError == 0;
+CertificatePtr extra_authority() {
+  return certificate_from_pem(extra_authority_pem());
 }
 
 // Handed to the status callback through the request's context value.
@@ -117,7 +61,7 @@ void CALLBACK on_status(HINTERNET request, DWORD_PTR context, DWORD status, LPVO
   DWORD size = sizeof server;
   bool trusted = false;
   if (WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &server, &size) && server) {
-    const Certificate owned(server);
+    const CertificatePtr owned(server);
     trusted = chain_trusted(server, check->authority, check->host);
   }
   if (!trusted) {
@@ -238,8 +182,8 @@ TransportResponse exchange(const TransportRequest& r) {
     return failed(TransportFailure::Credentials);
   }
 
-  const Certificate authority =
-      url.secure && r.verify_certificates ? extra_authority() : Certificate();
+  const CertificatePtr authority =
+      url.secure && r.verify_certificates ? extra_authority() : CertificatePtr();
   CertificateCheck check{authority.get(), url.host, false};
   if (!r.verify_certificates &&
       !set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) {

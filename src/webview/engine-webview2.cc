@@ -10,15 +10,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "base/com_ptr-win32.h"
 #include "base/proc_address-win32.h"
+#include "base/unique_handle-win32.h"
 #include "base/unique_handle.h"
 #include "base/wide-win32.h"
 #include "webview/engine_api.h"
 #include "webview/engine_objects.h"
+#include "webview/webview2_certificates-win32.h"
 #include "webview/webview2_com-win32.h"
 
 namespace {
@@ -80,6 +83,13 @@ using MessageReceived = Handler<ICoreWebView2WebMessageReceivedEventHandler,
                                 ICoreWebView2WebMessageReceivedEventArgs*>;
 using ScriptDone = Handler<ICoreWebView2ExecuteScriptCompletedHandler,
                            IID_ICoreWebView2ExecuteScriptCompletedHandler, HRESULT, LPCWSTR>;
+using ProcessFailed = Handler<ICoreWebView2ProcessFailedEventHandler,
+                              IID_ICoreWebView2ProcessFailedEventHandler, ICoreWebView2*,
+                              ICoreWebView2ProcessFailedEventArgs*>;
+using CertificateError =
+    Handler<ICoreWebView2ServerCertificateErrorDetectedEventHandler,
+            IID_ICoreWebView2ServerCertificateErrorDetectedEventHandler, ICoreWebView2*,
+            ICoreWebView2ServerCertificateErrorDetectedEventArgs*>;
 using ScriptAdded =
     Handler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
             IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, HRESULT, LPCWSTR>;
@@ -151,11 +161,34 @@ Runtime find_runtime() {
   return found;
 }
 
-// The user data folder, under the user's local application data.
+// What the host set before the first open.
+struct Options {
+  std::wstring data_directory;
+  int memory_limit_mb = 0;
+  std::string extra_authority;  // PEM
+} options;
+
+// The user data folder (cookies, site storage: the login), in the host's
+// data folder, else under the user's local application data.
 std::wstring user_data_folder() {
+  if (!options.data_directory.empty()) return options.data_directory + L"\\WebView2";
   wchar_t base[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base))) return {};
   return std::wstring(base) + L"\\Quorvel\\WebView2";
+}
+
+// The runtime has no memory limit of its own: a ceiling on the page's
+// script heap makes a page that grows without end fail (and be reloaded)
+// before it takes the machine's memory. An administrator's own arguments
+// are left alone.
+void apply_memory_limit() {
+  if (options.memory_limit_mb <= 0 ||
+      GetEnvironmentVariableW(L"WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS", nullptr, 0) != 0) {
+    return;
+  }
+  const std::wstring arguments =
+      L"--js-flags=--max-old-space-size=" + std::to_wstring(options.memory_limit_mb);
+  SetEnvironmentVariableW(L"WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS", arguments.c_str());
 }
 
 void notify(qv_event_proc proc, const std::wstring& text) {
@@ -175,7 +208,12 @@ struct View {
   ComPtr<ICoreWebView2> web;
   bool creating = false;
   bool failed = false;
-  std::wstring url;  // where to go once the controller arrived
+  std::wstring url;   // the page asked for last: where to go once a controller arrives
+  std::wstring html;  // or the host's own page, when that came last
+  // The runtime's certificate error was reported for the navigation under
+  // way; its failed completion then says nothing more.
+  bool certificate_reported = false;
+  std::map<std::string, std::string> allowed;  // site -> trusted fingerprint
 };
 
 View* view_of(qv_view* self) {
@@ -193,6 +231,39 @@ int scaled(HWND host, int logical) {
 
 void QV_CALL view_reload(qv_view* self) {
   if (const auto& web = view_of(self)->web) web->Reload();
+}
+
+// Without a web view (the browser process is being started again) the page
+// waits for the next controller.
+void QV_CALL view_load_url(qv_view* self, const char* url) {
+  View* v = view_of(self);
+  v->url = url != nullptr ? quorvel::wide(url) : std::wstring();
+  v->html.clear();
+  v->certificate_reported = false;
+  if (v->web && !v->url.empty()) v->web->Navigate(v->url.c_str());
+}
+
+void QV_CALL view_load_html(qv_view* self, const char* html) {
+  View* v = view_of(self);
+  v->html = html != nullptr ? quorvel::wide(html) : std::wstring();
+  if (v->web) v->web->NavigateToString(v->html.c_str());
+}
+
+void QV_CALL view_allow_certificate(qv_view* self, const char* host, const char* fingerprint) {
+  if (host == nullptr || fingerprint == nullptr) return;
+  view_of(self)->allowed[host] = fingerprint;
+}
+
+// A hung page's renderer cannot be ended on its own: the browser process
+// goes, and the view is created again (see on_process_failed).
+void QV_CALL view_terminate_process(qv_view* self) {
+  View* v = view_of(self);
+  UINT32 pid = 0;
+  if (!v->web || FAILED(v->web->get_BrowserProcessId(&pid)) || pid == 0) return;
+  const quorvel::UniqueKernelHandle process =
+      quorvel::UniqueKernelHandle::adopt(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+  if (process) TerminateProcess(process.get(), 1);
+  log_line(L"the browser process was ended");
 }
 
 void QV_CALL view_close_first(qv_view* self) {
@@ -227,16 +298,146 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   return result;
 }
 
-const qv_view_ops kViewOps = {view_reload,     view_close_first, view_set_bounds, view_close_second,
-                              view_run_script, set_first_hook,   set_second_hook, release_result};
-View the_view{{&kViewOps}, nullptr, {}, {}, false, false, {}};
+const qv_view_ops kViewOps = {view_reload,       view_close_first,       view_set_bounds,
+                              view_close_second, view_run_script,        set_first_hook,
+                              set_second_hook,   release_result,         view_load_url,
+                              view_load_html,    view_allow_certificate, view_terminate_process};
+View the_view{{&kViewOps}};
 
 // --- creation ------------------------------------------------------------------
 
-HRESULT on_navigation_completed(ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs*) {
+void notify_record(qv_event_proc proc, const std::string& internal_record) {
+  notify_text(proc, internal_record.c_str());
+}
+
+std::wstring source_of(ICoreWebView2* web) {
   LPWSTR source = nullptr;
-  if (sender != nullptr) sender->get_Source(&source);
-  notify(page_loaded_proc, take(source));
+  if (web != nullptr) web->get_Source(&source);
+  return take(source);
+}
+
+// A navigation that ended. The runtime's own error page is not what the
+// agent should see: a failure, or a server error (5xx), goes to the host,
+// which shows its page. A failure for a certificate the host was already
+// told about, and a navigation that was only stopped, say nothing.
+HRESULT on_navigation_completed(ICoreWebView2* sender,
+                                ICoreWebView2NavigationCompletedEventArgs* args) {
+  const std::wstring source = source_of(sender);
+  BOOL success = TRUE;
+  COREWEBVIEW2_WEB_ERROR_STATUS status = 0;
+  int http_status = 0;
+  if (args != nullptr) {
+    args->get_IsSuccess(&success);
+    args->get_WebErrorStatus(&status);
+    ComPtr<ICoreWebView2NavigationCompletedEventArgs2> more;
+    if (SUCCEEDED(args->QueryInterface(IID_ICoreWebView2NavigationCompletedEventArgs2,
+                                       reinterpret_cast<void**>(more.put()))) &&
+        more) {
+      more->get_HttpStatusCode(&http_status);
+    }
+  }
+  std::string record;
+  if (http_status >= 500) {
+    add_field(record, "kind", "http");
+    add_field(record, "status", std::to_string(http_status));
+    add_field(record, "reason", "HTTP " + std::to_string(http_status));
+  } else if (success == FALSE) {
+    const std::string kind = failure_kind(status);
+    if (kind.empty() || (kind == "tls" && the_view.certificate_reported)) return S_OK;
+    add_field(record, "kind", kind);
+    add_field(record, "reason", status_words(status));
+  } else {
+    notify(page_loaded_proc, source);
+    return S_OK;
+  }
+  add_field(record, "address", quorvel::narrow(source));
+  log_line(L"load failed: " + source + L": " + quorvel::wide(status_words(status)));
+  notify_record(load_failed_proc, record);
+  return S_OK;
+}
+
+void report_process(const char* kind, const std::string& reason) {
+  std::string record;
+  add_field(record, "kind", kind);
+  add_field(record, "reason", reason);
+  log_line(L"web process event: " + quorvel::wide(kind));
+  notify_record(process_event_proc, record);
+}
+
+bool start_creation(View& v);
+
+// A process of the runtime failed. A renderer that exited or hangs is the
+// host's to recover (it reloads); a browser process that exited took the
+// controller with it, so a new environment and controller are made, and
+// the page asked for last loads in them.
+HRESULT on_process_failed(ICoreWebView2*, ICoreWebView2ProcessFailedEventArgs* args) {
+  COREWEBVIEW2_PROCESS_FAILED_KIND kind = 0;
+  if (args == nullptr || FAILED(args->get_ProcessFailedKind(&kind))) return S_OK;
+  COREWEBVIEW2_PROCESS_FAILED_REASON reason = 0;
+  ComPtr<ICoreWebView2ProcessFailedEventArgs2> more;
+  if (SUCCEEDED(args->QueryInterface(IID_ICoreWebView2ProcessFailedEventArgs2,
+                                     reinterpret_cast<void**>(more.put()))) &&
+      more) {
+    more->get_Reason(&reason);
+  }
+  View& v = the_view;
+  switch (kind) {
+    case 0: {  // the browser process exited
+      const std::wstring source = source_of(v.web.get());
+      if (v.html.empty() && !source.empty() && source != L"about:blank") v.url = source;
+      v.web.reset();
+      v.controller.reset();
+      report_process("crashed", "browser process exited");
+      if (!v.creating) start_creation(v);
+      break;
+    }
+    case 1:  // the page's renderer exited
+      report_process(reason == 5 ? "memory" : reason == 2 ? "killed" : "crashed",
+                     "render process exited");
+      break;
+    case 2:  // the page's renderer stopped answering
+      report_process("unresponsive", {});
+      break;
+    default:  // helpers (GPU, utility, frames): the runtime restarts them
+      log_line(L"a helper process of the runtime exited: " + std::to_wstring(kind));
+      break;
+  }
+  return S_OK;
+}
+
+// A certificate the runtime did not accept: allowed when the agent trusted
+// this very certificate for the site, or when the build's extra authority
+// signs it for the host (the directory lookup trusts that authority, so
+// the console does); otherwise refused, and for the page's own site the
+// host is told, so that it asks the agent.
+HRESULT on_certificate_error(ICoreWebView2*,
+                             ICoreWebView2ServerCertificateErrorDetectedEventArgs* args) {
+  if (args == nullptr) return S_OK;
+  LPWSTR raw_uri = nullptr;
+  args->get_RequestUri(&raw_uri);
+  const std::wstring uri = take(raw_uri);
+  COREWEBVIEW2_WEB_ERROR_STATUS status = 0;
+  args->get_ErrorStatus(&status);
+  ComPtr<ICoreWebView2Certificate> certificate;
+  args->get_ServerCertificate(certificate.put());
+  const quorvel::CertificatePtr context = certificate_of(certificate.get());
+  const std::string fingerprint = quorvel::certificate_fingerprint(context.get());
+  const std::string site = site_of(uri);
+  View& v = the_view;
+  const auto allowed = v.allowed.find(site);
+  bool allow = !fingerprint.empty() && allowed != v.allowed.end() && allowed->second == fingerprint;
+  if (!allow && !options.extra_authority.empty()) {
+    const quorvel::CertificatePtr authority = quorvel::certificate_from_pem(options.extra_authority);
+    allow = authority && quorvel::chain_trusted(context.get(), authority.get(), hostname_of(uri));
+  }
+  constexpr COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION kAlwaysAllow = 0, kCancel = 1;
+  args->put_Action(allow ? kAlwaysAllow : kCancel);
+  if (!allow && site == site_of(v.url) && !v.certificate_reported) {
+    v.certificate_reported = true;
+    log_line(L"certificate not accepted: " + uri + L" (" + quorvel::wide(status_words(status)) +
+             L")");
+    notify_record(tls_error_proc, tls_record(uri, certificate.get(), fingerprint, status));
+  }
   return S_OK;
 }
 
@@ -248,9 +449,34 @@ HRESULT on_web_message(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs*
   return S_OK;
 }
 
+// The handlers of the runtime's events, for each web view.
+void add_handlers(ICoreWebView2* web) {
+  EventRegistrationToken token{};
+  const auto added =
+      ComPtr<ScriptAdded>::adopt(new ScriptAdded([](HRESULT, LPCWSTR) { return S_OK; }));
+  web->AddScriptToExecuteOnDocumentCreated(
+      quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added.get());
+  const auto message = ComPtr<MessageReceived>::adopt(new MessageReceived(on_web_message));
+  web->add_WebMessageReceived(message.get(), &token);
+  const auto navigation =
+      ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
+  web->add_NavigationCompleted(navigation.get(), &token);
+  const auto failed = ComPtr<ProcessFailed>::adopt(new ProcessFailed(on_process_failed));
+  web->add_ProcessFailed(failed.get(), &token);
+  // Older runtimes lack the certificate event: their failed navigation
+  // reports the certificate's status instead.
+  ComPtr<ICoreWebView2_14> newer;
+  if (SUCCEEDED(web->QueryInterface(IID_ICoreWebView2_14, reinterpret_cast<void**>(newer.put()))) &&
+      newer) {
+    const auto certificate =
+        ComPtr<CertificateError>::adopt(new CertificateError(on_certificate_error));
+    newer->add_ServerCertificateErrorDetected(certificate.get(), &token);
+  }
+}
+
 // The controller arrived: size it to the host, wire the events, go to the
-// page.
-void attach(View& v, ICoreWebView2Controller* controller, const std::wstring& url) {
+// page (or the host's own page, when that was asked for last).
+void attach(View& v, ICoreWebView2Controller* controller) {
   controller->AddRef();
   v.controller = ComPtr<ICoreWebView2Controller>::adopt(controller);
   controller->get_CoreWebView2(v.web.put());
@@ -265,24 +491,17 @@ void attach(View& v, ICoreWebView2Controller* controller, const std::wstring& ur
   if (SUCCEEDED(v.web->get_Settings(settings.put())) && settings) {
     settings->put_IsWebMessageEnabled(TRUE);
   }
-  EventRegistrationToken token{};
-  const auto added =
-      ComPtr<ScriptAdded>::adopt(new ScriptAdded([](HRESULT, LPCWSTR) { return S_OK; }));
-  v.web->AddScriptToExecuteOnDocumentCreated(
-      quorvel::wide(console_bridge("window.chrome.webview.postMessage")).c_str(), added.get());
-  const auto message = ComPtr<MessageReceived>::adopt(new MessageReceived(on_web_message));
-  v.web->add_WebMessageReceived(message.get(), &token);
-  const auto navigation =
-      ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
-  v.web->add_NavigationCompleted(navigation.get(), &token);
-  if (!url.empty()) v.web->Navigate(url.c_str());
+  add_handlers(v.web.get());
+  if (!v.html.empty()) {
+    v.web->NavigateToString(v.html.c_str());
+  } else if (!v.url.empty()) {
+    v.web->Navigate(v.url.c_str());
+  }
 }
 
-// Starts the environment, then the controller, pumping messages until the
-// controller arrived or creation failed. The callbacks reach only the
-// view, which lives as long as the process: one that comes after the
-// timeout finds nothing of this call's frame.
-bool create(View& v) {
+// Asks the runtime for an environment, then a controller; the callbacks
+// reach only the view, which lives as long as the process.
+bool start_creation(View& v) {
   const Runtime runtime = find_runtime();
   if (!runtime) return false;
   v.creating = true;
@@ -291,9 +510,10 @@ bool create(View& v) {
   const auto controller_done = ComPtr<ControllerDone>::adopt(
       new ControllerDone([&v](HRESULT status, ICoreWebView2Controller* c) {
         if (SUCCEEDED(status) && c != nullptr && !v.controller) {
-          attach(v, c, v.url);
+          attach(v, c);
         } else {
           v.failed = true;
+          log_line(L"the web view could not be created");
         }
         v.creating = false;
         return S_OK;
@@ -307,6 +527,7 @@ bool create(View& v) {
         }
         return S_OK;
       }));
+  apply_memory_limit();
   const std::wstring data = user_data_folder();
   const HRESULT started =
       runtime.internal != nullptr
@@ -316,6 +537,14 @@ bool create(View& v) {
     v.failed = true;
     v.creating = false;
   }
+  return !v.failed;
+}
+
+// The first creation: pumps messages until the controller arrived or
+// creation failed. A callback that comes after the timeout finds nothing
+// of this call's frame.
+bool create(View& v) {
+  if (!start_creation(v)) return false;
   const DWORD start = GetTickCount();
   while (v.creating && GetTickCount() - start < kCreateTimeoutMs) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -344,6 +573,19 @@ QV_EXPORT void QV_CALL ormixwebview_init(int, qv_converter** converter, qv_event
 
 QV_EXPORT void QV_CALL ormixwebview_log(qv_event_proc proc) {
   log_proc = proc;
+}
+
+// Settings before the first open (engine_api.h).
+QV_EXPORT void QV_CALL ormixwebview_set_option(const char* name, const char* value) {
+  if (name == nullptr || value == nullptr) return;
+  const std::string key = name;
+  if (key == "data_directory") {
+    options.data_directory = quorvel::wide(value);
+  } else if (key == "memory_limit_mb") {
+    options.memory_limit_mb = std::atoi(value);
+  } else if (key == "extra_authority") {
+    options.extra_authority = value;
+  }
 }
 
 QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_open_options*) {

@@ -3,9 +3,10 @@
 a test that checks every method's vtable slot and every IID, from the
 WebView2 interface reference sheet (no SDK header exists on our machines).
 
-    python3 src/webview/make_webview2_com.py SHEET.md
+    python3 src/webview/make_webview2_com.py SHEET.md [src/webview/webview2-interfaces-more.md]
 
-writes src/webview/webview2_com-win32.h, tests/webview/webview2_com_test.cc
+(the second sheet, of the repository's own, adds interfaces the reference
+sheet lacks, some based on another interface) writes src/webview/webview2_com-win32.h, tests/webview/webview2_com_test.cc
 and tests/webview/webview2_stubs-win32.h (every method answering E_NOTIMPL,
 for fakes), then formats them. Run it again only when the sheet changes;
 the outputs are committed.
@@ -24,13 +25,16 @@ def parse(sheet):
     for line in sheet.splitlines():
         heading = re.match(r"^### (ICoreWebView2\w*)$", line)
         if heading:
-            current = {"name": heading.group(1), "iid": None, "methods": []}
+            current = {"name": heading.group(1), "iid": None, "base": "IUnknown", "methods": []}
             interfaces[current["name"]] = current
             continue
         if line.startswith("## "):
             current = None
         if current is None:
             continue
+        base = re.match(r"^- Base: (\w+)", line)
+        if base:
+            current["base"] = base.group(1)
         iid = re.match(r"^- IID: `([0-9a-f-]+)`", line)
         if iid:
             current["iid"] = iid.group(1)
@@ -39,6 +43,30 @@ def parse(sheet):
             params = [p.strip() for p in method.group(3).split(",") if p.strip()]
             current["methods"].append((int(method.group(1)), method.group(2), params))
     return interfaces
+
+
+def slot_count(interfaces, name):
+    """All slots of an interface, its bases' included."""
+    if name == "IUnknown":
+        return 3
+    return interfaces[name]["methods"][-1][0] + 1
+
+
+def own_methods(interfaces, i):
+    """The interface's methods, with a placeholder for each slot between its
+    base's last and its own first (numbered versions the engine never calls)."""
+    methods = []
+    first = i["methods"][0][0]
+    for slot in range(slot_count(interfaces, i["base"]), first):
+        methods.append((slot, "Reserved%d" % slot, []))
+    return methods + i["methods"]
+
+
+def all_methods(interfaces, i):
+    """Every method an object of the interface implements, bases first."""
+    if i["base"] == "IUnknown":
+        return own_methods(interfaces, i)
+    return all_methods(interfaces, interfaces[i["base"]]) + own_methods(interfaces, i)
 
 
 def guid_initializer(iid):
@@ -77,8 +105,8 @@ def header(interfaces):
     for name, i in interfaces.items():
         out.append("inline constexpr GUID IID_%s = %s;" % (name, guid_initializer(i["iid"])))
     for name, i in interfaces.items():
-        out += ["", "struct %s : IUnknown {" % name]
-        for slot, method, params in i["methods"]:
+        out += ["", "struct %s : %s {" % (name, i["base"])]
+        for slot, method, params in own_methods(interfaces, i):
             out.append("  // slot %d" % slot)
             out.append("  virtual HRESULT STDMETHODCALLTYPE %s(%s) = 0;" % (method, ", ".join(params)))
         out.append("};")
@@ -102,7 +130,8 @@ def test(interfaces):
         "namespace {",
     ]
     for name, i in interfaces.items():
-        out += ["", "TEST(WebView2Declarations, %s) {" % name[len("ICoreWebView2"):] or "Core",
+        suffix = name[len("ICoreWebView2"):].replace("_", "Version")
+        out += ["", "TEST(WebView2Declarations, %s) {" % suffix,
                 "  auto* p = probe<%s>();" % name]
         for slot, method, params in i["methods"]:
             args = ", ".join("{}" for _ in params)
@@ -127,7 +156,7 @@ def stubs(interfaces):
     ]
     for name, i in interfaces.items():
         out += ["", "struct %sStub : %s {" % (name, name)]
-        for _, method, params in i["methods"]:
+        for _, method, params in all_methods(interfaces, i):
             types = [re.sub(r"\s*\b\w+$", "", p) for p in params]
             out.append("  HRESULT STDMETHODCALLTYPE %s(%s) override { return E_NOTIMPL; }"
                        % (method, ", ".join(types)))
@@ -137,7 +166,9 @@ def stubs(interfaces):
 
 
 def main():
-    interfaces = parse(pathlib.Path(sys.argv[1]).read_text(encoding="utf-8"))
+    interfaces = {}
+    for sheet in sys.argv[1:]:
+        interfaces.update(parse(pathlib.Path(sheet).read_text(encoding="utf-8")))
     (ROOT / "src/webview/webview2_com-win32.h").write_text(header(interfaces), encoding="utf-8")
     (ROOT / "tests/webview/webview2_com_test.cc").write_text(test(interfaces), encoding="utf-8")
     (ROOT / "tests/webview/webview2_stubs-win32.h").write_text(stubs(interfaces), encoding="utf-8")

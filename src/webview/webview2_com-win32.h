@@ -17,12 +17,15 @@ struct EventRegistrationToken {
 using COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT = int;
 using COREWEBVIEW2_MOVE_FOCUS_REASON = int;
 using COREWEBVIEW2_PROCESS_FAILED_KIND = int;
+using COREWEBVIEW2_PROCESS_FAILED_REASON = int;
+using COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION = int;
 using COREWEBVIEW2_WEB_ERROR_STATUS = int;
 using COREWEBVIEW2_WEB_RESOURCE_CONTEXT = int;
 
 struct ICoreWebView2;
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
 struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
+struct ICoreWebView2Certificate;
 struct ICoreWebView2Controller;
 struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
@@ -33,18 +36,26 @@ struct ICoreWebView2Environment;
 struct ICoreWebView2EnvironmentOptions;
 struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2NavigationCompletedEventArgs;
+struct ICoreWebView2NavigationCompletedEventArgs2;
 struct ICoreWebView2NavigationCompletedEventHandler;
 struct ICoreWebView2ProcessFailedEventArgs;
+struct ICoreWebView2ProcessFailedEventArgs2;
 struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2ServerCertificateErrorDetectedEventArgs;
+struct ICoreWebView2ServerCertificateErrorDetectedEventHandler;
 struct ICoreWebView2Settings;
 struct ICoreWebView2WebMessageReceivedEventArgs;
 struct ICoreWebView2WebMessageReceivedEventHandler;
+struct ICoreWebView2_14;
 struct ICoreWebView2AcceleratorKeyPressedEventHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
+struct ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler;
 struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
 struct ICoreWebView2ContentLoadingEventHandler;
+struct ICoreWebView2Deferral;
 struct ICoreWebView2DocumentTitleChangedEventHandler;
 struct ICoreWebView2FocusChangedEventHandler;
+struct ICoreWebView2FrameInfoCollection;
 struct ICoreWebView2HistoryChangedEventHandler;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
 struct ICoreWebView2NavigationStartingEventHandler;
@@ -53,6 +64,7 @@ struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2PermissionRequestedEventHandler;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
+struct ICoreWebView2StringCollection;
 struct ICoreWebView2WebResourceRequestedEventHandler;
 struct ICoreWebView2WebResourceResponse;
 struct ICoreWebView2WindowCloseRequestedEventHandler;
@@ -96,6 +108,18 @@ inline constexpr GUID IID_ICoreWebView2ProcessFailedEventArgs = {
     0x8155a9a4, 0x1474, 0x4a86, {0x8c, 0xae, 0x15, 0x1b, 0x0f, 0xa6, 0xb8, 0xca}};
 inline constexpr GUID IID_ICoreWebView2EnvironmentOptions = {
     0x2fde08a8, 0x1e9a, 0x4766, {0x8c, 0x05, 0x95, 0xa9, 0xce, 0xb9, 0xd1, 0xc5}};
+inline constexpr GUID IID_ICoreWebView2_14 = {
+    0x6daa4f10, 0x4a90, 0x4753, {0x88, 0x98, 0x77, 0xc5, 0xdf, 0x53, 0x41, 0x65}};
+inline constexpr GUID IID_ICoreWebView2ServerCertificateErrorDetectedEventHandler = {
+    0x969b3a26, 0xd85e, 0x4795, {0x81, 0x99, 0xfe, 0xf5, 0x73, 0x44, 0xda, 0x22}};
+inline constexpr GUID IID_ICoreWebView2ServerCertificateErrorDetectedEventArgs = {
+    0x012193ed, 0x7c13, 0x48ff, {0x96, 0x9d, 0xa8, 0x4c, 0x1f, 0x43, 0x2a, 0x14}};
+inline constexpr GUID IID_ICoreWebView2Certificate = {
+    0xc5fb2fce, 0x1cac, 0x4aee, {0x9c, 0x79, 0x5e, 0xd0, 0x36, 0x2e, 0xaa, 0xe0}};
+inline constexpr GUID IID_ICoreWebView2NavigationCompletedEventArgs2 = {
+    0xfdf8b738, 0xee1e, 0x4db2, {0xa3, 0x29, 0x8d, 0x7d, 0x7b, 0x74, 0xd7, 0x92}};
+inline constexpr GUID IID_ICoreWebView2ProcessFailedEventArgs2 = {
+    0x4dab9422, 0x46fa, 0x4c3e, {0xa5, 0xd2, 0x41, 0xd2, 0x07, 0x1d, 0x36, 0x80}};
 
 struct ICoreWebView2Environment : IUnknown {
   // slot 3
@@ -477,6 +501,169 @@ struct ICoreWebView2EnvironmentOptions : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) = 0;
   // slot 10
   virtual HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) = 0;
+};
+
+struct ICoreWebView2_14 : ICoreWebView2 {
+  // slot 61
+  virtual HRESULT STDMETHODCALLTYPE Reserved61() = 0;
+  // slot 62
+  virtual HRESULT STDMETHODCALLTYPE Reserved62() = 0;
+  // slot 63
+  virtual HRESULT STDMETHODCALLTYPE Reserved63() = 0;
+  // slot 64
+  virtual HRESULT STDMETHODCALLTYPE Reserved64() = 0;
+  // slot 65
+  virtual HRESULT STDMETHODCALLTYPE Reserved65() = 0;
+  // slot 66
+  virtual HRESULT STDMETHODCALLTYPE Reserved66() = 0;
+  // slot 67
+  virtual HRESULT STDMETHODCALLTYPE Reserved67() = 0;
+  // slot 68
+  virtual HRESULT STDMETHODCALLTYPE Reserved68() = 0;
+  // slot 69
+  virtual HRESULT STDMETHODCALLTYPE Reserved69() = 0;
+  // slot 70
+  virtual HRESULT STDMETHODCALLTYPE Reserved70() = 0;
+  // slot 71
+  virtual HRESULT STDMETHODCALLTYPE Reserved71() = 0;
+  // slot 72
+  virtual HRESULT STDMETHODCALLTYPE Reserved72() = 0;
+  // slot 73
+  virtual HRESULT STDMETHODCALLTYPE Reserved73() = 0;
+  // slot 74
+  virtual HRESULT STDMETHODCALLTYPE Reserved74() = 0;
+  // slot 75
+  virtual HRESULT STDMETHODCALLTYPE Reserved75() = 0;
+  // slot 76
+  virtual HRESULT STDMETHODCALLTYPE Reserved76() = 0;
+  // slot 77
+  virtual HRESULT STDMETHODCALLTYPE Reserved77() = 0;
+  // slot 78
+  virtual HRESULT STDMETHODCALLTYPE Reserved78() = 0;
+  // slot 79
+  virtual HRESULT STDMETHODCALLTYPE Reserved79() = 0;
+  // slot 80
+  virtual HRESULT STDMETHODCALLTYPE Reserved80() = 0;
+  // slot 81
+  virtual HRESULT STDMETHODCALLTYPE Reserved81() = 0;
+  // slot 82
+  virtual HRESULT STDMETHODCALLTYPE Reserved82() = 0;
+  // slot 83
+  virtual HRESULT STDMETHODCALLTYPE Reserved83() = 0;
+  // slot 84
+  virtual HRESULT STDMETHODCALLTYPE Reserved84() = 0;
+  // slot 85
+  virtual HRESULT STDMETHODCALLTYPE Reserved85() = 0;
+  // slot 86
+  virtual HRESULT STDMETHODCALLTYPE Reserved86() = 0;
+  // slot 87
+  virtual HRESULT STDMETHODCALLTYPE Reserved87() = 0;
+  // slot 88
+  virtual HRESULT STDMETHODCALLTYPE Reserved88() = 0;
+  // slot 89
+  virtual HRESULT STDMETHODCALLTYPE Reserved89() = 0;
+  // slot 90
+  virtual HRESULT STDMETHODCALLTYPE Reserved90() = 0;
+  // slot 91
+  virtual HRESULT STDMETHODCALLTYPE Reserved91() = 0;
+  // slot 92
+  virtual HRESULT STDMETHODCALLTYPE Reserved92() = 0;
+  // slot 93
+  virtual HRESULT STDMETHODCALLTYPE Reserved93() = 0;
+  // slot 94
+  virtual HRESULT STDMETHODCALLTYPE Reserved94() = 0;
+  // slot 95
+  virtual HRESULT STDMETHODCALLTYPE Reserved95() = 0;
+  // slot 96
+  virtual HRESULT STDMETHODCALLTYPE Reserved96() = 0;
+  // slot 97
+  virtual HRESULT STDMETHODCALLTYPE Reserved97() = 0;
+  // slot 98
+  virtual HRESULT STDMETHODCALLTYPE Reserved98() = 0;
+  // slot 99
+  virtual HRESULT STDMETHODCALLTYPE Reserved99() = 0;
+  // slot 100
+  virtual HRESULT STDMETHODCALLTYPE Reserved100() = 0;
+  // slot 101
+  virtual HRESULT STDMETHODCALLTYPE Reserved101() = 0;
+  // slot 102
+  virtual HRESULT STDMETHODCALLTYPE Reserved102() = 0;
+  // slot 103
+  virtual HRESULT STDMETHODCALLTYPE Reserved103() = 0;
+  // slot 104
+  virtual HRESULT STDMETHODCALLTYPE Reserved104() = 0;
+  // slot 105
+  virtual HRESULT STDMETHODCALLTYPE Reserved105() = 0;
+  // slot 106
+  virtual HRESULT STDMETHODCALLTYPE add_ServerCertificateErrorDetected(
+      ICoreWebView2ServerCertificateErrorDetectedEventHandler* eventHandler,
+      EventRegistrationToken* token) = 0;
+  // slot 107
+  virtual HRESULT STDMETHODCALLTYPE
+  remove_ServerCertificateErrorDetected(EventRegistrationToken token) = 0;
+  // slot 108
+  virtual HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
+      ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler* handler) = 0;
+};
+
+struct ICoreWebView2ServerCertificateErrorDetectedEventHandler : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE
+  Invoke(ICoreWebView2* sender, ICoreWebView2ServerCertificateErrorDetectedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2ServerCertificateErrorDetectedEventArgs : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_ErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* value) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE get_RequestUri(LPWSTR* value) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_ServerCertificate(ICoreWebView2Certificate** value) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE
+  get_Action(COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION* value) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE
+  put_Action(COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION value) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
+};
+
+struct ICoreWebView2Certificate : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_Subject(LPWSTR* value) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE get_Issuer(LPWSTR* value) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_ValidFrom(double* value) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE get_ValidTo(double* value) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE get_DerEncodedSerialNumber(LPWSTR* value) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE get_DisplayName(LPWSTR* value) = 0;
+  // slot 9
+  virtual HRESULT STDMETHODCALLTYPE ToPemEncoding(LPWSTR* pemEncodedData) = 0;
+  // slot 10
+  virtual HRESULT STDMETHODCALLTYPE
+  get_PemEncodedIssuerCertificateChain(ICoreWebView2StringCollection** value) = 0;
+};
+
+struct ICoreWebView2NavigationCompletedEventArgs2 : ICoreWebView2NavigationCompletedEventArgs {
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE get_HttpStatusCode(int* value) = 0;
+};
+
+struct ICoreWebView2ProcessFailedEventArgs2 : ICoreWebView2ProcessFailedEventArgs {
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON* reason) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_ExitCode(int* exitCode) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE get_ProcessDescription(LPWSTR* processDescription) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE
+  get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) = 0;
 };
 
 }  // namespace quorvel::webview2

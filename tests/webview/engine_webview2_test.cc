@@ -19,9 +19,41 @@ namespace {
 constexpr wchar_t kRuntimeKey[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 
-std::string loaded, console, logged;
+std::string loaded, console, logged, failed, process, certificate;
 void QV_CALL on_loaded(int64_t text) {
   loaded = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+}
+void QV_CALL on_failed(int64_t text) {
+  failed = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+}
+void QV_CALL on_process(int64_t text) {
+  process = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+}
+void QV_CALL on_certificate(int64_t text) {
+  certificate = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+}
+
+// Pumps the window thread's messages until `done` or 2 s have passed.
+template <typename Done>
+bool pump_until(Done done) {
+  for (int i = 0; i < 200 && !done(); ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(10);
+  }
+  return done();
+}
+
+// One "name=value" line of an event record.
+std::string field(const std::string& record, const std::string& name) {
+  const std::size_t at = record.find(name + "=");
+  if (at == std::string::npos || (at != 0 && record[at - 1] != '\n')) return {};
+  const std::size_t start = at + name.size() + 1;
+  return record.substr(start, record.find('\n', start) - start);
+}
+
+std::string read_text(const char* path) {
+  return file::read(path).value_or(std::string());
 }
 void QV_CALL on_console(int64_t text) {
   console = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
@@ -39,8 +71,10 @@ std::wstring register_fake_runtime() {
       std::wstring(temp) + L"quorvel-runtime-" + std::to_wstring(GetCurrentProcessId());
   const std::wstring library_folder = folder + L"\\EBWebView\\x64";
   if (!file::make_directories(narrow(library_folder))) return {};
-  if (!CopyFileW(wide(FAKE_RUNTIME).c_str(),
-                 (library_folder + L"\\EmbeddedBrowserWebView.dll").c_str(), FALSE)) {
+  // A second test finds it there, loaded already.
+  const std::wstring library = library_folder + L"\\EmbeddedBrowserWebView.dll";
+  if (!CopyFileW(wide(FAKE_RUNTIME).c_str(), library.c_str(), FALSE) &&
+      GetFileAttributesW(library.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return {};
   }
   HKEY key = nullptr;
@@ -111,13 +145,150 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   const UINT dpi = GetDpiForWindow(host) != 0 ? GetDpiForWindow(host) : 96;
   EXPECT_EQ(fake.bounds.left, MulDiv(10, static_cast<int>(dpi), 96));
   EXPECT_EQ(fake.bounds.bottom, MulDiv(220, static_cast<int>(dpi), 96));
+  loaded.clear();
   view->ops->reload(view);
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));  // the page again
   view->ops->close_first(view);
   view->ops->close_second(view);
   EXPECT_EQ(fake.reloads, 1);
   EXPECT_EQ(fake.stops, 1);
   EXPECT_EQ(fake.closes, 1);
 
+  DestroyWindow(host);
+}
+
+// The failures a console meets, each through the runtime's own event, as
+// the records the host reads: a failed navigation, a server error, a
+// renderer that crashed, ran out of memory or hangs, a browser process
+// that exited (a new controller, the page again), a hung browser ended,
+// and certificates: refused and reported, allowed once trusted, allowed
+// when the extra authority issued them, and on a runtime without the
+// certificate event reported as a failed navigation.
+TEST(WebView2Engine, ReportsFailuresAndRecovers) {
+  const HMODULE engine = LoadLibraryW(wide(ENGINE_LIBRARY).c_str());
+  ASSERT_NE(engine, nullptr);
+  ASSERT_FALSE(register_fake_runtime().empty());
+  const auto init = quorvel::proc_address<qv_init_fn>(engine, "ormixwebview_init");
+  const auto open = quorvel::proc_address<qv_open_fn>(engine, "ormixwebview_open");
+  const auto set_option = quorvel::proc_address<qv_set_option_fn>(engine, "ormixwebview_set_option");
+  const auto has_edge = quorvel::proc_address<qv_has_edge_fn>(engine, "ormixwebview_has_edge");
+  ASSERT_TRUE(init && open && set_option && has_edge);
+  ASSERT_EQ(has_edge(), 1);
+  const HMODULE runtime = GetModuleHandleW(L"EmbeddedBrowserWebView.dll");
+  FakeWebView2State& fake = *quorvel::proc_address<FakeStateFunction>(runtime, "fake_state")();
+  const auto fail = quorvel::proc_address<FakeFailFunction>(runtime, "fake_fail_process");
+  qv_converter* converter = nullptr;
+  qv_events* events = nullptr;
+  init(0, &converter, &events);
+  events->ops->on_page_loaded(events, 1, on_loaded);
+  events->ops->on_load_failed(events, 1, on_failed);
+  events->ops->on_process_event(events, 1, on_process);
+  events->ops->on_tls_error(events, 1, on_certificate);
+  set_option("data_directory", "C:\\quorvel-data");
+  HWND host = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                              nullptr, nullptr, nullptr);
+
+  // The site refuses: a record, not the runtime's error page.
+  fake.fail_navigations = 1;
+  fake.fail_status = 12;
+  failed.clear();
+  qv_open_options options{};
+  qv_view* view = open(reinterpret_cast<intptr_t>(host), "https://site.test/c", &options);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(fake.user_data, L"C:\\quorvel-data\\WebView2");
+  ASSERT_TRUE(pump_until([] { return !failed.empty(); }));
+  EXPECT_EQ(field(failed, "kind"), "refused");
+  EXPECT_EQ(field(failed, "address"), "https://site.test/c");
+  EXPECT_EQ(field(failed, "reason"), "cannot connect");
+  // The host's own page, then a server error.
+  loaded.clear();
+  view->ops->load_html(view, from_utf8("<title>页</title>").c_str());
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(loaded, "about:blank");
+  EXPECT_EQ(fake.html, L"<title>\u9875</title>");
+  fake.http_status = 503;
+  failed.clear();
+  view->ops->load_url(view, "https://site.test/c");
+  ASSERT_TRUE(pump_until([] { return !failed.empty(); }));
+  EXPECT_EQ(field(failed, "kind"), "http");
+  EXPECT_EQ(field(failed, "status"), "503");
+  fake.http_status = 200;
+
+  // The renderer's failures, by their reasons.
+  const std::pair<int, const char*> renderer[] = {{3, "crashed"}, {5, "memory"}, {2, "killed"}};
+  for (const auto& [reason, kind] : renderer) {
+    fail(1, reason);
+    EXPECT_EQ(field(process, "kind"), kind);
+  }
+  fail(2, 1);
+  EXPECT_EQ(field(process, "kind"), "unresponsive");
+  // The browser process exited: a new controller loads the page again.
+  const int navigations = fake.navigations;
+  loaded.clear();
+  fail(0, 3);
+  EXPECT_EQ(field(process, "kind"), "crashed");
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(fake.navigations, navigations + 1);
+  EXPECT_EQ(loaded, "https://site.test/c");
+
+  // A hung page: its browser process is ended.
+  wchar_t command[] = L"cmd.exe /c ping -n 30 127.0.0.1";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION browser{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                             nullptr, &startup, &browser));
+  fake.browser_pid = browser.dwProcessId;
+  view->ops->terminate_process(view);
+  EXPECT_EQ(WaitForSingleObject(browser.hProcess, 5000), WAIT_OBJECT_0);
+  CloseHandle(browser.hProcess);
+  CloseHandle(browser.hThread);
+  fake.browser_pid = 0;
+
+  // A certificate no authority issued: refused and reported once; allowed
+  // once the host trusts its fingerprint.
+  fake.certificate_errors = true;
+  fake.certificate_pem = read_text(QUORVEL_TEST_CA_DIR "/untrusted.pem");
+  ASSERT_FALSE(fake.certificate_pem.empty());
+  certificate.clear();
+  failed.clear();
+  view->ops->load_url(view, "https://127.0.0.1:8443/c");
+  ASSERT_TRUE(pump_until([] { return !certificate.empty(); }));
+  EXPECT_EQ(fake.certificate_action, 1);
+  EXPECT_EQ(field(certificate, "host"), "127.0.0.1:8443");
+  EXPECT_EQ(field(certificate, "issuer"), "Quorvel Untrusted");
+  EXPECT_EQ(field(certificate, "valid_from"), "2023-11-14T22:13:20Z");
+  const std::string fingerprint = field(certificate, "fingerprint");
+  EXPECT_EQ(fingerprint.size(), 64u);
+  pump_until([] { return false; });
+  EXPECT_TRUE(failed.empty()) << "the certificate was reported already: " << failed;
+  view->ops->allow_certificate(view, "127.0.0.1:8443", fingerprint.c_str());
+  loaded.clear();
+  view->ops->load_url(view, "https://127.0.0.1:8443/c");
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(fake.certificate_action, 0);
+  // One the build's extra authority issued for the host: no question.
+  set_option("extra_authority", read_text(QUORVEL_TEST_CA_DIR "/ca.pem").c_str());
+  fake.certificate_pem = read_text(QUORVEL_TEST_CA_DIR "/server.pem");
+  certificate.clear();
+  loaded.clear();
+  view->ops->load_url(view, "https://127.0.0.1:9443/c");
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(fake.certificate_action, 0);
+  EXPECT_TRUE(certificate.empty());
+  // A runtime without the certificate event: the failed navigation says so.
+  fake.old_runtime = true;
+  fake.certificate_pem = read_text(QUORVEL_TEST_CA_DIR "/untrusted.pem");
+  loaded.clear();
+  fail(0, 3);  // a new controller, wired without the certificate event
+  failed.clear();
+  ASSERT_TRUE(pump_until([] { return !failed.empty(); }));
+  EXPECT_EQ(field(failed, "kind"), "tls");
+  fake.old_runtime = false;
+  fake.certificate_errors = false;
+
+  view->ops->close_first(view);
+  view->ops->close_second(view);
   RegDeleteKeyExW(HKEY_CURRENT_USER, kRuntimeKey, KEY_WOW64_32KEY, 0);
   DestroyWindow(host);
 }

@@ -1,10 +1,17 @@
 // A stand-in for the WebView2 runtime's embedded-browser library, for the
 // engine library's tests under Wine: it creates an environment, a
 // controller and a web view that record what the engine asks of them, and
-// answers navigation with a completed navigation and one page message.
+// answers a navigation later, from the message loop, as the real one does:
+// a completed navigation, then one page message. Asked through its state,
+// or for the client's end-to-end test through QUORVEL_FAKE_SCENARIO
+// ("fail=N,crash-after-load,certificate,click=ACTION"), it fails
+// navigations, raises certificate errors and process failures, and
+// "clicks" a button of the host's own pages.
 #include <windows.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "webview/fake_webview2_state-win32.h"
@@ -15,6 +22,7 @@ using namespace quorvel::webview2;
 namespace {
 
 FakeWebView2State state;
+bool crash_after_load = false;
 
 // A text the way COM hands one out: the receiver frees it.
 LPWSTR co_text(const std::wstring& text) {
@@ -22,6 +30,47 @@ LPWSTR co_text(const std::wstring& text) {
   auto* out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
   if (out != nullptr) std::memcpy(out, text.c_str(), bytes);
   return out;
+}
+
+std::wstring widen(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
+// A line per call the end-to-end test checks, when it asks for a log.
+void log_call(const std::wstring& line) {
+  wchar_t path[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"QUORVEL_FAKE_LOG", path, MAX_PATH) == 0) return;
+  const HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::wstring text = line + L"\n";
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+  DWORD written = 0;
+  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size() - 1), &written, nullptr);
+  CloseHandle(file);
+}
+
+// The scenario of the client's end-to-end test.
+void read_scenario() {
+  wchar_t text[512] = {};
+  if (GetEnvironmentVariableW(L"QUORVEL_FAKE_SCENARIO", text, 512) == 0) return;
+  std::wstringstream items(text);
+  std::wstring item;
+  while (std::getline(items, item, L',')) {
+    if (item.rfind(L"fail=", 0) == 0) state.fail_navigations = _wtoi(item.c_str() + 5);
+    if (item == L"crash-after-load") crash_after_load = true;
+    if (item == L"certificate") state.certificate_errors = true;
+    if (item.rfind(L"click=", 0) == 0) state.click = item.substr(6);
+  }
+  if (state.certificate_errors && state.certificate_pem.empty()) {
+    wchar_t path[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"QUORVEL_FAKE_CERTIFICATE", path, MAX_PATH) != 0) {
+      std::ifstream in(path, std::ios::binary);
+      state.certificate_pem.assign(std::istreambuf_iterator<char>(in), {});
+    }
+  }
 }
 
 template <typename Interface>
@@ -42,41 +91,205 @@ struct MessageArgs : Unknown<ICoreWebView2WebMessageReceivedEventArgsStub> {
   }
 };
 
-struct NavigationArgs : Unknown<ICoreWebView2NavigationCompletedEventArgsStub> {};
+struct NavigationArgs : Unknown<ICoreWebView2NavigationCompletedEventArgs2Stub> {
+  BOOL success = TRUE;
+  int status = 0, http = 200;
+  HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* out) override {
+    *out = success;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* out) override {
+    *out = status;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_HttpStatusCode(int* out) override {
+    *out = http;
+    return S_OK;
+  }
+};
+
+struct FailedArgs : Unknown<ICoreWebView2ProcessFailedEventArgs2Stub> {
+  int kind = 0, reason = 0;
+  HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* out) override {
+    *out = kind;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON* out) override {
+    *out = reason;
+    return S_OK;
+  }
+};
+
+struct Certificate : Unknown<ICoreWebView2CertificateStub> {
+  HRESULT STDMETHODCALLTYPE get_Subject(LPWSTR* out) override {
+    *out = co_text(L"127.0.0.1");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_Issuer(LPWSTR* out) override {
+    *out = co_text(L"Quorvel Untrusted");
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_ValidFrom(double* out) override {
+    *out = 1'700'000'000;  // 2023-11-14T22:13:20Z
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_ValidTo(double* out) override {
+    *out = 2'000'000'000;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ToPemEncoding(LPWSTR* out) override {
+    *out = co_text(widen(state.certificate_pem));
+    return S_OK;
+  }
+};
+
+struct CertificateArgs : Unknown<ICoreWebView2ServerCertificateErrorDetectedEventArgsStub> {
+  Certificate certificate;
+  std::wstring uri;
+  HRESULT STDMETHODCALLTYPE get_ErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* out) override {
+    *out = 5;  // certificate is invalid
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_RequestUri(LPWSTR* out) override {
+    *out = co_text(uri);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_ServerCertificate(ICoreWebView2Certificate** out) override {
+    *out = &certificate;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE put_Action(COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION a) override {
+    state.certificate_action = a;
+    return S_OK;
+  }
+};
 
 struct Settings : Unknown<ICoreWebView2SettingsStub> {
   HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL) override { return S_OK; }
 };
 
-struct WebView : Unknown<ICoreWebView2Stub> {
+// The action of a button on the host's page: the text its click logs.
+std::wstring button_text(const std::wstring& html, const std::wstring& action) {
+  const std::wstring marker = L"quorvel-action=>";
+  for (std::size_t at = html.find(marker); at != std::wstring::npos;
+       at = html.find(marker, at + 1)) {
+    const std::size_t end = html.find(L'\'', at);
+    const std::wstring text = html.substr(at, end - at);
+    if (text.size() > action.size() && text.substr(text.size() - action.size()) == action &&
+        text[text.size() - action.size() - 1] == L':') {
+      return text;
+    }
+  }
+  return {};
+}
+
+struct WebView : Unknown<ICoreWebView2_14Stub> {
   Settings settings;
+  std::wstring source;
   ICoreWebView2NavigationCompletedEventHandler* navigation = nullptr;
   ICoreWebView2WebMessageReceivedEventHandler* messages = nullptr;
+  ICoreWebView2ProcessFailedEventHandler* failures = nullptr;
+  ICoreWebView2ServerCertificateErrorDetectedEventHandler* certificates = nullptr;
+  bool loading_html = false;
 
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (state.old_runtime && IsEqualIID(iid, IID_ICoreWebView2_14)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = this;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** out) override {
     *out = &settings;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* out) override {
-    *out = co_text(state.navigated);
+    *out = co_text(source);
     return S_OK;
   }
-  // The page loads later, from the message loop, as a real one does: the
-  // navigation completes, then the page posts one message.
-  HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override {
-    state.navigated = uri;
+  HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* out) override {
+    *out = state.browser_pid;
+    return S_OK;
+  }
+  // The page loads later, from the message loop, as a real one does.
+  void load_later(bool html) {
+    loading_html = html;
     loading = this;
     SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR timer, DWORD) {
       KillTimer(nullptr, timer);
       WebView* web = loading;
       loading = nullptr;
-      if (web == nullptr) return;
-      NavigationArgs done;
-      if (web->navigation != nullptr) web->navigation->Invoke(web, &done);
-      MessageArgs message;
-      message.text = L"settitle=>\u5ba2\u670d \"quoted\"";
-      if (web->messages != nullptr) web->messages->Invoke(web, &message);
+      if (web != nullptr) web->finish_load();
     });
+  }
+  void finish_load() {
+    NavigationArgs done;
+    if (loading_html) {
+      if (navigation != nullptr) navigation->Invoke(this, &done);
+      const std::wstring click = state.click.empty() ? std::wstring() : button_text(state.html, state.click);
+      if (!click.empty() && messages != nullptr) {
+        log_call(L"click " + state.click);
+        MessageArgs message;
+        message.text = click;
+        messages->Invoke(this, &message);
+      }
+      return;
+    }
+    if (state.certificate_errors && certificates != nullptr && !state.old_runtime) {
+      CertificateArgs args;
+      args.uri = source;
+      state.certificate_action = -1;
+      certificates->Invoke(this, &args);
+      log_call(L"certificate " + std::to_wstring(state.certificate_action));
+      if (state.certificate_action != 0) {
+        done.success = FALSE;
+        done.status = 5;
+      }
+    } else if (state.certificate_errors && state.old_runtime) {
+      done.success = FALSE;
+      done.status = 5;
+    } else if (state.fail_navigations > 0) {
+      --state.fail_navigations;
+      done.success = FALSE;
+      done.status = state.fail_status;
+    }
+    done.http = done.success ? state.http_status : 0;
+    log_call(done.success ? L"loaded " + source : L"failed " + std::to_wstring(done.status));
+    if (navigation != nullptr) navigation->Invoke(this, &done);
+    if (!done.success || done.http >= 500) return;
+    MessageArgs message;
+    message.text = L"settitle=>\u5ba2\u670d \"quoted\"";
+    if (messages != nullptr) messages->Invoke(this, &message);
+    if (crash_after_load) {
+      crash_after_load = false;
+      fail(1, 3);  // the renderer crashed
+    }
+  }
+  void fail(int kind, int reason) {
+    log_call(L"process failed " + std::to_wstring(kind));
+    FailedArgs args;
+    args.kind = kind;
+    args.reason = reason;
+    if (failures != nullptr) failures->Invoke(this, &args);
+  }
+  HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override {
+    state.navigated = uri;
+    source = uri;
+    ++state.navigations;
+    log_call(L"navigate " + source);
+    load_later(false);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR html) override {
+    state.html = html;
+    source = L"about:blank";
+    ++state.html_loads;
+    const std::size_t title = state.html.find(L"<title>");
+    log_call(L"html " + (title == std::wstring::npos
+                             ? std::wstring()
+                             : state.html.substr(title + 7, state.html.find(L"</title>") - title - 7)));
+    load_later(true);
     return S_OK;
   }
   static inline WebView* loading = nullptr;
@@ -89,6 +302,18 @@ struct WebView : Unknown<ICoreWebView2Stub> {
   HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* h,
                                                    EventRegistrationToken*) override {
     messages = h;
+    h->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* h,
+                                              EventRegistrationToken*) override {
+    failures = h;
+    h->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE add_ServerCertificateErrorDetected(
+      ICoreWebView2ServerCertificateErrorDetectedEventHandler* h, EventRegistrationToken*) override {
+    certificates = h;
     h->AddRef();
     return S_OK;
   }
@@ -107,6 +332,8 @@ struct WebView : Unknown<ICoreWebView2Stub> {
   }
   HRESULT STDMETHODCALLTYPE Reload() override {
     ++state.reloads;
+    log_call(L"reload");
+    load_later(source == L"about:blank");
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Stop() override {
@@ -167,12 +394,21 @@ extern "C" {
 __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
     bool, int, PCWSTR user_data, IUnknown*,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* done) {
+  static bool scenario_read = false;
+  if (!scenario_read) {
+    scenario_read = true;
+    read_scenario();
+  }
   state.user_data = user_data != nullptr ? user_data : L"";
   return done->Invoke(S_OK, &Environment::environment());
 }
 
 __declspec(dllexport) FakeWebView2State* fake_state() {
   return &state;
+}
+
+__declspec(dllexport) void fake_fail_process(int kind, int reason) {
+  Environment::environment().controller.web.fail(kind, reason);
 }
 
 }  // extern "C"

@@ -251,5 +251,62 @@ TEST(WebView2Declarations, EnvironmentOptions) {
   EXPECT_EQ(iid_text(IID_ICoreWebView2EnvironmentOptions), "2fde08a8-1e9a-4766-8c05-95a9ceb9d1c5");
 }
 
+TEST(WebView2Declarations, Version14) {
+  auto* p = probe<ICoreWebView2_14>();
+  EXPECT_EQ(p->add_ServerCertificateErrorDetected({}, {}), 106);
+  EXPECT_EQ(p->remove_ServerCertificateErrorDetected({}), 107);
+  EXPECT_EQ(p->ClearServerCertificateErrorActions({}), 108);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2_14), "6daa4f10-4a90-4753-8898-77c5df534165");
+}
+
+TEST(WebView2Declarations, ServerCertificateErrorDetectedEventHandler) {
+  auto* p = probe<ICoreWebView2ServerCertificateErrorDetectedEventHandler>();
+  EXPECT_EQ(p->Invoke({}, {}), 3);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2ServerCertificateErrorDetectedEventHandler),
+            "969b3a26-d85e-4795-8199-fef57344da22");
+}
+
+TEST(WebView2Declarations, ServerCertificateErrorDetectedEventArgs) {
+  auto* p = probe<ICoreWebView2ServerCertificateErrorDetectedEventArgs>();
+  EXPECT_EQ(p->get_ErrorStatus({}), 3);
+  EXPECT_EQ(p->get_RequestUri({}), 4);
+  EXPECT_EQ(p->get_ServerCertificate({}), 5);
+  EXPECT_EQ(p->get_Action({}), 6);
+  EXPECT_EQ(p->put_Action({}), 7);
+  EXPECT_EQ(p->GetDeferral({}), 8);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2ServerCertificateErrorDetectedEventArgs),
+            "012193ed-7c13-48ff-969d-a84c1f432a14");
+}
+
+TEST(WebView2Declarations, Certificate) {
+  auto* p = probe<ICoreWebView2Certificate>();
+  EXPECT_EQ(p->get_Subject({}), 3);
+  EXPECT_EQ(p->get_Issuer({}), 4);
+  EXPECT_EQ(p->get_ValidFrom({}), 5);
+  EXPECT_EQ(p->get_ValidTo({}), 6);
+  EXPECT_EQ(p->get_DerEncodedSerialNumber({}), 7);
+  EXPECT_EQ(p->get_DisplayName({}), 8);
+  EXPECT_EQ(p->ToPemEncoding({}), 9);
+  EXPECT_EQ(p->get_PemEncodedIssuerCertificateChain({}), 10);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2Certificate), "c5fb2fce-1cac-4aee-9c79-5ed0362eaae0");
+}
+
+TEST(WebView2Declarations, NavigationCompletedEventArgs2) {
+  auto* p = probe<ICoreWebView2NavigationCompletedEventArgs2>();
+  EXPECT_EQ(p->get_HttpStatusCode({}), 6);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2NavigationCompletedEventArgs2),
+            "fdf8b738-ee1e-4db2-a329-8d7d7b74d792");
+}
+
+TEST(WebView2Declarations, ProcessFailedEventArgs2) {
+  auto* p = probe<ICoreWebView2ProcessFailedEventArgs2>();
+  EXPECT_EQ(p->get_Reason({}), 4);
+  EXPECT_EQ(p->get_ExitCode({}), 5);
+  EXPECT_EQ(p->get_ProcessDescription({}), 6);
+  EXPECT_EQ(p->get_FrameInfosForFailedProcess({}), 7);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2ProcessFailedEventArgs2),
+            "4dab9422-46fa-4c3e-a5d2-41d2071d3680");
+}
+
 }  // namespace
 }  // namespace quorvel::webview2

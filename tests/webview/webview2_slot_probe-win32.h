@@ -29,7 +29,7 @@ Interface* probe() {
   struct Object {
     const std::uintptr_t* vtable;
   };
-  static Object object{slot_table(std::make_integer_sequence<int, 64>())};
+  static Object object{slot_table(std::make_integer_sequence<int, 128>())};
   return reinterpret_cast<Interface*>(&object);
 }
 

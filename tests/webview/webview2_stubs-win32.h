@@ -370,4 +370,290 @@ struct ICoreWebView2EnvironmentOptionsStub : ICoreWebView2EnvironmentOptions {
   }
 };
 
+struct ICoreWebView2_14Stub : ICoreWebView2_14 {
+  HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Source(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler*,
+                                                   EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*,
+                                               EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler*,
+                                              EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler*,
+                                               EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler*,
+                                                    EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
+      ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(
+      ICoreWebView2NavigationCompletedEventHandler*, EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler*,
+                                                    EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler*,
+                                                    EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*,
+                                              EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+      LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR,
+                                          ICoreWebView2ExecuteScriptCompletedHandler*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
+                                           ICoreWebView2CapturePreviewCompletedHandler*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Reload() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler*,
+                                                   EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
+      LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GoBack() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GoForward() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE
+  GetDevToolsProtocolEventReceiver(LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler*,
+                                                   EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler*,
+                                                     EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE
+  add_ContainsFullScreenElementChanged(ICoreWebView2ContainsFullScreenElementChangedEventHandler*,
+                                       EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  remove_ContainsFullScreenElementChanged(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler*,
+                                                     EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  AddWebResourceRequestedFilter(const LPCWSTR, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(
+      const LPCWSTR, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler*,
+                                                     EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Reserved61() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved62() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved63() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved64() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved65() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved66() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved67() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved68() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved69() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved70() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved71() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved72() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved73() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved74() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved75() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved76() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved77() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved78() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved79() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved80() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved81() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved82() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved83() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved84() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved85() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved86() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved87() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved88() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved89() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved90() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved91() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved92() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved93() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved94() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved95() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved96() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved97() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved98() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved99() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved100() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved101() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved102() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved103() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved104() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reserved105() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE add_ServerCertificateErrorDetected(
+      ICoreWebView2ServerCertificateErrorDetectedEventHandler*, EventRegistrationToken*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE remove_ServerCertificateErrorDetected(EventRegistrationToken) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ClearServerCertificateErrorActions(
+      ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2ServerCertificateErrorDetectedEventHandlerStub
+    : ICoreWebView2ServerCertificateErrorDetectedEventHandler {
+  HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*,
+                                   ICoreWebView2ServerCertificateErrorDetectedEventArgs*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2ServerCertificateErrorDetectedEventArgsStub
+    : ICoreWebView2ServerCertificateErrorDetectedEventArgs {
+  HRESULT STDMETHODCALLTYPE get_ErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_RequestUri(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_ServerCertificate(ICoreWebView2Certificate**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_Action(COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE put_Action(COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
+};
+
+struct ICoreWebView2CertificateStub : ICoreWebView2Certificate {
+  HRESULT STDMETHODCALLTYPE get_Subject(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Issuer(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_ValidFrom(double*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_ValidTo(double*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_DerEncodedSerialNumber(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_DisplayName(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ToPemEncoding(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE
+  get_PemEncodedIssuerCertificateChain(ICoreWebView2StringCollection**) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2NavigationCompletedEventArgs2Stub : ICoreWebView2NavigationCompletedEventArgs2 {
+  HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_HttpStatusCode(int*) override { return E_NOTIMPL; }
+};
+
+struct ICoreWebView2ProcessFailedEventArgs2Stub : ICoreWebView2ProcessFailedEventArgs2 {
+  HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_ExitCode(int*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_ProcessDescription(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE
+  get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection**) override {
+    return E_NOTIMPL;
+  }
+};
+
 }  // namespace quorvel::webview2
