@@ -107,7 +107,7 @@ void ConsoleGuard::act(std::string_view action) {
     retry("retrying at the agent's request");
   } else if (action == "reload" && shows_ == Shows::Crashed) {
     retry("reloading at the agent's request");
-  } else if (action == "trust" && shows_ == Shows::Trust) {
+  } else if (action == "trust" && shows_ == Shows::Trust && !certificate_.fingerprint.empty()) {
     log("the agent trusted the certificate of " + to_utf8(certificate_.host),
         certificate_.fingerprint);
     if (trusted_) trusted_(certificate_.host, certificate_.fingerprint);

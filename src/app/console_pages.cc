@@ -139,11 +139,17 @@ Text trust_page(const CertificateFailure& f, std::string_view nonce) {
                     row("站点", f.host) + row("颁发者", f.issuer) + row("证书主体", f.subject) +
                     row("有效期", f.valid_from + t(" 至 ") + f.valid_until) +
                     row("SHA-256 指纹", spaced_fingerprint(f.fingerprint)) +
-                    row("原因", f.reason) + "</dl><p>" +
-                    t("请先向站点管理员核对上面的指纹。信任后，只有指纹相同的证书会被接受；"
-                      "证书更换后会再次询问。") +
-                    "</p>" + button(nonce, "trust", t("信任此证书"));
-  return page(title, body);
+                    row("原因", f.reason) + "</dl><p>";
+  // Trust is kept as a fingerprint: a certificate whose fingerprint could
+  // not be read cannot be trusted, only reported.
+  if (f.fingerprint.empty()) {
+    return page(title, body + t("无法读取此证书的指纹，不能信任它。请联系站点管理员更换证书。") +
+                           "</p>");
+  }
+  return page(title, body +
+                         t("请先向站点管理员核对上面的指纹。信任后，只有指纹相同的证书会被接受；"
+                           "证书更换后会再次询问。") +
+                         "</p>" + button(nonce, "trust", t("信任此证书")));
 }
 
 }  // namespace quorvel::app

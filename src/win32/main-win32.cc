@@ -18,6 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                   std::string_view(reinterpret_cast<const char*>(embedded::engine_image),
                                    embedded::engine_image_size));
   ui.set_events(&program.client);
+  ui.watch_system_news();
   program.client.start();
   ui.run();
   ui.set_events(nullptr);

@@ -28,6 +28,7 @@ constexpr wchar_t kFormClass[] = L"QuorvelForm";
 constexpr wchar_t kBoardClass[] = L"QuorvelBoard";
 constexpr wchar_t kTrayClass[] = L"QuorvelTray";
 constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kNetworkChanged = WM_APP + 2;
 constexpr UINT kTrayId = 1;
 constexpr int kFirstControlId = 100;
 constexpr int kTimedOut = 32000;
@@ -230,6 +231,17 @@ struct WindowProcedures {
       ui->tray_message(l);
       return 0;
     }
+    // The system's news for the console's recovery. A resume is announced
+    // once as "automatic", whether or not someone is at the machine.
+    if (ui != nullptr && message == kNetworkChanged) {
+      if (ui->news_) ui->news_->watch_again();
+      if (ui->events() != nullptr) ui->events()->on_network_changed();
+      return 0;
+    }
+    if (ui != nullptr && message == WM_POWERBROADCAST && w == PBT_APMRESUMEAUTOMATIC) {
+      if (ui->events() != nullptr) ui->events()->on_resumed();
+      return TRUE;
+    }
     // Explorer restarted: the icon must be added again.
     if (ui != nullptr && message == taskbar_created && ui->tray_shown_) {
       ui->tray_shown_ = false;
@@ -301,6 +313,10 @@ void Win32Ui::run_pending_messages() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+void Win32Ui::watch_system_news() {
+  news_ = std::make_unique<SystemNews>(tray_window_, kNetworkChanged);
 }
 
 void Win32Ui::run() {

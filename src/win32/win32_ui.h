@@ -15,6 +15,7 @@
 #include "app/form_table.h"
 #include "app/ui.h"
 #include "base/unique_handle.h"
+#include "win32/system_news.h"
 
 namespace quorvel::win32 {
 
@@ -37,6 +38,8 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   void run();
   // One pass over the pending messages, for long work on this thread.
   static void run_pending_messages();
+  // The network's changes and the machine's waking reach the events.
+  void watch_system_news();
 
   void load(app::Form form, bool modal) override;
   void destroy(app::Form form) override;
@@ -76,6 +79,7 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   HWND tray_window_ = nullptr;                          // receives the tray's messages
   HICON window_icon_ = nullptr, alert_icon_ = nullptr;  // shared resources, never destroyed
   UniqueFont font_, bold_font_, content_font_;
+  std::unique_ptr<SystemNews> news_;
   bool tray_shown_ = false;
   bool quit_requested_ = false;
   bool running_ = false;

@@ -166,6 +166,19 @@ TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {
   EXPECT_EQ(again.view.allowed[0].second, Text(64, 'a'));
 }
 
+TEST(ConsoleGuard, ACertificateWithoutAFingerprintCannotBeTrusted) {
+  // Nothing could match it later: the page offers no button, and a forged
+  // click trusts nothing (it would only show the same page again).
+  Bound w;
+  w.page().certificate_failed({"chat.test:8443", "https://chat.test:8443/", "", "CN=chat.test",
+                               "CN=chat.test", "", "", "not valid"});
+  EXPECT_EQ(w.view.loaded_pages.back().find(kActionMarker), Text::npos);
+  w.page().console_message(Text(kActionMarker) + "0000000000000000:trust");
+  EXPECT_TRUE(w.view.allowed.empty());
+  EXPECT_TRUE(w.view.loaded_urls.empty());
+  EXPECT_TRUE(w.settings.other_sections.empty());
+}
+
 TEST(ConsoleGuard, TheEngineIsConfiguredBeforeTheViewOpens) {
   Bound w;
   EXPECT_EQ(w.view.options["memory_limit_mb"], "1024");

@@ -113,5 +113,41 @@ TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
   ui.run();  // returns at once after quit
 }
 
+TEST(Win32Ui, TheMachineWakingAndTheNetworkReachTheConsole) {
+  // The hidden tray window hears the resume broadcast and the network's
+  // change (posted by the watcher's thread); the client's guard reloads
+  // the console on waking, and retries an unreachable site at once.
+  Win32Ui ui(GetModuleHandleW(nullptr));
+  app::fake::FakeSettings settings;
+  settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
+  app::fake::FakeView view;
+  app::fake::FakeProcess process;
+  app::fake::FakeTimedBox timed;
+  app::fake::FakeClock clock;
+  app::fake::FakeLog log;
+  app::Client client({ui, settings, view, process, timed, clock, log,
+                      [](std::string_view, Text&) { return Text(); }, "https://dir.test", {}});
+  ui.set_events(&client);
+  ui.watch_system_news();
+  client.start();
+  HWND tray = nullptr;
+  while ((tray = FindWindowExW(nullptr, tray, L"QuorvelTray", nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tray, &pid);
+    if (pid == GetCurrentProcessId()) break;
+  }
+  ASSERT_NE(tray, nullptr);
+  SendMessageW(tray, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  EXPECT_EQ(view.reloads, 1);
+  SendMessageW(tray, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);  // the same resume
+  EXPECT_EQ(view.reloads, 1);
+  view.events->load_failed({app::LoadFailure::Kind::Refused, "https://chat.test:8443/", "", 0});
+  const std::size_t retries = view.loaded_urls.size();
+  PostMessageW(tray, WM_APP + 2, 0, 0);
+  pump_for(100);
+  EXPECT_EQ(view.loaded_urls.size(), retries + 1);
+  ui.set_events(nullptr);
+}
+
 }  // namespace
 }  // namespace quorvel::win32
