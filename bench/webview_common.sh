@@ -25,7 +25,10 @@ trap cleanup EXIT
 source tests/lib/xvfb.sh
 start_xvfb
 pids+=("$xvfb_pid")
-build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-visitors --no-login >"$work/demo.out" &
+# DEMO_OPTIONS: the demo site's pace (no visitors unless asked for).
+read -r -a demo_options <<<"${DEMO_OPTIONS:---no-visitors}"
+build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-login "${demo_options[@]}" \
+  >"$work/demo.out" &
 pids+=($!)
 for _ in $(seq 50); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.1; done
 site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$work/demo.out")

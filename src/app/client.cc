@@ -4,6 +4,7 @@
 
 #include "app/forms.h"
 #include "base/text_ops.h"
+#include "base/trace.h"
 #include "binding/directory_answer.h"
 #include "http/extra_authority.h"
 #include "binding/server_lookup.h"
@@ -97,6 +98,7 @@ int Client::key_int(std::string_view key) {
 
 void Client::start() {
   s_.view.prepare();
+  trace("engine library loaded");
   const Text stored = s_.settings.read(kKeyAnswer);
   const DirectoryAnswer decoded = decode_directory_answer(stored);
   if (decoded.accepted()) {
@@ -106,6 +108,7 @@ void Client::start() {
     s_.settings.write(kKeyAnswer, stored);
   }
   server_number_ = s_.settings.read(kKeyNumber);
+  trace("settings read");
   s_.ui.load(site_address_.empty() ? Form::Join : Form::Main, false);
   s_.ui.load(Form::Notice, false);
   s_.ui.set(Form::Notice, kSelf, Property::Visible, 0);
@@ -138,7 +141,10 @@ void Client::create_main() {
   // The three parts are joined as they stand, slashes and all.
   const Text url = site_address_ + "/" + login_path_;
   guard_.watch(url);
-  if (s_.view.open(ui.native_handle(Form::Main, names().board), url)) {
+  trace("opening the console");
+  const bool opened = s_.view.open(ui.native_handle(Form::Main, names().board), url);
+  trace("console requested");
+  if (opened) {
     s_.view.set_events(&guard_);
     // A certificate the agent trusted for this site before.
     const Text host = host_of(url);

@@ -302,7 +302,12 @@ Outcome write_value(std::string_view path, std::string_view section, std::string
   // other keys would be lost.
   const Outcome read = read_contents(file_path, contents);
   if (read != Outcome::Ok) return read;
-  contents.text = with_value(contents.text, section, key, value);
+  Text changed = with_value(contents.text, section, key, value);
+  // A value written as it already stands (the binding at every start, a
+  // window put back where it was) leaves the file alone: no temporary file,
+  // no rename, nothing for the disk to do.
+  if (changed == contents.text) return Outcome::Ok;
+  contents.text = std::move(changed);
   return file::replace_contents(file_path, encode_contents(contents)) ? Outcome::Ok
                                                                       : Outcome::Unwritable;
 }

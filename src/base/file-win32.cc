@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cwchar>
 #include <chrono>
 #include <thread>
 
@@ -230,26 +232,66 @@ bool make_directories(const Text& path) {
   return CreateDirectoryW(wide(path).c_str(), nullptr) || is_directory(path);
 }
 
+namespace {
+
+// One name per lock file, whatever the spelling of its path: the full path,
+// upper-cased as the file system compares names, hashed.
+std::wstring queue_name(const std::wstring& lock_path) {
+  wchar_t full[32768];
+  const DWORD n = GetFullPathNameW(lock_path.c_str(), 32768, full, nullptr);
+  std::wstring name = (n > 0 && n < 32768) ? std::wstring(full, n) : lock_path;
+  CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+  std::uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : name) {
+    hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+  }
+  wchar_t out[64];
+  swprintf(out, 64, L"Local\\quorvel-lock-%016llx", static_cast<unsigned long long>(hash));
+  return out;
+}
+
+}  // namespace
+
 ExclusiveLock::ExclusiveLock(const Text& lock_path, int wait_ms) {
-  UniqueKernelHandle f = open_file(wide(lock_path), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (!f) return;
+  const std::wstring path = wide(lock_path);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-  for (;;) {
+  // LockFileEx cannot be waited for with a time limit, and polling it lets
+  // a busy writer take it again and again while another starves. Waiters
+  // on a mutex are served in turn, so this machine's writers queue there;
+  // the file lock below still keeps out writers from elsewhere.
+  UniqueKernelHandle queue(CreateMutexW(nullptr, FALSE, queue_name(path).c_str()));
+  if (!queue) return;
+  const DWORD waited = WaitForSingleObject(queue.get(), static_cast<DWORD>(wait_ms));
+  // An abandoned mutex is ours: its holder died, and its file lock with it.
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return;
+  UniqueKernelHandle f = open_file(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  bool locked = false;
+  while (f) {
     OVERLAPPED at{};
-    if (LockFileEx(f.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return;
+    locked = LockFileEx(f.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                        &at) != FALSE;
+    if (locked || std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (!locked) {
+    ReleaseMutex(queue.get());
+    return;
   }
   held_ = true;
   handle_ = reinterpret_cast<std::intptr_t>(f.release());
+  queue_ = reinterpret_cast<std::intptr_t>(queue.release());
 }
 
-// Closing the handle releases the lock.
+// Closing the handle releases the file lock; the queue is left to the next
+// writer of this machine.
 ExclusiveLock::~ExclusiveLock() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  if (queue_ != -1) {
+    const HANDLE queue = reinterpret_cast<HANDLE>(queue_);
+    ReleaseMutex(queue);
+    CloseHandle(queue);
+  }
 }
 
 }  // namespace quorvel::file

@@ -3,6 +3,7 @@
 
 #include <clocale>
 
+#include "base/trace.h"
 #include "base/yield.h"
 #include "gtk/gtk_ui.h"
 #include "program/program.h"
@@ -23,11 +24,14 @@ void run_pending_events() {
 
 int main(int argc, char** argv) {
   // No command-line argument is read; GTK still takes its own (--display).
+  quorvel::trace("start");
   gtk_init(&argc, &argv);
+  quorvel::trace("toolkit ready");
   std::setlocale(LC_NUMERIC, "C");
   quorvel::set_yield_hook(run_pending_events);
 
   quorvel::gtk::GtkUi ui;
+  quorvel::trace("window layer ready");
   quorvel::Program program(
       ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),

@@ -117,6 +117,19 @@ TEST_F(ProfileFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
   EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
 }
 
+TEST_F(ProfileFile, AValueWrittenAsItStandsLeavesTheFileAlone) {
+  ASSERT_TRUE(profile::write_string(path_, "main", "wide", "700"));
+  std::filesystem::last_write_time(
+      path_, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+  // As the file system stored it (its clock is coarser on some).
+  const auto old = std::filesystem::last_write_time(path_);
+  EXPECT_TRUE(profile::write_string(path_, "main", "wide", "700"));
+  EXPECT_EQ(std::filesystem::last_write_time(path_), old);
+  EXPECT_TRUE(profile::write_string(path_, "main", "wide", "701"));
+  EXPECT_NE(std::filesystem::last_write_time(path_), old);
+  EXPECT_EQ(profile::read_string(path_, "main", "wide"), "701");
+}
+
 TEST_F(ProfileFile, MissingFolderIsNeverCreated) {
   const std::string inside = (dir_ / "config" / "config.ini").string();
   EXPECT_FALSE(profile::write_string(inside, "main", "k", "v"));
