@@ -25,6 +25,8 @@ trap cleanup EXIT
 source tests/lib/xvfb.sh
 start_xvfb
 pids+=("$xvfb_pid")
+start_session_bus
+pids+=("$bus_pid")
 # DEMO_OPTIONS: the demo site's pace (no visitors unless asked for).
 read -r -a demo_options <<<"${DEMO_OPTIONS:---no-visitors}"
 build/debug/bin/quorvel-demo-site --directory-port 0 --site-port 0 --no-login "${demo_options[@]}" \

@@ -403,6 +403,16 @@ void Client::show_main() {
   ui.set(Form::Main, kSelf, Property::State, key_int(kKeyState));
 }
 
+void Client::bring_forward() {
+  Ui& ui = s_.ui;
+  const Form form = ui.exists(Form::Join) ? Form::Join : Form::Main;
+  if (!ui.exists(form)) return;
+  // Hidden or minimised, the main window comes back as the tray brings it.
+  if (form == Form::Main) show_main();
+  ui.set(form, kSelf, Property::Visible, 1);
+  ui.focus(form);
+}
+
 void Client::exit_from_tray() {
   Ui& ui = s_.ui;
   ui.set(Form::Main, kSelf, Property::TopMost, 0);

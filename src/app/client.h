@@ -57,6 +57,9 @@ class Client final : public UiEvents {
   void on_menu(int item) override;
   void on_network_changed() override;
   void on_resumed() override;
+  // Another start of the program asked for this one: the current window
+  // (the join window when it is open, else the main window) comes forward.
+  void bring_forward();
 
   [[nodiscard]] const Text& site_address() const { return site_address_; }
   [[nodiscard]] const Text& server_number() const { return server_number_; }

@@ -105,6 +105,8 @@ void ConsoleGuard::console_message(std::string_view text) {
 void ConsoleGuard::act(std::string_view action) {
   if (action == "retry" && shows_ == Shows::Unreachable) {
     retry("retrying at the agent's request");
+  } else if (action == "reachable" && shows_ == Shows::Unreachable && !retrying_) {
+    retry("the site answers again; retrying");
   } else if (action == "reload" && shows_ == Shows::Crashed) {
     retry("reloading at the agent's request");
   } else if (action == "trust" && shows_ == Shows::Trust && !certificate_.fingerprint.empty()) {

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "app/notice.h"
+#include "base/text_ops.h"
+
 namespace quorvel::app {
 namespace {
 
@@ -110,6 +113,27 @@ Text process_reason(ProcessEvent event) {
   }
 }
 
+namespace {
+
+// While the site cannot be reached, the page asks it every 3 s whether it
+// answers (an opaque request: nothing of the answer is read) and has the
+// client reload as soon as it does, so that the console is back within
+// seconds of the site, whatever the pause before the next retry. A site
+// that answers with a server error answers all the time: it is only
+// retried on the pauses.
+Text probe_script(std::string_view address, std::string_view nonce) {
+  // Inside a script element "</" must not appear, even in a string.
+  const Text literal = replace_all(script_literal(address), "<", "\\x3c");
+  return "<script>(function(){var u=" + literal +
+         ";function probe(){fetch(u,{mode:'no-cors',cache:'no-store'}).then(function(){"
+         "console.log('" +
+         Text(kActionMarker) + Text(nonce) +
+         ":reachable')},function(){setTimeout(probe,3000)})}setTimeout(probe,3000)})()"
+         "</script>";
+}
+
+}  // namespace
+
 Text unreachable_page(const LoadFailure& f, int retry_in_seconds, std::string_view nonce) {
   const Text title = t("无法打开客服控制台");
   const Text body = "<p>" + t("地址：") + html_text(f.address) + "</p><p>" + t("原因：") +
@@ -117,7 +141,10 @@ Text unreachable_page(const LoadFailure& f, int retry_in_seconds, std::string_vi
                     std::to_string(retry_in_seconds) +
                     t(" 秒后自动重试；网络恢复或电脑唤醒时也会立即重试。") + "</p>" +
                     button(nonce, "retry", t("重试")) + "<p class=\"detail\">" +
-                    html_text(f.reason) + "</p>";
+                    html_text(f.reason) + "</p>" +
+                    (f.kind == LoadFailure::Kind::Http || f.address.empty()
+                         ? Text()
+                         : probe_script(f.address, nonce));
   return page(title, body);
 }
 

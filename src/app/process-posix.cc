@@ -158,8 +158,14 @@ bool restart_program(int delay) {
   if (program.empty() || stat(to_utf8(program).c_str(), &info) != 0) return false;
   const Text script = write_restart_script(program, delay);
   if (script.empty()) return false;
+  // The new process takes this one's place: it waits for this one to end
+  // instead of handing over to it as a second start would.
+  setenv("QUORVEL_REPLACES", std::to_string(getpid()).c_str(), 1);
   // The script runs by its full path, so "$0" deletes exactly it.
-  if (spawn_detached({"/bin/sh", to_utf8(script)}) == 0) return false;
+  if (spawn_detached({"/bin/sh", to_utf8(script)}) == 0) {
+    unsetenv("QUORVEL_REPLACES");
+    return false;
+  }
   force_exit();
 }
 

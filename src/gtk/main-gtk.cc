@@ -6,6 +6,7 @@
 #include "base/trace.h"
 #include "base/yield.h"
 #include "gtk/gtk_ui.h"
+#include "gtk/single_instance.h"
 #include "program/program.h"
 
 namespace quorvel::embedded {
@@ -30,17 +31,32 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   quorvel::set_yield_hook(run_pending_events);
 
+  // Before any window: a second start only calls the first forward.
+  quorvel::gtk::GtkUi* running_ui = nullptr;
+  quorvel::app::Client* running_client = nullptr;
+  quorvel::gtk::SingleInstance instance;
+  const auto claim = instance.claim({[&] {
+                                       if (running_client != nullptr) running_client->bring_forward();
+                                     },
+                                     [&] {
+                                       if (running_ui != nullptr) running_ui->quit_for_session();
+                                     }});
+  if (claim == quorvel::gtk::SingleInstance::Claim::Another) return 0;
+
   quorvel::gtk::GtkUi ui;
+  running_ui = &ui;
   quorvel::trace("window layer ready");
   quorvel::Program program(
       ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
                        quorvel::embedded::engine_image_size));
   ui.set_events(&program.client);
+  running_client = &program.client;
   ui.handle_end_of_session();
   ui.watch_system_news();
   program.client.start();
   ui.run();
   ui.set_events(nullptr);
+  running_client = nullptr;
   return 0;
 }

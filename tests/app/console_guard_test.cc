@@ -138,6 +138,24 @@ TEST(ConsoleGuard, AnUnreachableSiteIsRetriedWithAGrowingPause) {
   EXPECT_EQ(w.view.reloads, reloads + 1);
 }
 
+// The unreachable page asks the site whether it answers and reloads the
+// console as soon as it does, long before the next pause ends.
+TEST(ConsoleGuard, TheSiteAnsweringAgainBringsTheConsoleBackAtOnce) {
+  Bound w;
+  w.page().load_failed(w.refused());
+  w.page().load_failed(w.refused());  // the next pause is 10 s
+  EXPECT_NE(w.view.loaded_pages.back().find("fetch("), Text::npos);
+  const std::size_t retries = w.view.loaded_urls.size();
+  w.page().console_message(w.press("reachable"));
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
+  w.page().console_message(w.press("reachable"));  // still loading: once
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
+  // The console's own page cannot ask for it.
+  w.page().page_loaded(kConsole);
+  w.page().console_message(w.press("reachable"));
+  EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
+}
+
 TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {
   Bound w;
   CertificateFailure c{"chat.test:8443", kConsole, Text(64, 'a'), "CN=chat.test",
@@ -197,6 +215,13 @@ TEST(ConsolePages, WhatTheSiteSaysIsText) {
   EXPECT_EQ(page.find("<script>"), Text::npos);
   EXPECT_EQ(page.find("<b>"), Text::npos);
   EXPECT_NE(page.find("502"), Text::npos);
+  // A site that cannot be reached is asked again from a script, its
+  // address a string that cannot end the script.
+  LoadFailure refused{LoadFailure::Kind::Refused, "http://s/</script><script>alert(1)//'", "", 0};
+  const Text probing = unreachable_page(refused, 5, "0123456789abcdef");
+  EXPECT_NE(probing.find("fetch("), Text::npos);
+  EXPECT_EQ(probing.find("</script><script>alert"), Text::npos);
+  EXPECT_EQ(probing.find("alert(1)//'"), Text::npos);
 }
 
 }  // namespace

@@ -78,6 +78,8 @@ shot 2-unreachable
 wait_for "[ \"\$(logged 'the console is back')\" -ge 1 ]" 700
 wait_for "console_shown"
 shot 2-back
+# Back because the page saw the site answer, not at the end of a pause.
+[ "$(logged 'the site answers again')" -ge 1 ] || fail "the unreachable page did not see the site"
 
 # 3. A start while the site is down: the client's page, then the console.
 stop_client

@@ -58,6 +58,8 @@ start_display() {
   source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
   start_xvfb
   pids+=("$xvfb_pid")
+  start_session_bus
+  pids+=("$bus_pid")
   openbox >/dev/null 2>&1 &
   pids+=($!)
 }

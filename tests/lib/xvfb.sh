@@ -11,3 +11,15 @@ start_xvfb() {
   export DISPLAY
   rm -f "$ready"
 }
+
+# start_session_bus starts a session bus of its own (programs started
+# afterwards find it through DBUS_SESSION_BUS_ADDRESS) and sets bus_pid:
+# clients of parallel runs never meet, and none of them meets the
+# developer's desktop.
+start_session_bus() {
+  local out
+  out=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1)
+  DBUS_SESSION_BUS_ADDRESS=$(echo "$out" | head -n 1)
+  bus_pid=$(echo "$out" | sed -n 2p)
+  export DBUS_SESSION_BUS_ADDRESS
+}
