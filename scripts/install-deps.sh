@@ -7,12 +7,12 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config openssl libpcre2-dev libssl-dev libcurl4-openssl-dev
-              libgtk-3-dev libwebkit2gtk-4.1-dev
+              libgtk-3-dev libwebkit2gtk-4.1-dev libdbusmenu-glib-dev
               libcpp-httplib-dev
               duktape-dev googletest)
 test_packages=(openssl clang libclang-rt-14-dev locales g++-mingw-w64-x86-64-posix wine64
                xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-wqy-microhei zip
-               curl dbus-daemon)
+               curl dbus-daemon libglib2.0-bin)
 bench_packages=(libbenchmark-dev nlohmann-json3-dev libssl-dev libcpp-httplib-dev
                 xvfb x11-utils xdotool curl chromium)
 

@@ -90,6 +90,14 @@ void Client::show_tray(TrayPicture picture, std::string_view tip) {
   tray_picture_ = picture;
   tray_tip_ = Text(tip);
   s_.ui.set_tray(picture, tip);
+  update_tray_attention();
+}
+
+void Client::update_tray_attention() {
+  const bool attention = unread_count_ > 0 && tray_picture_ != TrayPicture::None;
+  if (attention == tray_attention_) return;
+  tray_attention_ = attention;
+  s_.ui.set_tray_attention(attention);
 }
 
 int Client::key_int(std::string_view key) {
@@ -343,6 +351,7 @@ void Client::start_screenshot_tool() {
 
 void Client::tray_blink() {
   ++tick_counter_;
+  update_tray_attention();
   if (unread_count_ <= 0) return;
   show_tray(tick_counter_ % 2 == 1 ? TrayPicture::WindowIcon : TrayPicture::Alternate,
             s_.ui.get_text(Form::Main, kSelf, TextProperty::Caption));

@@ -81,6 +81,8 @@ class Client final : public UiEvents {
   void start_screenshot_tool();
   // The tray icon's picture and tip, set only when either changes.
   void show_tray(TrayPicture picture, std::string_view tip);
+  // Attention while messages wait unread and the tray shows.
+  void update_tray_attention();
   [[nodiscard]] int key_int(std::string_view key);
 
   ClientServices s_;
@@ -96,6 +98,7 @@ class Client final : public UiEvents {
   // The screenshot tool's last start: a page that asks again and again
   // gets it at most once every 2 s, and not while it runs.
   TrayPicture tray_picture_ = TrayPicture::None;
+  bool tray_attention_ = false;
   Text tray_tip_;
   std::int64_t screenshot_id_ = 0;
   std::int64_t screenshot_at_ = 0;

@@ -175,6 +175,9 @@ class Ui {
 
   // The tray icon: None removes it.
   virtual void set_tray(TrayPicture picture, std::string_view tip) = 0;
+  // Whether messages wait unread: trays that show attention themselves
+  // (rather than by the blinking pictures) follow this.
+  virtual void set_tray_attention(bool /*attention*/) {}
   virtual void popup_tray_menu(Point at) = 0;
   [[nodiscard]] virtual Point pointer() const = 0;
 

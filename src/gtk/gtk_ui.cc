@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "app/forms.h"
 #include "gtk/display_lost.h"
 #include "gtk/labels.h"
+#include "gtk/single_instance.h"
+#include "gtk/xembed_tray.h"
 
 namespace quorvel::embedded {
 extern const unsigned char icon_window_32[], icon_window_64[], icon_alert_64[];
@@ -32,6 +36,7 @@ struct GtkUi::Window : app::FormEntry {
   GtkWidget* window = nullptr;
   GtkWidget* fixed = nullptr;
   GtkWidget* clip = nullptr;  // holds a fixed-size form at its size
+  GtkWidget* overlay = nullptr;  // over the form: the command button
   int last_left = 0, last_top = 0, last_width = 0, last_height = 0;
   // The place and size asked for last: the toolkit reports a move only once
   // the window manager made it, so a second change must not start from the
@@ -293,15 +298,40 @@ void GtkUi::quit_for_session() {
 }
 
 void GtkUi::build_tray() {
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  // Made with its picture and shown at once: a status icon made empty and
-  // hidden, then given a picture and shown, has its tray plug resized while
-  // GDK holds no freeze for it, which GDK reports as a critical error.
-  tray_ = GObjectPtr<GtkStatusIcon>::adopt(gtk_status_icon_new_from_pixbuf(window_icon_.get()));
-  g_signal_connect(tray_.get(), "activate", G_CALLBACK(Callbacks::on_tray_activate), this);
-  g_signal_connect(tray_.get(), "button-press-event", G_CALLBACK(Callbacks::on_tray_button), this);
-  g_signal_connect(tray_.get(), "popup-menu", G_CALLBACK(Callbacks::on_tray_menu), this);
-  G_GNUC_END_IGNORE_DEPRECATIONS
+  build_tray_menu();
+  GObjectPtr<GDBusConnection> bus = GObjectPtr<GDBusConnection>::adopt(
+      g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (bus && NotifierItem::host_present(bus.get())) {
+    std::vector<NotifierItem::MenuEntry> entries;
+    for (const Text& label : app::form_design(Form::Main).menu) entries.push_back({utf8(label)});
+    notifier_ = std::make_unique<NotifierItem>(
+        bus.get(), kApplicationId, window_icon_.get(), alert_icon_.get(), entries,
+        NotifierItem::Listener{
+            [this] {
+              if (events() != nullptr) events()->on_tray(app::kTrayLeftUp);
+            },
+            [this](int, int) {
+              if (events() != nullptr) events()->on_tray(app::kTrayRightUp);
+            },
+            [this](int index) {
+              if (events() != nullptr) events()->on_menu(index);
+            }});
+    tray_kind_ = TrayKind::Notifier;
+    std::fprintf(stderr, "quorvel: tray: a StatusNotifierItem (%s)\n",
+                 notifier_->bus_name().c_str());
+  } else if (xembed_tray_present()) {
+    build_status_icon();
+    tray_kind_ = TrayKind::StatusIcon;
+    std::fprintf(stderr, "quorvel: tray: an XEmbed status icon\n");
+  } else {
+    build_command_button();
+    tray_kind_ = TrayKind::Window;
+    std::fprintf(stderr,
+                 "quorvel: tray: none on this desktop; the main window carries its commands\n");
+  }
+}
+
+void GtkUi::build_tray_menu() {
   tray_menu_ = GObjectPtr<GtkWidget>::share(gtk_menu_new());
   const auto& items = app::form_design(Form::Main).menu;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -311,6 +341,44 @@ void GtkUi::build_tray() {
     gtk_menu_shell_append(GTK_MENU_SHELL(tray_menu_.get()), item);
   }
   gtk_widget_show_all(tray_menu_.get());
+}
+
+void GtkUi::build_status_icon() {
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  // Made with its picture and shown at once: a status icon made empty and
+  // hidden, then given a picture and shown, has its tray plug resized while
+  // GDK holds no freeze for it, which GDK reports as a critical error.
+  tray_ = GObjectPtr<GtkStatusIcon>::adopt(gtk_status_icon_new_from_pixbuf(window_icon_.get()));
+  g_signal_connect(tray_.get(), "activate", G_CALLBACK(Callbacks::on_tray_activate), this);
+  g_signal_connect(tray_.get(), "button-press-event", G_CALLBACK(Callbacks::on_tray_button), this);
+  g_signal_connect(tray_.get(), "popup-menu", G_CALLBACK(Callbacks::on_tray_menu), this);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+// A small button at the main window's top right corner, over the page,
+// opens the tray's menu: without a tray the agent can still reach every
+// command (and quit).
+void GtkUi::build_command_button() {
+  Window* f = window(Form::Main);
+  if (f == nullptr || f->overlay == nullptr) return;
+  GtkWidget* button = gtk_menu_button_new();
+  gtk_widget_set_name(button, "quorvel-commands");
+  gtk_button_set_label(GTK_BUTTON(button), "\xe2\x98\xb0");  // ☰
+  gtk_widget_set_tooltip_text(button, "\xe8\x8f\x9c\xe5\x8d\x95");  // 菜单
+  gtk_menu_button_set_popup(GTK_MENU_BUTTON(button), tray_menu_.get());
+  gtk_widget_set_halign(button, GTK_ALIGN_END);
+  gtk_widget_set_valign(button, GTK_ALIGN_START);
+  gtk_widget_set_margin_top(button, 2);
+  gtk_widget_set_margin_end(button, 2);
+  gtk_overlay_add_overlay(GTK_OVERLAY(f->overlay), button);
+  gtk_widget_show(button);
+}
+
+bool GtkUi::tray_shown() const {
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  return tray_kind_ == TrayKind::Notifier ||
+         (tray_kind_ == TrayKind::StatusIcon && gtk_status_icon_is_embedded(tray_.get()));
+  G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
 void GtkUi::run() {
@@ -417,7 +485,9 @@ void GtkUi::build_form(Form form) {
   }
   f.fixed = gtk_fixed_new();
   gtk_container_add(GTK_CONTAINER(clip), f.fixed);
-  gtk_container_add(GTK_CONTAINER(f.window), clip);
+  f.overlay = gtk_overlay_new();
+  gtk_container_add(GTK_CONTAINER(f.overlay), clip);
+  gtk_container_add(GTK_CONTAINER(f.window), f.overlay);
   for (const auto& c : f.controls) build_control(f, static_cast<Widget&>(*c));
 
   g_signal_connect(f.window, "delete-event", G_CALLBACK(Callbacks::on_delete), &f);
@@ -490,7 +560,7 @@ void GtkUi::set_form_property(app::FormEntry& entry, Property p, int value) {
         // the toolkit would put it anew.
         if (!gtk_widget_get_visible(f.window)) gtk_window_move(window, f.want_left, f.want_top);
         gtk_widget_show(f.window);
-      } else if (f.form == Form::Main && (!tray_ || !gtk_status_icon_is_embedded(tray_.get()))) {
+      } else if (f.form == Form::Main && !tray_shown()) {
         // Without a tray to come back from, hiding would lose the window.
         gtk_window_iconify(window);
       } else {
@@ -592,18 +662,29 @@ void GtkUi::focus(Form form) {
 }
 
 void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  if (picture == app::TrayPicture::None) {
-    if (tray_) gtk_status_icon_set_visible(tray_.get(), FALSE);
+  if (picture != app::TrayPicture::None && tray_kind_ == TrayKind::Undecided) build_tray();
+  if (notifier_) {
+    // The host shows the alert picture itself while attention is asked.
+    notifier_->set_visible(picture != app::TrayPicture::None);
+    if (picture != app::TrayPicture::None) notifier_->set_tip(utf8(tip));
     return;
   }
-  if (!tray_) build_tray();
+  if (!tray_) return;
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  if (picture == app::TrayPicture::None) {
+    gtk_status_icon_set_visible(tray_.get(), FALSE);
+    return;
+  }
   gtk_status_icon_set_from_pixbuf(
       tray_.get(), picture == app::TrayPicture::Alternate ? alert_icon_.get() : window_icon_.get());
   gtk_status_icon_set_tooltip_text(tray_.get(), utf8(tip).c_str());
   gtk_status_icon_set_title(tray_.get(), utf8(tip).c_str());
   gtk_status_icon_set_visible(tray_.get(), TRUE);
   G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void GtkUi::set_tray_attention(bool attention) {
+  if (notifier_) notifier_->set_attention(attention);
 }
 
 void GtkUi::popup_tray_menu(app::Point at) {

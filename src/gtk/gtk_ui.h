@@ -17,6 +17,7 @@
 #include "app/form_table.h"
 #include "app/ui.h"
 #include "gtk/gobject_ptr.h"
+#include "gtk/notifier_item.h"
 #include "gtk/system_news.h"
 
 namespace quorvel::gtk {
@@ -41,6 +42,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   void destroy(app::Form form) override;
   void focus(app::Form form) override;
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
+  void set_tray_attention(bool attention) override;
   void popup_tray_menu(app::Point at) override;
   [[nodiscard]] app::Point pointer() const override;
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
@@ -70,7 +72,18 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   void build_form(app::Form form);
   void build_control(Window& f, Widget& c);
   void build_tray();
+  void build_tray_menu();
+  void build_status_icon();
+  void build_command_button();
+  // Whether a hidden main window can be brought back from a tray.
+  [[nodiscard]] bool tray_shown() const;
 
+  // Where the tray's commands are: a StatusNotifierItem, an XEmbed status
+  // icon, or (with neither) a button in the main window. Decided when the
+  // tray is first shown.
+  enum class TrayKind { Undecided, Notifier, StatusIcon, Window };
+  TrayKind tray_kind_ = TrayKind::Undecided;
+  std::unique_ptr<NotifierItem> notifier_;
   GObjectPtr<GtkStatusIcon> tray_;
   GObjectPtr<GtkWidget> tray_menu_;
   GObjectPtr<GdkPixbuf> window_icon_, alert_icon_;

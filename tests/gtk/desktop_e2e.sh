@@ -2,14 +2,19 @@
 # The client's place on the desktop, end to end on a virtual display with a
 # session bus of its own, against the demo site: one client per session
 # (two starts at once leave one, a later start brings the first's window
-# forward and ends with code 0). A screenshot of each stage goes to the
-# artifact folder.
-#   desktop_e2e.sh CLIENT DEMO_SITE ARTIFACTS
+# forward and ends with code 0); without any tray the window's own command
+# button reaches the tray's commands; with a StatusNotifierItem host (a
+# watcher stand-in) the item is registered, its click shows the window, its
+# menu holds the commands, it asks for attention while messages are unread,
+# and its menu's 退出 ends the client. A screenshot of each stage goes to
+# the artifact folder.
+#   desktop_e2e.sh CLIENT DEMO_SITE ARTIFACTS WATCHER_STANDIN
 set -euo pipefail
 client_built=$1
 demo=$2
 artifacts=$3
-for tool in Xvfb openbox xdotool xprop import curl dbus-daemon; do
+watcher=$4
+for tool in Xvfb openbox xdotool xprop import curl dbus-daemon gdbus; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
@@ -62,4 +67,67 @@ wait_for "! minimised $main"
 [ "$(clients)" = 1 ] || fail "$(clients) clients run after a later start"
 sleep 1
 shot 2-forward
+
+# 3. No tray on this desktop: the window carries the commands; 退出 from
+# its button, confirmed, ends the client.
+grep -q "tray: none" "$work/client.out" || fail "the client did not say it has no tray"
+running=$(pgrep -f "^$client\$")
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH - 14)) 14 click 1
+sleep 0.5
+xdotool key Up Return
+wait_for "visible 信息："
+shot 3-exit-from-window
+xdotool key Return
+wait_for "! kill -0 $running"
+
+# 4. A StatusNotifierItem host: the item registered with the watcher.
+"$watcher" >"$work/watcher.out" 2>&1 &
+pids+=($!)
+wait_for "grep -q ready '$work/watcher.out'"
+: >"$work/client.out"
+"$client" >>"$work/client.out" 2>&1 &
+running=$!
+wait_for "grep -q '^item ' '$work/watcher.out'" 300
+item=$(sed -n 's/^item [^ ]* //p' "$work/watcher.out" | head -1)
+grep -q "tray: a StatusNotifierItem" "$work/client.out" || fail "the client did not name its tray"
+sni() {  # method arguments...
+  gdbus call --session --dest "$item" --object-path /StatusNotifierItem \
+    --method "org.kde.StatusNotifierItem.$1" "${@:2}"
+}
+sni_property() {
+  gdbus call --session --dest "$item" --object-path /StatusNotifierItem \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1"
+}
+menu() {
+  gdbus call --session --dest "$item" --object-path /MenuBar --method "com.canonical.dbusmenu.$1" \
+    -- "${@:2}"
+}
+wait_for "console_shown" 400
+main=$(console_shown)
+# The close box hides the window (a tray to come back from); a click on
+# the item shows it.
+xdotool windowactivate --sync "$main" key alt+F4
+wait_for "[ -z \"\$(console_shown)\" ]"
+sni Activate 0 0 >/dev/null
+wait_for "console_shown"
+shot 4-activated
+# The menu holds the tray's commands.
+layout=$(menu GetLayout 0 -1 "[]")
+for label in 服务器配置 刷新主页 清除提醒 显示 退出; do
+  [[ $layout == *"'$label'"* ]] || fail "the item's menu lacks $label: $layout"
+done
+# Attention while messages are unread, none once they are read.
+[[ $(sni_property Status) == *"'Active'"* ]] || fail "status $(sni_property Status)"
+control unread count=3
+wait_for "[[ \"\$(sni_property Status)\" == *NeedsAttention* ]]"
+control unread count=0
+wait_for "[[ \"\$(sni_property Status)\" == *\"'Active'\"* ]]"
+# 退出 from the item's menu, confirmed.
+exit_id=$(echo "$layout" | grep -o "([0-9]*, {[^}]*'退出'" | sed 's/^(\([0-9]*\),.*/\1/')
+[ -n "$exit_id" ] || fail "no id for 退出 in $layout"
+menu Event "$exit_id" clicked "<0>" 0 >/dev/null
+wait_for "visible 信息："
+xdotool key Return
+wait_for "! kill -0 $running"
 echo "desktop e2e passed"
