@@ -29,7 +29,7 @@ constexpr std::string_view kTrustSection = "trust";
 
 constexpr int kStateMinimised = static_cast<int>(WindowState::Minimised);
 
-enum MenuItem { kConfigure, kRefresh, kClearAlert, kShow, kExit };
+enum MenuItem { kConfigure, kRefresh, kClearAlert, kShow, kExit, kSound, kWithSession };
 
 struct Texts {
   Text default_login_path = "service/login";
@@ -75,6 +75,7 @@ Text decimal(int value) {
 Client::Client(ClientServices services)
     : s_(std::move(services)),
       notice_(s_.ui, s_.view, messages_),
+      attention_(s_.ui, s_.settings, s_.clock, s_.desktop),
       bridge_(s_.ui, s_.view, notice_,
               {[this](int count) { unread_count_ = count; }, [this] { start_screenshot_tool(); },
                [this](TrayPicture picture, std::string_view tip) { show_tray(picture, tip); }}),
@@ -83,7 +84,9 @@ Client::Client(ClientServices services)
           s_.log.line(from_utf8("the trusted certificate could not be stored in ") +
                       s_.settings.location());
         }
-      }) {}
+      }) {
+  notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); }});
+}
 
 void Client::show_tray(TrayPicture picture, std::string_view tip) {
   if (picture == tray_picture_ && tip == tray_tip_) return;
@@ -105,6 +108,10 @@ int Client::key_int(std::string_view key) {
 }
 
 void Client::start() {
+  start(false);
+}
+
+void Client::start(bool with_session) {
   s_.view.prepare();
   trace("engine library loaded");
   const Text stored = s_.settings.read(kKeyAnswer);
@@ -120,6 +127,9 @@ void Client::start() {
   s_.ui.load(site_address_.empty() ? Form::Join : Form::Main, false);
   s_.ui.load(Form::Notice, false);
   s_.ui.set(Form::Notice, kSelf, Property::Visible, 0);
+  // Hidden where a tray can bring it back, minimised elsewhere: the
+  // window layer decides as for the close box.
+  if (with_session && s_.ui.exists(Form::Main)) s_.ui.set(Form::Main, kSelf, Property::Visible, 0);
 }
 
 void Client::on_created(Form form) {
@@ -160,6 +170,8 @@ void Client::create_main() {
     if (!fingerprint.empty()) s_.view.allow_certificate(host, fingerprint);
   }
   show_tray(TrayPicture::WindowIcon, names().tray_tip);
+  s_.ui.set_menu_check(kSound, attention_.sound_on());
+  s_.ui.set_menu_check(kWithSession, s_.desktop != nullptr && s_.desktop->starts_with_session());
 }
 
 // Before the view opens: the login kept across starts, a memory limit for
@@ -314,13 +326,18 @@ void Client::on_resized(Form form) {
 }
 
 void Client::on_focus(Form form) {
-  if (form == Form::Main) s_.ui.set(Form::Main, kSelf, Property::TopMost, 0);
+  if (form != Form::Main) return;
+  s_.ui.set(Form::Main, kSelf, Property::TopMost, 0);
+  attention_.activated();
 }
 
 void Client::on_timer(Form form, std::string_view control) {
   if (form == Form::Main && control == names().main_timer) {
     tray_blink();
     guard_.tick();
+    attention_.tick(unread_count_);
+    // The quiet is over and messages still wait: the notice now.
+    if (!attention_.quiet() && unread_count_ > 0) notice_.show_held_back();
   }
   if (form == Form::Notice && control == names().notice_timer) notice_.tick();
 }
@@ -386,6 +403,17 @@ void Client::on_menu(int item) {
       break;
     case kExit:
       exit_from_tray();
+      break;
+    case kSound:
+      attention_.set_sound(!attention_.sound_on());
+      s_.ui.set_menu_check(kSound, attention_.sound_on());
+      break;
+    case kWithSession:
+      if (s_.desktop != nullptr) {
+        static_cast<void>(
+            s_.desktop->set_starts_with_session(!s_.desktop->starts_with_session()));
+        s_.ui.set_menu_check(kWithSession, s_.desktop->starts_with_session());
+      }
       break;
     default:
       break;

@@ -3,6 +3,7 @@
 // and the services, on the one user-interface thread.
 #pragma once
 
+#include "app/attention.h"
 #include "app/console_guard.h"
 #include "app/event_log.h"
 #include "app/notice.h"
@@ -26,6 +27,9 @@ struct ClientServices {
   Text directory_address;
   // Where the web view keeps cookies and site storage.
   Text data_directory;
+  // Sound, do-not-disturb and the session's start; none: no sound, never
+  // quiet, no start with the session.
+  Desktop* desktop = nullptr;
 };
 
 class Client final : public UiEvents {
@@ -37,6 +41,9 @@ class Client final : public UiEvents {
   // Loads the stored binding and the first window, then the hidden notice
   // window; the platform's message loop runs afterwards.
   void start();
+  // Started by the session's autostart entry: a bound client goes to the
+  // tray (minimised when there is none) without waiting for the agent.
+  void start(bool with_session);
 
   // Window events.
   void on_created(Form form) override;
@@ -88,6 +95,7 @@ class Client final : public UiEvents {
   ClientServices s_;
   JsonDocument messages_;  // the most recent notice payload
   Notice notice_;
+  Attention attention_;
   PageBridge bridge_;
   ConsoleGuard guard_;
   Text site_address_;

@@ -22,6 +22,7 @@ FormDesign main_form() {
       {t("时钟1"), ControlKind::Timer, {94, 44, 40, 40}, {}, t("画板2"), 1000},
   };
   f.menu = {t("服务器配置"), t("刷新主页"), t("清除提醒"), t("显示"), t("退出")};
+  f.menu_checks = {t("声音提醒"), t("开机自动启动")};
   return f;
 }
 

@@ -44,6 +44,9 @@ struct FormDesign {
   bool visible_at_load = true;
   std::vector<ControlDesign> controls;
   std::vector<Text> menu;  // the tray menu's items, in order (main form only)
+  // Check items after them, numbered on from the last item: sound alerts,
+  // start with the session.
+  std::vector<Text> menu_checks;
 };
 
 [[nodiscard]] const FormDesign& form_design(Form form);

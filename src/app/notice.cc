@@ -101,8 +101,24 @@ void Notice::compose(std::string_view payload) {
     reply_account_ = key;
     other_senders_ = 0;
   }
+  if (hooks_.message) hooks_.message();
+  if (hooks_.quiet && hooks_.quiet()) {
+    held_back_ = true;
+    return;
+  }
+  held_back_ = false;
   // Placed and counting before it maps, never first at the screen's centre
   // or with the countdown of an earlier notice.
+  show_countdown();
+  lay_out();
+  ui_.set(Form::Notice, kSelf, Property::Visible, 1);
+  ui_.set(Form::Notice, kSelf, Property::TopMost, 1);
+}
+
+void Notice::show_held_back() {
+  if (!held_back_) return;
+  held_back_ = false;
+  countdown_ = kShowSeconds;
   show_countdown();
   lay_out();
   ui_.set(Form::Notice, kSelf, Property::Visible, 1);

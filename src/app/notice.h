@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string_view>
 
 #include "app/ui.h"
@@ -37,6 +38,17 @@ class Notice {
 
   [[nodiscard]] int countdown() const { return countdown_; }
 
+  // Told of every message the notice takes, and asked before it pops up:
+  // while `quiet` answers true (the desktop's do-not-disturb) the notice is
+  // composed but held back, for show_held_back to show later.
+  struct Hooks {
+    std::function<void()> message;
+    std::function<bool()> quiet;
+  };
+  void set_hooks(Hooks hooks) { hooks_ = std::move(hooks); }
+  [[nodiscard]] bool held_back() const { return held_back_; }
+  void show_held_back();
+
  private:
   void show_countdown();
   // The conversation as one text, cut to what fits a label `room` pixels
@@ -56,6 +68,8 @@ class Notice {
   // as composed; a message of another sender never changes them.
   Text reply_to_;
   Text reply_account_;
+  Hooks hooks_;
+  bool held_back_ = false;
 };
 
 }  // namespace quorvel::app

@@ -178,6 +178,12 @@ class Ui {
   // Whether messages wait unread: trays that show attention themselves
   // (rather than by the blinking pictures) follow this.
   virtual void set_tray_attention(bool /*attention*/) {}
+  // A check item of the tray menu (numbered on from the last item).
+  virtual void set_menu_check(int /*item*/, bool /*checked*/) {}
+  // The window's request for the agent's attention (the taskbar's
+  // urgency), and whether the window is the active one.
+  virtual void set_urgent(Form /*form*/, bool /*urgent*/) {}
+  [[nodiscard]] virtual bool is_active(Form /*form*/) const { return false; }
   virtual void popup_tray_menu(Point at) = 0;
   [[nodiscard]] virtual Point pointer() const = 0;
 

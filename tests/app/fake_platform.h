@@ -31,6 +31,11 @@ class FakeUi final : public TableUi {
   std::vector<std::pair<Form, bool>> loads;  // form, modal
   std::vector<std::pair<TrayPicture, Text>> tray;
   std::vector<Point> popups;
+  bool tray_attention = false;
+  std::map<int, bool> menu_checks;
+  bool urgent = false;
+  Form active = Form::Main;
+  bool active_set = false;  // whether `active` is the active window
   std::vector<Monitor> screens = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}}};
   Point mouse{500, 600};
   bool quit_called = false;
@@ -78,6 +83,10 @@ class FakeUi final : public TableUi {
     tray.emplace_back(picture, Text(tip));
   }
   void popup_tray_menu(Point at) override { popups.push_back(at); }
+  void set_tray_attention(bool on) override { tray_attention = on; }
+  void set_menu_check(int item, bool checked) override { menu_checks[item] = checked; }
+  void set_urgent(Form, bool on) override { urgent = on; }
+  [[nodiscard]] bool is_active(Form form) const override { return active == form && active_set; }
   [[nodiscard]] Point pointer() const override { return mouse; }
   [[nodiscard]] std::vector<Monitor> monitors() const override { return screens; }
   int message_box(std::string_view text, std::string_view caption, Buttons buttons) override {
@@ -157,6 +166,21 @@ class FakeSettings final : public Settings {
     if (!writable) return false;
     other_sections[{Text(section), Text(key)}] = Text(value);
     return true;
+  }
+};
+
+class FakeDesktop final : public Desktop {
+ public:
+  int sounds = 0;
+  bool quiet = false;
+  bool with_session = false;
+  bool writable = true;
+  void play_message_sound() override { ++sounds; }
+  [[nodiscard]] bool do_not_disturb() override { return quiet; }
+  [[nodiscard]] bool starts_with_session() override { return with_session; }
+  bool set_starts_with_session(bool on) override {
+    if (writable) with_session = on;
+    return writable;
   }
 };
 
@@ -253,6 +277,7 @@ struct World {
   FakeTimedBox timed;
   FakeClock clock;
   FakeLog log;
+  FakeDesktop desktop;
   Text answer;
   Text status = "200 OK";
   std::vector<Text> requested;
@@ -262,7 +287,7 @@ struct World {
                                  s = status;
                                  return answer;
                                },
-                               "https://dir.test", "/tmp/quorvel-fake-data"}};
+                               "https://dir.test", "/tmp/quorvel-fake-data", &desktop}};
   World() { ui.set_events(&client); }
 };
 

@@ -1,0 +1,22 @@
+// What the desktop offers beyond windows: the sound of a new message, its
+// do-not-disturb state, and starting the client with the session. Each
+// platform has its own; tests use a recording fake.
+#pragma once
+
+namespace quorvel::app {
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // The desktop's sound for a new instant message; nothing when there is
+  // no sound to play.
+  virtual void play_message_sound() = 0;
+  // Whether the agent asked the desktop for quiet (no pop-ups, no sounds).
+  [[nodiscard]] virtual bool do_not_disturb() = 0;
+  // The entry that starts the client with the session.
+  [[nodiscard]] virtual bool starts_with_session() = 0;
+  // Writes or removes it; false when that failed.
+  virtual bool set_starts_with_session(bool enabled) = 0;
+};
+
+}  // namespace quorvel::app
