@@ -7,7 +7,7 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config openssl libpcre2-dev libssl-dev libcurl4-openssl-dev
-              libgtk-3-dev libwebkit2gtk-4.1-dev libdbusmenu-glib-dev
+              libgtk-3-dev libwebkit2gtk-4.1-dev libdbusmenu-glib-dev libcanberra-dev
               libcpp-httplib-dev
               duktape-dev googletest)
 test_packages=(openssl clang libclang-rt-14-dev locales g++-mingw-w64-x86-64-posix wine64

@@ -220,6 +220,7 @@ struct Callbacks {
 
   static void on_menu_item(GtkMenuItem* item, gpointer data) {
     auto* ui = static_cast<GtkUi*>(data);
+    if (ui->setting_check_) return;
     const int index = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), "quorvel-index"));
     if (ui->events() != nullptr) ui->events()->on_menu(index);
   }
@@ -304,6 +305,9 @@ void GtkUi::build_tray() {
   if (bus && NotifierItem::host_present(bus.get())) {
     std::vector<NotifierItem::MenuEntry> entries;
     for (const Text& label : app::form_design(Form::Main).menu) entries.push_back({utf8(label)});
+    for (const Text& label : app::form_design(Form::Main).menu_checks) {
+      entries.push_back({utf8(label), true});
+    }
     notifier_ = std::make_unique<NotifierItem>(
         bus.get(), kApplicationId, window_icon_.get(), alert_icon_.get(), entries,
         NotifierItem::Listener{
@@ -333,12 +337,18 @@ void GtkUi::build_tray() {
 
 void GtkUi::build_tray_menu() {
   tray_menu_ = GObjectPtr<GtkWidget>::share(gtk_menu_new());
-  const auto& items = app::form_design(Form::Main).menu;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    GtkWidget* item = gtk_menu_item_new_with_label(utf8(items[i]).c_str());
-    g_object_set_data(G_OBJECT(item), "quorvel-index", GINT_TO_POINTER(static_cast<int>(i)));
+  const app::FormDesign& design = app::form_design(Form::Main);
+  const auto add = [this](GtkWidget* item) {
+    const auto index = static_cast<int>(menu_items_.size());
+    g_object_set_data(G_OBJECT(item), "quorvel-index", GINT_TO_POINTER(index));
     g_signal_connect(item, "activate", G_CALLBACK(Callbacks::on_menu_item), this);
     gtk_menu_shell_append(GTK_MENU_SHELL(tray_menu_.get()), item);
+    menu_items_.push_back(item);
+  };
+  for (const Text& label : design.menu) add(gtk_menu_item_new_with_label(utf8(label).c_str()));
+  gtk_menu_shell_append(GTK_MENU_SHELL(tray_menu_.get()), gtk_separator_menu_item_new());
+  for (const Text& label : design.menu_checks) {
+    add(gtk_check_menu_item_new_with_label(utf8(label).c_str()));
   }
   gtk_widget_show_all(tray_menu_.get());
 }
@@ -685,6 +695,27 @@ void GtkUi::set_tray(app::TrayPicture picture, std::string_view tip) {
 
 void GtkUi::set_tray_attention(bool attention) {
   if (notifier_) notifier_->set_attention(attention);
+}
+
+void GtkUi::set_menu_check(int item, bool checked) {
+  if (notifier_) notifier_->set_checked(item, checked);
+  if (item < 0 || static_cast<std::size_t>(item) >= menu_items_.size() ||
+      !GTK_IS_CHECK_MENU_ITEM(menu_items_[item])) {
+    return;
+  }
+  // Setting the check activates the item, which is not the agent's choice.
+  setting_check_ = true;
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(menu_items_[item]), checked);
+  setting_check_ = false;
+}
+
+void GtkUi::set_urgent(Form form, bool urgent) {
+  if (Window* f = window(form)) gtk_window_set_urgency_hint(GTK_WINDOW(f->window), urgent);
+}
+
+bool GtkUi::is_active(Form form) const {
+  Window* f = window(form);
+  return f != nullptr && gtk_window_is_active(GTK_WINDOW(f->window));
 }
 
 void GtkUi::popup_tray_menu(app::Point at) {

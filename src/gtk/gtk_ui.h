@@ -13,6 +13,7 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/form_table.h"
 #include "app/ui.h"
@@ -43,6 +44,9 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   void focus(app::Form form) override;
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
   void set_tray_attention(bool attention) override;
+  void set_menu_check(int item, bool checked) override;
+  void set_urgent(app::Form form, bool urgent) override;
+  [[nodiscard]] bool is_active(app::Form form) const override;
   void popup_tray_menu(app::Point at) override;
   [[nodiscard]] app::Point pointer() const override;
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
@@ -86,6 +90,8 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   std::unique_ptr<NotifierItem> notifier_;
   GObjectPtr<GtkStatusIcon> tray_;
   GObjectPtr<GtkWidget> tray_menu_;
+  std::vector<GtkWidget*> menu_items_;  // the menu's items and check items
+  bool setting_check_ = false;  // a check set by the client, not the agent
   GObjectPtr<GdkPixbuf> window_icon_, alert_icon_;
   std::unique_ptr<SystemNews> news_;
   bool quit_requested_ = false;

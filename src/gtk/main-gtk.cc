@@ -2,9 +2,11 @@
 #include <gtk/gtk.h>
 
 #include <clocale>
+#include <string_view>
 
 #include "base/trace.h"
 #include "base/yield.h"
+#include "gtk/desktop_services.h"
 #include "gtk/gtk_ui.h"
 #include "gtk/single_instance.h"
 #include "program/program.h"
@@ -24,7 +26,8 @@ void run_pending_events() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // No command-line argument is read; GTK still takes its own (--display).
+  // GTK takes its own arguments (--display); the only one of ours is the
+  // autostart entry's.
   quorvel::trace("start");
   gtk_init(&argc, &argv);
   quorvel::trace("toolkit ready");
@@ -46,15 +49,21 @@ int main(int argc, char** argv) {
   quorvel::gtk::GtkUi ui;
   running_ui = &ui;
   quorvel::trace("window layer ready");
+  quorvel::gtk::DesktopServices desktop;
   quorvel::Program program(
       ui, ui,
       std::string_view(reinterpret_cast<const char*>(quorvel::embedded::engine_image),
-                       quorvel::embedded::engine_image_size));
+                       quorvel::embedded::engine_image_size),
+      &desktop);
   ui.set_events(&program.client);
   running_client = &program.client;
   ui.handle_end_of_session();
   ui.watch_system_news();
-  program.client.start();
+  bool with_session = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == quorvel::gtk::kAutostartArgument) with_session = true;
+  }
+  program.client.start(with_session);
   ui.run();
   ui.set_events(nullptr);
   running_client = nullptr;

@@ -6,9 +6,10 @@
 
 namespace quorvel {
 
-Program::Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image)
+Program::Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image,
+                 app::Desktop* desktop)
     : view(engine_image, file::directory_of(file::executable_path())),
       client({ui, settings, view, process, messages, clock, log, app::platform_http_get(),
-              builtin_directory_address(), config::data_directory()}) {}
+              builtin_directory_address(), config::data_directory(), desktop}) {}
 
 }  // namespace quorvel

@@ -14,7 +14,9 @@ namespace quorvel {
 
 struct Program {
   // `engine_image`: the engine library's bytes, carried by the program.
-  Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image);
+  // `desktop`: the platform's sound, quiet and session start, if any.
+  Program(app::Ui& ui, app::TimedMessageBox& messages, std::string_view engine_image,
+          app::Desktop* desktop = nullptr);
 
   app::ConfigSettings settings;
   app::SteadyClock clock;

@@ -5,16 +5,19 @@
 # forward and ends with code 0); without any tray the window's own command
 # button reaches the tray's commands; with a StatusNotifierItem host (a
 # watcher stand-in) the item is registered, its click shows the window, its
-# menu holds the commands, it asks for attention while messages are unread,
-# and its menu's 退出 ends the client. A screenshot of each stage goes to
-# the artifact folder.
+# menu holds the commands and the check items, it asks for attention while
+# messages are unread; a message while the window is not active sets its
+# urgency and asks for the sound; the desktop's do-not-disturb holds the
+# notice back until it ends; the autostart entry is written and removed
+# from the menu; and its menu's 退出 ends the client. A screenshot of each
+# stage goes to the artifact folder.
 #   desktop_e2e.sh CLIENT DEMO_SITE ARTIFACTS WATCHER_STANDIN
 set -euo pipefail
 client_built=$1
 demo=$2
 artifacts=$3
 watcher=$4
-for tool in Xvfb openbox xdotool xprop import curl dbus-daemon gdbus; do
+for tool in Xvfb openbox xdotool xprop import curl dbus-daemon gdbus gsettings; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
@@ -35,6 +38,8 @@ cleanup() {
 trap cleanup EXIT
 
 export G_DEBUG=fatal-criticals
+# Desktop settings in a file of the test's own, which the client watches.
+export GSETTINGS_BACKEND=keyfile
 clients() { pgrep -f "^$client\$" | wc -l; }
 console_shown() { visible 'Quorvel在线客服 - 小王'; }
 minimised() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
@@ -75,7 +80,7 @@ running=$(pgrep -f "^$client\$")
 eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove --window "$main" $((WIDTH - 14)) 14 click 1
 sleep 0.5
-xdotool key Up Return
+xdotool key Up Up Up Return  # from the last check item up to 退出
 wait_for "visible 信息："
 shot 3-exit-from-window
 xdotool key Return
@@ -114,7 +119,7 @@ wait_for "console_shown"
 shot 4-activated
 # The menu holds the tray's commands.
 layout=$(menu GetLayout 0 -1 "[]")
-for label in 服务器配置 刷新主页 清除提醒 显示 退出; do
+for label in 服务器配置 刷新主页 清除提醒 显示 退出 声音提醒 开机自动启动; do
   [[ $layout == *"'$label'"* ]] || fail "the item's menu lacks $label: $layout"
 done
 # Attention while messages are unread, none once they are read.
@@ -123,10 +128,64 @@ control unread count=3
 wait_for "[[ \"\$(sni_property Status)\" == *NeedsAttention* ]]"
 control unread count=0
 wait_for "[[ \"\$(sni_property Status)\" == *\"'Active'\"* ]]"
-# 退出 from the item's menu, confirmed.
-exit_id=$(echo "$layout" | grep -o "([0-9]*, {[^}]*'退出'" | sed 's/^(\([0-9]*\),.*/\1/')
-[ -n "$exit_id" ] || fail "no id for 退出 in $layout"
-menu Event "$exit_id" clicked "<0>" 0 >/dev/null
+item_id() {  # the menu item's id by its label
+  echo "$layout" | grep -o "([0-9]*, {[^}]*'$1'" | sed 's/^(\([0-9]*\),.*/\1/'
+}
+click_item() {
+  local id
+  id=$(item_id "$1")
+  [ -n "$id" ] || fail "no id for $1 in $layout"
+  menu Event "$id" clicked "<0>" 0 >/dev/null
+}
+notice_shown() { xdotool search --onlyvisible --name '^来自【' >/dev/null; }
+close_notice() {
+  local notice
+  notice=$(xdotool search --onlyvisible --name '^来自【' | head -1)
+  xdotool windowactivate --sync "$notice" key alt+F4
+  wait_for "! notice_shown"
+}
+
+# 5. A message while the window is minimised: urgency and a sound; the
+# window activated clears the urgency.
+xdotool windowminimize --sync "$main"
+sounds=$(grep -c 'sound message-new-instant' "$work/client.out" || true)
+control visitor-message from=v1 nick=访客甲 text=你好
+wait_for "notice_shown"
+wait_for "xprop -id $main WM_HINTS | grep -qi urgen"
+wait_for "[ \"\$(grep -c 'sound message-new-instant' '$work/client.out')\" -gt $sounds ]"
+shot 5-urgent
+sni Activate 0 0 >/dev/null
+wait_for "! xprop -id $main WM_HINTS | grep -qi urgen"
+close_notice
+
+# 6. Do not disturb: no notice, the count still in the caption; the notice
+# once it ends, messages still unread.
+gsettings set org.gnome.desktop.notifications show-banners false
+sleep 1
+xdotool windowminimize --sync "$main"
+control visitor-message from=v2 nick=访客乙 text=在吗
+control unread count=2
+# (the window is minimised: searched among all windows)
+wait_for "xdotool search --name '^Quorvel在线客服 - 小王  新消息【2】\$'"
+sleep 2
+notice_shown && fail "a notice while the desktop asked for quiet"
+shot 6-quiet
+gsettings set org.gnome.desktop.notifications show-banners true
+wait_for "notice_shown"
+close_notice
+control unread count=0
+
+# 7. 开机自动启动 from the menu writes the autostart entry; again removes it.
+entry="$XDG_CONFIG_HOME/autostart/io.quorvel.Desk.desktop"
+click_item 开机自动启动
+wait_for "[ -f '$entry' ]"
+grep -q -- '--autostart' "$entry" || fail "the entry does not start with the session's argument"
+grep -q '^X-GNOME-Autostart-enabled=true' "$entry" || fail "the entry is not enabled"
+click_item 开机自动启动
+wait_for "[ ! -e '$entry' ]"
+
+# 8. 退出 from the item's menu, confirmed.
+click_item 退出
 wait_for "visible 信息："
 xdotool key Return
 wait_for "! kill -0 $running"

@@ -1,0 +1,87 @@
+#include "gtk/desktop_services.h"
+
+#include <canberra.h>
+#include <gio/gio.h>
+#include <glib/gstdio.h>
+
+#include <cstdio>
+
+#include "base/file.h"
+#include "base/text.h"
+#include "gtk/single_instance.h"
+
+namespace quorvel::gtk {
+namespace {
+
+// The program's own path, quoted as the desktop entry specification wants
+// an Exec argument.
+std::string exec_line() {
+  const std::string program = to_utf8(file::executable_path());
+  std::string quoted = "\"";
+  for (const char c : program) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\" " + kAutostartArgument;
+}
+
+}  // namespace
+
+DesktopServices::DesktopServices() {
+  if (ca_context_create(&sound_) != CA_SUCCESS) sound_ = nullptr;
+  GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
+  GSettingsSchema* schema =
+      schemas != nullptr
+          ? g_settings_schema_source_lookup(schemas, "org.gnome.desktop.notifications", TRUE)
+          : nullptr;
+  if (schema != nullptr) {
+    if (g_settings_schema_has_key(schema, "show-banners")) {
+      notifications_ = g_settings_new("org.gnome.desktop.notifications");
+    }
+    g_settings_schema_unref(schema);
+  }
+}
+
+DesktopServices::~DesktopServices() {
+  if (sound_ != nullptr) ca_context_destroy(sound_);
+  if (notifications_ != nullptr) g_object_unref(notifications_);
+}
+
+void DesktopServices::play_message_sound() {
+  const int result =
+      sound_ == nullptr
+          ? CA_ERROR_NOTAVAILABLE
+          : ca_context_play(sound_, 0, CA_PROP_EVENT_ID, "message-new-instant",
+                            CA_PROP_EVENT_DESCRIPTION, "New visitor message", nullptr);
+  std::fprintf(stderr, "quorvel: sound message-new-instant: %s\n", ca_strerror(result));
+}
+
+bool DesktopServices::do_not_disturb() {
+  return notifications_ != nullptr && !g_settings_get_boolean(notifications_, "show-banners");
+}
+
+std::string DesktopServices::autostart_path() {
+  return std::string(g_get_user_config_dir()) + "/autostart/" + kApplicationId + ".desktop";
+}
+
+bool DesktopServices::starts_with_session() {
+  return g_file_test(autostart_path().c_str(), G_FILE_TEST_IS_REGULAR) != FALSE;
+}
+
+bool DesktopServices::set_starts_with_session(bool enabled) {
+  const std::string path = autostart_path();
+  if (!enabled) return g_remove(path.c_str()) == 0 || !starts_with_session();
+  const std::string folder = std::string(g_get_user_config_dir()) + "/autostart";
+  if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) return false;
+  const std::string entry =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=Quorvel Desk\n"
+      "Name[zh_CN]=Quorvel在线客服\n"
+      "Exec=" + exec_line() + "\n"
+      "Icon=" + kApplicationId + "\n"
+      "X-GNOME-Autostart-enabled=true\n";
+  return file::replace_contents(from_utf8(path), entry);
+}
+
+}  // namespace quorvel::gtk
