@@ -107,8 +107,12 @@ bool restart_program(int delay) {
   if (script.empty()) return false;
   const std::wstring interpreter = command_interpreter();
   if (interpreter.empty()) return false;
+  // The new process takes this one's place: it waits for this one to end
+  // instead of handing over to it as a second start would.
+  SetEnvironmentVariableW(L"QUORVEL_REPLACES", std::to_wstring(GetCurrentProcessId()).c_str());
   // cmd /c strips the outer quotes of ""script"" and runs the quoted path.
   if (!start_process(interpreter, L"cmd.exe /c \"\"" + wide(script) + L"\"\"", SW_HIDE, 1000)) {
+    SetEnvironmentVariableW(L"QUORVEL_REPLACES", nullptr);
     return false;
   }
   TerminateProcess(GetCurrentProcess(), 0);

@@ -2,6 +2,8 @@
 #include <gtk/gtk.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "base/trace.h"
@@ -23,12 +25,26 @@ void run_pending_events() {
   g_main_context_iteration(nullptr, FALSE);
 }
 
+// Window places, the notice's place at the bottom right and always-on-top
+// need X: under Wayland the client goes through XWayland when it can.
+void choose_display_backend() {
+  if (std::getenv("GDK_BACKEND") != nullptr || std::getenv("WAYLAND_DISPLAY") == nullptr) return;
+  if (std::getenv("DISPLAY") != nullptr) {
+    gdk_set_allowed_backends("x11");
+    return;
+  }
+  std::fprintf(stderr,
+               "quorvel: no X display: running on Wayland itself; window places, the notice's "
+               "place and always-on-top are left to the compositor\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // GTK takes its own arguments (--display); the only one of ours is the
   // autostart entry's.
   quorvel::trace("start");
+  choose_display_backend();
   gtk_init(&argc, &argv);
   quorvel::trace("toolkit ready");
   std::setlocale(LC_NUMERIC, "C");

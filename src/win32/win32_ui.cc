@@ -26,7 +26,7 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"QuorvelForm";
 constexpr wchar_t kBoardClass[] = L"QuorvelBoard";
-constexpr wchar_t kTrayClass[] = L"QuorvelTray";
+constexpr const wchar_t* kTrayClass = kTrayWindowClass;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNetworkChanged = WM_APP + 2;
 constexpr UINT kTrayId = 1;
@@ -236,6 +236,10 @@ struct WindowProcedures {
     if (ui != nullptr && message == kNetworkChanged) {
       if (ui->news_) ui->news_->watch_again();
       if (ui->events() != nullptr) ui->events()->on_network_changed();
+      return 0;
+    }
+    if (ui != nullptr && message == kBringForwardMessage) {
+      if (ui->bring_forward_) ui->bring_forward_();
       return 0;
     }
     if (ui != nullptr && message == WM_POWERBROADCAST && w == PBT_APMRESUMEAUTOMATIC) {
@@ -624,6 +628,13 @@ void Win32Ui::popup_tray_menu(app::Point at) {
   for (std::size_t i = 0; i < items.size(); ++i) {
     AppendMenuW(menu, MF_STRING, i + 1, wide(items[i]).c_str());
   }
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  const auto& checks = app::form_design(Form::Main).menu_checks;
+  for (std::size_t i = 0; i < checks.size(); ++i) {
+    const int item = static_cast<int>(items.size() + i);
+    const UINT checked = menu_checks_[item] ? MF_CHECKED : MF_UNCHECKED;
+    AppendMenuW(menu, MF_STRING | checked, item + 1, wide(checks[i]).c_str());
+  }
   // The menu closes when the user clicks elsewhere only if its owner is
   // in the foreground.
   SetForegroundWindow(tray_window_);
@@ -632,6 +643,24 @@ void Win32Ui::popup_tray_menu(app::Point at) {
   PostMessageW(tray_window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
   if (chosen > 0 && events() != nullptr) events()->on_menu(chosen - 1);
+}
+
+void Win32Ui::set_menu_check(int item, bool checked) {
+  menu_checks_[item] = checked;
+}
+
+void Win32Ui::set_urgent(Form form, bool urgent) {
+  const FormState* f = state(form);
+  if (f == nullptr) return;
+  // The taskbar button flashes until the window comes to the foreground.
+  const DWORD how = urgent ? FLASHW_TRAY | FLASHW_TIMERNOFG : FLASHW_STOP;
+  FLASHWINFO flash{sizeof flash, f->window, how, 0, 0};
+  FlashWindowEx(&flash);
+}
+
+bool Win32Ui::is_active(Form form) const {
+  const FormState* f = state(form);
+  return f != nullptr && GetForegroundWindow() == f->window;
 }
 
 app::Point Win32Ui::pointer() const {

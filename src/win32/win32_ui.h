@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "app/form_table.h"
@@ -26,6 +28,11 @@ struct FontTraits {
   static void close(Handle font) noexcept { DeleteObject(font); }
 };
 using UniqueFont = UniqueHandle<FontTraits>;
+
+// The hidden window that receives the tray's messages, and the message a
+// second start sends it to bring this client's window forward.
+inline constexpr wchar_t kTrayWindowClass[] = L"QuorvelTray";
+inline constexpr UINT kBringForwardMessage = WM_APP + 3;
 
 class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
  public:
@@ -46,6 +53,11 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   void focus(app::Form form) override;
   void set_tray(app::TrayPicture picture, std::string_view tip) override;
   void popup_tray_menu(app::Point at) override;
+  void set_menu_check(int item, bool checked) override;
+  void set_urgent(app::Form form, bool urgent) override;
+  [[nodiscard]] bool is_active(app::Form form) const override;
+  // What a second start's request does (bring the current window forward).
+  void on_bring_forward(std::function<void()> handler) { bring_forward_ = std::move(handler); }
   [[nodiscard]] app::Point pointer() const override;
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
@@ -85,6 +97,8 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   bool running_ = false;
   Text tray_tip_;
   app::TrayPicture tray_picture_ = app::TrayPicture::None;
+  std::map<int, bool> menu_checks_;
+  std::function<void()> bring_forward_;
 };
 
 }  // namespace quorvel::win32

@@ -1,0 +1,54 @@
+#include "win32/desktop_services.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include "base/file.h"
+#include "base/wide-win32.h"
+
+namespace quorvel::win32 {
+
+void DesktopServices::play_message_sound() {
+  // Asynchronous: the window never waits for the sound. No default beep
+  // when the sound scheme has none.
+  PlaySoundW(L"Notification.IM", nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT);
+}
+
+bool DesktopServices::do_not_disturb() {
+  QUERY_USER_NOTIFICATION_STATE state{};
+  if (FAILED(SHQueryUserNotificationState(&state))) return false;
+  return state == QUNS_BUSY || state == QUNS_RUNNING_D3D_FULL_SCREEN ||
+         state == QUNS_PRESENTATION_MODE;
+}
+
+std::wstring DesktopServices::run_command() {
+  return L"\"" + wide(file::executable_path()) + L"\" " + kAutostartArgument;
+}
+
+bool DesktopServices::starts_with_session() {
+  DWORD size = 0;
+  return RegGetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, nullptr,
+                      &size) == ERROR_SUCCESS;
+}
+
+bool DesktopServices::set_starts_with_session(bool enabled) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG result = ERROR_SUCCESS;
+  if (enabled) {
+    const std::wstring command = run_command();
+    result = RegSetValueExW(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                            static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  } else {
+    result = RegDeleteValueW(key, kRunValue);
+    if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+  }
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+}  // namespace quorvel::win32
