@@ -122,6 +122,17 @@ layout=$(menu GetLayout 0 -1 "[]")
 for label in 服务器配置 刷新主页 清除提醒 显示 退出 声音提醒 开机自动启动; do
   [[ $layout == *"'$label'"* ]] || fail "the item's menu lacks $label: $layout"
 done
+# Pictures in the sizes hosts ask for.
+pixmaps=$(sni_property IconPixmap)
+for size in 16 22 24 32 48 64; do
+  [[ $pixmaps == *"($size, $size, "* ]] || fail "no $size-pixel picture"
+done
+# A watcher that restarts gets the item again.
+watcher_pid=$(pgrep -f "^$watcher\$")
+kill "$watcher_pid"
+"$watcher" >"$work/watcher2.out" 2>&1 &
+pids+=($!)
+wait_for "grep -q '^item ' '$work/watcher2.out'"
 # Attention while messages are unread, none once they are read.
 [[ $(sni_property Status) == *"'Active'"* ]] || fail "status $(sni_property Status)"
 control unread count=3
