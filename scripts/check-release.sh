@@ -30,6 +30,17 @@ unzipped=$(mktemp -d)
 trap 'rm -rf "$unzipped"' EXIT
 (cd "$unzipped" && cmake -E tar xf "$OLDPWD/build/windows-release/quorvel-windows.zip")
 while IFS= read -r -d '' f; do artifacts+=("$f"); done < <(find "$unzipped" -type f -print0)
+# The packages in dist/, when package.sh made them, unpacked too.
+for deb in dist/*.deb; do
+  [ -e "$deb" ] || continue
+  artifacts+=("$deb")
+  mkdir -p "$unzipped/deb"
+  dpkg-deb -x "$deb" "$unzipped/deb"
+done
+if [ -d "$unzipped/deb" ]; then
+  while IFS= read -r -d '' f; do artifacts+=("$f"); done < <(find "$unzipped/deb" -type f -print0)
+fi
+for zip in dist/*.zip; do [ -e "$zip" ] && artifacts+=("$zip"); done
 
 needles=("Quorvel Test Authority" "127.0.0.1:18443")
 # Every base64 line of the authority's certificate, as the PEM text would be

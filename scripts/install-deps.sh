@@ -3,6 +3,7 @@
 #   install-deps.sh run     what building and running the programs needs
 #   install-deps.sh test    that, plus the sanitizer, fuzzing and Windows builds
 #   install-deps.sh bench   that of "run", plus the benchmark libraries
+#   install-deps.sh package that of "run", plus what packaging needs
 # Only Debian's archive is used; nothing is downloaded from anywhere else.
 set -euo pipefail
 
@@ -13,14 +14,18 @@ run_packages=(build-essential cmake pkg-config openssl libpcre2-dev libssl-dev l
 test_packages=(openssl clang libclang-rt-14-dev locales g++-mingw-w64-x86-64-posix wine64
                xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-wqy-microhei zip
                curl dbus-daemon libglib2.0-bin gsettings-desktop-schemas)
+package_packages=(g++-mingw-w64-x86-64-posix librsvg2-bin zip dpkg-dev)
+check_packages=(lintian desktop-file-utils appstream)
 bench_packages=(libbenchmark-dev nlohmann-json3-dev libssl-dev libcpp-httplib-dev
                 xvfb x11-utils xdotool curl chromium)
 
 case "${1:-run}" in
   run) wanted=("${run_packages[@]}") ;;
-  test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
+  test) wanted=("${run_packages[@]}" "${test_packages[@]}" "${package_packages[@]}"
+                "${check_packages[@]}") ;;
+  package) wanted=("${run_packages[@]}" "${package_packages[@]}") ;;
   bench) wanted=("${run_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -40,5 +40,7 @@ mkdir -p "$WINEPREFIX"
 trap '/usr/lib/wine/wineserver -k || true' EXIT
 ctest --preset windows-test
 
-echo "== Shipped programs carry nothing of the tests"
+echo "== Packages, and shipped programs carry nothing of the tests"
+bash scripts/package.sh
 bash scripts/check-release.sh build/debug/test-ca/ca.pem
+bash scripts/check-packages.sh

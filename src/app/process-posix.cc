@@ -194,12 +194,43 @@ bool is_running(std::int64_t id) {
   return false;
 }
 
+namespace {
+
+bool exists(const Text& path) {
+  return access(to_utf8(path).c_str(), F_OK) == 0;
+}
+
+// A program the client starts: beside it under config/ (a build tree, an
+// unpacked folder), else, where the user may put their own, in
+// $XDG_CONFIG_HOME/quorvel/, else where a package installed it:
+// <prefix>/libexec/quorvel/ for a client in <prefix>/bin/. Nothing found:
+// the place beside it, which then fails as a missing program does.
+Text helper_program(std::string_view name, bool user_may_replace) {
+  const Text folder = file::directory_of(file::executable_path());
+  const Text beside = folder + "/config/" + Text(name);
+  if (exists(beside)) return beside;
+  if (user_may_replace) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const Text base = config != nullptr && config[0] == '/' ? from_utf8(config)
+                      : home != nullptr                     ? from_utf8(home) + "/.config"
+                                                            : Text();
+    if (!base.empty() && exists(base + "/quorvel/" + Text(name))) {
+      return base + "/quorvel/" + Text(name);
+    }
+  }
+  const Text installed = file::directory_of(folder) + "/libexec/quorvel/" + Text(name);
+  return exists(installed) ? installed : beside;
+}
+
+}  // namespace
+
 Text runtime_installer() {
-  return file::directory_of(file::executable_path()) + "/config/install-runtime.sh";
+  return helper_program("install-runtime.sh", false);
 }
 
 Text screenshot_tool() {
-  return file::directory_of(file::executable_path()) + "/config/QQSnapShot";
+  return helper_program("QQSnapShot", true);
 }
 
 }  // namespace quorvel::process

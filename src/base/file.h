@@ -87,7 +87,7 @@ class ExclusiveLock {
   std::intptr_t handle_ = -1;
   // Where the platform's file lock cannot be waited for in order (Windows),
   // the writers of this machine queue on a lock named after the file first.
-  std::intptr_t queue_ = -1;
+  [[maybe_unused]] std::intptr_t queue_ = -1;
   bool held_ = false;
 };
 

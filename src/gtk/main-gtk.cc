@@ -41,7 +41,14 @@ void choose_display_backend() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // GTK takes its own arguments (--display); the only one of ours is the
+  // Answered without a window, before GTK sees the arguments.
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--version") {
+      std::printf("quorvel %s\n", QUORVEL_VERSION);
+      return 0;
+    }
+  }
+  // GTK takes its own arguments (--display); ours are --version and the
   // autostart entry's.
   quorvel::trace("start");
   choose_display_backend();

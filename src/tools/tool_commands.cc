@@ -232,6 +232,10 @@ int http(const std::vector<std::string>& args, Io& io) {
 
 int run(const std::vector<std::string>& args, Io& io) {
   if (args.empty()) return usage(io);
+  if (args[0] == "--version" && args.size() == 1) {
+    io.output = "quorvel-tool " QUORVEL_VERSION "\n";
+    return 0;
+  }
   if (args[0] == "json-get") return json_get(args, io);
   if (args[0] == "config") return config(args, io);
   if (args[0] == "encipher" || args[0] == "decipher") return cipher(args, io);

@@ -17,22 +17,36 @@ extern const std::size_t engine_image_size;
 
 namespace {
 
-// Whether the session's Run entry started the program.
-bool started_with_session() {
+// Whether the program was started with the argument.
+bool has_argument(std::wstring_view wanted) {
   int count = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
   bool found = false;
   for (int i = 1; arguments != nullptr && i < count; ++i) {
-    if (std::wstring_view(arguments[i]) == quorvel::win32::kAutostartArgument) found = true;
+    if (std::wstring_view(arguments[i]) == wanted) found = true;
   }
   LocalFree(arguments);
   return found;
+}
+
+// A program of the window subsystem has no console of its own: the version
+// goes to its parent's, when there is one, and its exit code says it ran.
+void print_version() {
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    const char text[] = "quorvel " QUORVEL_VERSION "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - 1, &written, nullptr);
+  }
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace quorvel;
+  if (has_argument(L"--version")) {
+    print_version();
+    return 0;
+  }
   // Before any window: a second start only calls the first forward.
   win32::SingleInstance single;
   if (single.claim() == win32::SingleInstance::Claim::Another) {
@@ -49,7 +63,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ui.set_events(&program.client);
   ui.on_bring_forward([&program] { program.client.bring_forward(); });
   ui.watch_system_news();
-  program.client.start(started_with_session());
+  program.client.start(has_argument(win32::kAutostartArgument));
   ui.run();
   ui.set_events(nullptr);
   return 0;
