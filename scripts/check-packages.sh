@@ -3,7 +3,8 @@
 # AppStream metadata validate, lintian finds no error in the Debian
 # package, and the programs unpacked from it answer --version, the client
 # starts to its join window on a virtual display, and the tool finds the
-# helper programs where the package put them.
+# helper programs where the package put them; then the Windows installer
+# (check-installer.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(quorvel_desk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -52,3 +53,4 @@ done
 xdotool search --onlyvisible --name '^加入Quorvel服务器$' >/dev/null ||
   { echo "FAILED: the installed client showed no join window"; cat "$root/client.out"; exit 1; }
 echo "ok: the package validates, its programs run"
+bash scripts/check-installer.sh

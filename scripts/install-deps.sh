@@ -14,7 +14,7 @@ run_packages=(build-essential cmake pkg-config openssl libpcre2-dev libssl-dev l
 test_packages=(openssl clang libclang-rt-14-dev locales g++-mingw-w64-x86-64-posix wine64
                xvfb xauth openbox trayer xdotool x11-utils imagemagick fonts-wqy-microhei zip
                curl dbus-daemon libglib2.0-bin gsettings-desktop-schemas)
-package_packages=(g++-mingw-w64-x86-64-posix librsvg2-bin zip dpkg-dev)
+package_packages=(g++-mingw-w64-x86-64-posix librsvg2-bin zip dpkg-dev nsis)
 check_packages=(lintian desktop-file-utils appstream)
 bench_packages=(libbenchmark-dev nlohmann-json3-dev libssl-dev libcpp-httplib-dev
                 xvfb x11-utils xdotool curl chromium)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what is shipped and leaves it in dist/: the Debian package, the
-# Windows client as a portable zip, and SHA256SUMS. The release presets
+# Windows installer and the Windows client as a portable zip, and
+# SHA256SUMS. The release presets
 # trust nothing of the tests; the directory address comes from
 # QUORVEL_DIRECTORY_ADDRESS in the environment (a placeholder that answers
 # nothing otherwise).
@@ -27,6 +28,8 @@ rm -rf dist
 mkdir -p dist
 cp "build/release/quorvel_${version}_amd64.deb" dist/
 cp build/windows-release/quorvel-windows.zip "dist/quorvel-${version}-windows.zip"
+makensis -V2 -DVERSION="$version" -DPROGRAM="$PWD/build/windows-release/bin/quorvel.exe" \
+  -DOUTFILE="$PWD/dist/quorvel-${version}-setup.exe" resources/windows/installer.nsi
 (cd dist && sha256sum -- * >SHA256SUMS)
 echo "== dist/"
 ls -l dist

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the client's icons: the green window icon and the alternate tray
 icon that blinks with it, as PNG files at 16, 32, 48 and 64 pixels (sharp at
-1x and 2x scale) and as one .ico file holding them all. Pure Python, no
+1x and 2x scale) and as one .ico file holding those and the sizes Windows
+picks at other scales (20, 24, 40 and 256). Pure Python, no
 imaging library: shapes are sampled 4 x 4 times per pixel.
 
     python3 resources/icons/make-icons.py    # rewrites the files beside it
@@ -12,6 +13,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SIZES = (16, 32, 48, 64)
+ICO_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
 SAMPLES = 4
 
 
@@ -89,11 +91,12 @@ def ico(images):
 def main():
     for name, background in (("quorvel", (26, 173, 91)), ("quorvel-alert", (255, 122, 69))):
         images = []
-        for size in SIZES:
+        for size in ICO_SIZES:
             data = png(size, render(size, background))
             images.append((size, data))
-            with open(os.path.join(HERE, "%s-%d.png" % (name, size)), "wb") as f:
-                f.write(data)
+            if size in SIZES:
+                with open(os.path.join(HERE, "%s-%d.png" % (name, size)), "wb") as f:
+                    f.write(data)
         with open(os.path.join(HERE, name + ".ico"), "wb") as f:
             f.write(ico(images))
 

@@ -264,6 +264,15 @@ Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
 
   window_icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(kIconWindow));
   alert_icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(kIconAlert));
+  // The notification area shows small icons: the size drawn for this
+  // scale (20 px at 125 %, 24 at 150 %...), not one scaled down from 32.
+  const auto metrics_for = user32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+  const int small = metrics_for != nullptr ? metrics_for(SM_CXSMICON, dpi_of(nullptr))
+                                           : GetSystemMetrics(SM_CXSMICON);
+  tray_icon_.reset(static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(kIconWindow), IMAGE_ICON, small, small, 0)));
+  tray_alert_icon_.reset(static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(kIconAlert), IMAGE_ICON, small, small, 0)));
   WNDCLASSEXW form_class{};
   form_class.cbSize = sizeof form_class;
   form_class.lpfnWndProc = WindowProcedures::form;
@@ -598,7 +607,10 @@ void Win32Ui::set_tray(app::TrayPicture picture, std::string_view tip) {
   tray_tip_ = Text(tip);
   data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
   data.uCallbackMessage = kTrayMessage;
-  data.hIcon = picture == app::TrayPicture::Alternate ? alert_icon_ : window_icon_;
+  const HICON icon = picture == app::TrayPicture::Alternate ? tray_alert_icon_.get() : tray_icon_.get();
+  data.hIcon = icon != nullptr ? icon
+               : picture == app::TrayPicture::Alternate ? alert_icon_
+                                                         : window_icon_;
   const std::wstring wide_tip = wide(tip).substr(0, std::size(data.szTip) - 1);
   std::copy(wide_tip.begin(), wide_tip.end(), data.szTip);
   if (tray_shown_ && Shell_NotifyIconW(NIM_MODIFY, &data)) return;

@@ -29,6 +29,14 @@ struct FontTraits {
 };
 using UniqueFont = UniqueHandle<FontTraits>;
 
+// An icon loaded at a size of our choosing, destroyed when its owner goes.
+struct IconTraits {
+  using Handle = HICON;
+  static Handle invalid() noexcept { return nullptr; }
+  static void close(Handle icon) noexcept { DestroyIcon(icon); }
+};
+using UniqueIcon = UniqueHandle<IconTraits>;
+
 // The hidden window that receives the tray's messages, and the message a
 // second start sends it to bring this client's window forward.
 inline constexpr wchar_t kTrayWindowClass[] = L"QuorvelTray";
@@ -90,6 +98,8 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   HINSTANCE instance_;
   HWND tray_window_ = nullptr;                          // receives the tray's messages
   HICON window_icon_ = nullptr, alert_icon_ = nullptr;  // shared resources, never destroyed
+  // The tray's pictures at the small-icon size of the system's scale.
+  UniqueIcon tray_icon_, tray_alert_icon_;
   UniqueFont font_, bold_font_, content_font_;
   std::unique_ptr<SystemNews> news_;
   bool tray_shown_ = false;
