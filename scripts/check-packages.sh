@@ -52,5 +52,23 @@ for _ in $(seq 200); do
 done
 xdotool search --onlyvisible --name '^加入Quorvel服务器$' >/dev/null ||
   { echo "FAILED: the installed client showed no join window"; cat "$root/client.out"; exit 1; }
+# The installed tool's doctor, bound to the demo site (its directory is the
+# tests' own, which a shipped tool rightly does not trust).
+demo=build/debug/bin/quorvel-demo-site
+if [ -x "$demo" ]; then
+  "$demo" --directory-port 0 --site-port 0 --no-visitors --no-login >"$root/demo.out" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do grep -q 客服站点 "$root/demo.out" && break; sleep 0.1; done
+  site=$(sed -n 's|^客服站点: \(http://[^/]*\)/.*|\1|p' "$root/demo.out")
+  mkdir -p "$XDG_CONFIG_HOME/quorvel"
+  printf '[main]\nhostdata={"code":"200","data":"%s"}\nhostdataid=1\n' "$site" \
+    >"$XDG_CONFIG_HOME/quorvel/config.ini"
+  "$root/usr/bin/quorvel-tool" doctor >"$root/doctor.out" 2>&1 || true
+  cat "$root/doctor.out"
+  for line in "ok   settings: $XDG_CONFIG_HOME/quorvel/config.ini" "ok   binding: server number 1" \
+              "ok   site: $site/service/login" "ok   web engine" "ok   display: X11"; do
+    grep -qF -- "$line" "$root/doctor.out" || { echo "FAILED: doctor lacks \"$line\""; exit 1; }
+  done
+fi
 echo "ok: the package validates, its programs run"
 bash scripts/check-installer.sh

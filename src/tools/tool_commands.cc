@@ -1,5 +1,7 @@
 #include "tools/tool_commands.h"
 
+#include "tools/doctor.h"
+
 #include <string_view>
 
 #include "app/config_file.h"
@@ -25,7 +27,9 @@ constexpr std::string_view kUsage =
     "  quorvel-tool decode-answer                     < answer\n"
     "  quorvel-tool lookup NUMBER [--directory URL]\n"
     "  quorvel-tool http [--method N] [--data TEXT] [--header LINE]... [--cookies TEXT]\n"
-    "                    [--no-redirect] [--proxy HOST:PORT] [--timeout S] [--insecure] URL\n";
+    "                    [--no-redirect] [--proxy HOST:PORT] [--timeout S] [--insecure] URL\n"
+    "  quorvel-tool doctor [--directory URL]\n"
+    "  quorvel-tool --version\n";
 
 int usage(Io& io) {
   io.error += kUsage;
@@ -236,6 +240,7 @@ int run(const std::vector<std::string>& args, Io& io) {
     io.output = "quorvel-tool " QUORVEL_VERSION "\n";
     return 0;
   }
+  if (args[0] == "doctor") return doctor(args, io);
   if (args[0] == "json-get") return json_get(args, io);
   if (args[0] == "config") return config(args, io);
   if (args[0] == "encipher" || args[0] == "decipher") return cipher(args, io);

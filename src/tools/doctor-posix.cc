@@ -1,0 +1,99 @@
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+#include <gio/gio.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "base/file.h"
+#include "tools/doctor.h"
+
+namespace quorvel::tool {
+namespace {
+
+std::string environment(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+Check engine() {
+  void* library = dlopen("libwebkit2gtk-4.1.so.0", RTLD_LAZY | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* error = dlerror();
+    return {false, "web engine", std::string("WebKitGTK 4.1 cannot be loaded: ") +
+                                     (error != nullptr ? error : "?")};
+  }
+  dlclose(library);
+  return {true, "web engine", "WebKitGTK 4.1 loads"};
+}
+
+bool notifier_host() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (bus == nullptr) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+      "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"),
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
+  g_object_unref(bus);
+  if (reply == nullptr) return false;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  const bool present = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
+                       g_variant_get_boolean(value) != FALSE;
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return present;
+}
+
+bool xembed_tray(const std::string& display) {
+  if (display.empty()) return false;
+  Display* x = XOpenDisplay(display.c_str());
+  if (x == nullptr) return false;
+  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
+  const bool owned = XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
+  XCloseDisplay(x);
+  return owned;
+}
+
+}  // namespace
+
+std::vector<Check> platform_checks() {
+  std::vector<Check> checks{engine()};
+  const std::string x = environment("DISPLAY"), wayland = environment("WAYLAND_DISPLAY");
+  Display* opened = x.empty() ? nullptr : XOpenDisplay(x.c_str());
+  if (opened != nullptr) XCloseDisplay(opened);
+  if (opened != nullptr && !wayland.empty()) {
+    checks.push_back({true, "display", "Wayland, the client through XWayland (" + x + ")"});
+  } else if (opened != nullptr) {
+    checks.push_back({true, "display", "X11 (" + x + ")"});
+  } else if (!wayland.empty()) {
+    checks.push_back({true, "display", "Wayland without X: window places are the compositor's"});
+  } else {
+    checks.push_back({false, "display", "none reachable (DISPLAY and WAYLAND_DISPLAY)"});
+  }
+  if (notifier_host()) {
+    checks.push_back({true, "tray", "a StatusNotifierItem host"});
+  } else if (xembed_tray(x)) {
+    checks.push_back({true, "tray", "an XEmbed tray"});
+  } else {
+    checks.push_back({false, "tray", "none: the main window carries the tray's commands"});
+  }
+  // Where the client writes its engine library: beside it when a file of
+  // that name is there, else the documents folder.
+  const Text beside = file::directory_of(file::executable_path()) + "/WebView2Plus.so";
+  const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+  const std::string fallback =
+      std::string(documents != nullptr ? documents : (environment("HOME") + "/Documents").c_str()) +
+      "/ee/Plugins/WebView2Plus.so";
+  if (g_file_test(to_utf8(beside).c_str(), G_FILE_TEST_EXISTS)) {
+    checks.push_back({true, "engine library", to_utf8(beside)});
+  } else if (g_file_test(fallback.c_str(), G_FILE_TEST_EXISTS)) {
+    checks.push_back({true, "engine library", fallback});
+  } else {
+    checks.push_back({true, "engine library", "not written yet (" + fallback + ")"});
+  }
+  return checks;
+}
+
+}  // namespace quorvel::tool
