@@ -4,6 +4,8 @@
 #include <libdbusmenu-glib/server.h>
 #include <unistd.h>
 
+#include "desktop/tray_hosts.h"
+
 namespace quorvel::gtk {
 namespace {
 
@@ -80,25 +82,10 @@ GVariant* pixmaps(GdkPixbuf* picture) {
   return g_variant_ref_sink(g_variant_builder_end(&all));
 }
 
-bool watcher_has_host(GDBusConnection* bus) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, kWatcher, kWatcherPath, "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
-  if (reply == nullptr) return false;
-  GVariant* value = nullptr;
-  g_variant_get(reply, "(v)", &value);
-  const bool present = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
-                       g_variant_get_boolean(value) != FALSE;
-  g_variant_unref(value);
-  g_variant_unref(reply);
-  return present;
-}
-
 }  // namespace
 
 bool NotifierItem::host_present(GDBusConnection* bus) {
-  return bus != nullptr && watcher_has_host(bus);
+  return desktop::notifier_host_present(bus);
 }
 
 NotifierItem::NotifierItem(GDBusConnection* bus, const std::string& id, GdkPixbuf* icon,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/file.h"
+#include "desktop/tray_hosts.h"
 #include "tools/doctor.h"
 
 namespace quorvel::tool {
@@ -29,31 +30,17 @@ Check engine() {
 
 bool notifier_host() {
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  if (bus == nullptr) return false;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-      "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
-  g_object_unref(bus);
-  if (reply == nullptr) return false;
-  GVariant* value = nullptr;
-  g_variant_get(reply, "(v)", &value);
-  const bool present = g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
-                       g_variant_get_boolean(value) != FALSE;
-  g_variant_unref(value);
-  g_variant_unref(reply);
+  const bool present = desktop::notifier_host_present(bus);
+  if (bus != nullptr) g_object_unref(bus);
   return present;
 }
 
 bool xembed_tray(const std::string& display) {
   if (display.empty()) return false;
   Display* x = XOpenDisplay(display.c_str());
-  if (x == nullptr) return false;
-  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x));
-  const bool owned = XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
-  XCloseDisplay(x);
-  return owned;
+  const bool present = desktop::xembed_tray_present(x);
+  if (x != nullptr) XCloseDisplay(x);
+  return present;
 }
 
 }  // namespace

@@ -14,24 +14,12 @@ for tool in Xvfb openbox trayer xdotool xwininfo import curl; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
-work=$(mktemp -d)
-rm -rf "$artifacts"
-mkdir -p "$work/config" "$artifacts"
-cp "$client_built" "$work/quorvel"
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../lib/e2e.sh"
+prepare_run "$client_built" "$artifacts"
 # A screen-capture tool that only says it was started.
 printf '#!/bin/sh\necho started >> "%s/tool-started"\n' "$work" >"$work/config/QQSnapShot"
 chmod +x "$work/config/QQSnapShot"
-export HOME="$work/home"  # the engine library's plug-in folder goes there
-client="$work/quorvel"
-config="$work/config/config.ini"
-# shellcheck source=/dev/null
-source "$(dirname "$0")/../lib/e2e.sh"
-cleanup() {
-  pkill -f "^$client" 2>/dev/null || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # Chooses item N (from 1) of the tray menu, trying again while what it
 # should open (a window title) does not show: a slow start of the menu can

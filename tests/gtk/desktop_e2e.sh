@@ -21,21 +21,9 @@ for tool in Xvfb openbox xdotool xprop import curl dbus-daemon gdbus gsettings; 
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
-work=$(mktemp -d)
-rm -rf "$artifacts"
-mkdir -p "$work/config" "$artifacts"
-cp "$client_built" "$work/quorvel"
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/xdg-config"
-client="$work/quorvel"
-config="$work/config/config.ini"
 # shellcheck source=/dev/null
 source "$(dirname "$0")/../lib/e2e.sh"
-cleanup() {
-  pkill -f "^$client" 2>/dev/null || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+prepare_run "$client_built" "$artifacts"
 
 export G_DEBUG=fatal-criticals
 # Desktop settings in a file of the test's own, which the client watches.

@@ -1,9 +1,29 @@
-# Sourced by the client's end-to-end tests. Before sourcing, set `work` (a
-# scratch folder), `artifacts` (where screenshots go) and `config` (the
-# client's settings file). Gives the helpers below; `pids` collects what
-# the caller's cleanup stops.
+# Sourced by the client's end-to-end tests, which then call prepare_run.
+# Gives the helpers below; `pids` collects what is stopped at the end.
 # shellcheck shell=bash
 pids=()
+
+# prepare_run CLIENT ARTIFACTS: a scratch folder `work` holding a copy of
+# the client (`client`) beside an empty config folder (`config`: its
+# settings file), the artifact folder made anew, and a home, data and
+# configuration folder of the run's own. At the end every copy of the
+# client and everything in `pids` is stopped and the folder removed.
+prepare_run() {
+  work=$(mktemp -d)
+  artifacts=$2
+  rm -rf "$artifacts"
+  mkdir -p "$work/config" "$artifacts"
+  cp "$1" "$work/quorvel"
+  export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/xdg-config"
+  client="$work/quorvel"
+  config="$work/config/config.ini"
+  trap end_run EXIT
+}
+end_run() {
+  pkill -f "^$client" 2>/dev/null || true
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
 
 fail() {
   echo "FAILED: $*"
