@@ -89,22 +89,29 @@ TEST(Win32Ui, TheSelfClosingBoxClosesItselfAfterFiveSeconds) {
   EXPECT_LT(took, std::chrono::seconds(8));
 }
 
-TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
-  // The notice's timer ticks every second; the window procedure turns each
-  // tick into the client's timer event, which counts the notice down.
-  Win32Ui ui(GetModuleHandleW(nullptr));
+// A client over the real window layer, its other services fakes.
+struct ClientOver {
+  explicit ClientOver(Win32Ui& ui)
+      : client({ui, settings, view, process, timed, clock, log,
+                [](std::string_view, Text&) { return Text(); }, "https://dir.test", {}}) {}
   app::fake::FakeSettings settings;
   app::fake::FakeView view;
   app::fake::FakeProcess process;
   app::fake::FakeTimedBox timed;
   app::fake::FakeClock clock;
   app::fake::FakeLog log;
-  app::Client client({ui, settings, view, process, timed, clock, log,
-                      [](std::string_view, Text&) { return Text(); }, "https://dir.test", {}});
-  ui.set_events(&client);
+  app::Client client;
+};
+
+TEST(Win32Ui, TheDesignedTimerTicksIntoTheClient) {
+  // The notice's timer ticks every second; the window procedure turns each
+  // tick into the client's timer event, which counts the notice down.
+  Win32Ui ui(GetModuleHandleW(nullptr));
+  ClientOver w(ui);
+  ui.set_events(&w.client);
   ui.load(Form::Notice, false);
   pump_for(2300);
-  EXPECT_LE(client.notice_countdown(), -2);
+  EXPECT_LE(w.client.notice_countdown(), -2);
   // Without a client the ticks must not fail.
   ui.set_events(nullptr);
   pump_for(1200);
@@ -118,18 +125,12 @@ TEST(Win32Ui, TheMachineWakingAndTheNetworkReachTheConsole) {
   // change (posted by the watcher's thread); the client's guard reloads
   // the console on waking, and retries an unreachable site at once.
   Win32Ui ui(GetModuleHandleW(nullptr));
-  app::fake::FakeSettings settings;
-  settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
-  app::fake::FakeView view;
-  app::fake::FakeProcess process;
-  app::fake::FakeTimedBox timed;
-  app::fake::FakeClock clock;
-  app::fake::FakeLog log;
-  app::Client client({ui, settings, view, process, timed, clock, log,
-                      [](std::string_view, Text&) { return Text(); }, "https://dir.test", {}});
-  ui.set_events(&client);
+  ClientOver w(ui);
+  w.settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
+  app::fake::FakeView& view = w.view;
+  ui.set_events(&w.client);
   ui.watch_system_news();
-  client.start();
+  w.client.start();
   HWND tray = nullptr;
   while ((tray = FindWindowExW(nullptr, tray, L"QuorvelTray", nullptr)) != nullptr) {
     DWORD pid = 0;
