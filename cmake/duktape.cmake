@@ -1,7 +1,8 @@
 # Duktape, built from the single-file source that Debian's duktape-dev
 # installs, with the execution-timeout hook that Debian's configuration
 # leaves out. The configured copy lives in the build tree only.
-set(DUKTAPE_SOURCE_DIR /usr/share/duktape)
+set(DUKTAPE_SOURCE_DIR /usr/share/duktape CACHE PATH
+    "Duktape's single-file source (Debian's duktape-dev by default)")
 set(DUKTAPE_DIR ${CMAKE_BINARY_DIR}/duktape)
 if(NOT EXISTS ${DUKTAPE_SOURCE_DIR}/duktape.c)
   message(FATAL_ERROR "duktape.c not found in ${DUKTAPE_SOURCE_DIR}: install duktape-dev")

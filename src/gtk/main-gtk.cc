@@ -52,6 +52,9 @@ int main(int argc, char** argv) {
   // autostart entry's.
   quorvel::trace("start");
   choose_display_backend();
+  // The desktop file's name as the window class (X11) and application id
+  // (Wayland), so that docks and task lists show its name and icon.
+  g_set_prgname(quorvel::gtk::kApplicationId);
   gtk_init(&argc, &argv);
   quorvel::trace("toolkit ready");
   std::setlocale(LC_NUMERIC, "C");
