@@ -160,12 +160,22 @@ Text Notice::conversation_text(int room) {
 
 void Notice::lay_out() {
   const Names& n = names();
-  // Bottom right of the whole screen (not the work area).
+  // Bottom right of the whole screen (not the work area)...
   const std::vector<Monitor> screens = ui_.monitors();
   const Rect screen = screens.empty() ? Rect{} : screens.front().area;
+  int bottom = screen.top + screen.height - 50;
+  int right = screen.left + screen.width - 10;
+  // ...but the sizes here are the client area's, and the frame (title bar,
+  // borders) lies outside it: the whole notice ends inside the work area,
+  // above a taskbar at the bottom and left of one at the right.
+  if (!screens.empty() && screens.front().work.height > 0 && screens.front().work.width > 0) {
+    const Rect& work = screens.front().work;
+    bottom = std::min(bottom, work.top + work.height - kFrameAllowance);
+    right = std::min(right, work.left + work.width - kFrameSide);
+  }
   const int content_top = ui_.get(Form::Notice, n.notice_content, Property::Top);
   const int reply_height = ui_.get(Form::Notice, n.notice_reply, Property::Height);
-  const int room = screen.height > 0 ? screen.height - 50 - (content_top + 10 + reply_height + 30)
+  const int room = screen.height > 0 ? bottom - screen.top - (content_top + 10 + reply_height + 30)
                                      : std::numeric_limits<int>::max();
   const Text text = conversation_text(room);
   ui_.set_text(Form::Notice, n.notice_content, TextProperty::Text, text);
@@ -177,8 +187,8 @@ void Notice::lay_out() {
   const int height = reply_top + reply_height + 30;
   ui_.set(Form::Notice, kSelf, Property::Height, height);
   const int width = ui_.get(Form::Notice, kSelf, Property::Width);
-  ui_.set(Form::Notice, kSelf, Property::Left, screen.left + screen.width - 10 - width);
-  ui_.set(Form::Notice, kSelf, Property::Top, screen.top + screen.height - 50 - height);
+  ui_.set(Form::Notice, kSelf, Property::Left, right - width);
+  ui_.set(Form::Notice, kSelf, Property::Top, bottom - height);
 }
 
 void Notice::show_countdown() {

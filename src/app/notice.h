@@ -23,6 +23,11 @@ namespace quorvel::app {
 
 class Notice {
  public:
+  // What a window's frame adds outside its client area, at most: below
+  // (title bar and borders) and at the side.
+  static constexpr int kFrameAllowance = 40;
+  static constexpr int kFrameSide = 10;
+
   Notice(Ui& ui, app::WebView& view, JsonDocument& messages)
       : ui_(ui), view_(view), messages_(messages) {}
 

@@ -163,7 +163,8 @@ TEST(Notice, FirstNoticeCaptionTextCountdownAndPlace) {
   EXPECT_EQ(w.ui.get(Form::Notice, gb("标签回复"), Property::Top), 28);
   EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Height), 82);
   EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Left), 1920 - 10 - 380);
-  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Top), 1080 - 50 - 82);
+  // Above the 40-pixel taskbar with its frame, not at the screen's 50.
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Top), 1040 - Notice::kFrameAllowance - 82);
   for (int expected = 17; expected >= 1; --expected) {
     w.client.on_timer(Form::Notice, kTimer);
     EXPECT_EQ(w.ui.get_text(Form::Notice, kCountdown, TextProperty::Text),
@@ -309,6 +310,28 @@ TEST(Notice, LayoutFormulaAndTheDoubleClick) {
   EXPECT_FALSE(w.client.on_close_request(Form::Main));
   w.client.on_double_click(Form::Notice, kContent);
   EXPECT_EQ(w.ui.get(Form::Main, {}, Property::Visible), 1);
+}
+
+// The sizes are the client area's: the frame around it must stay clear of
+// a taskbar, wherever it is; without one the screen's margins hold.
+TEST(Notice, TheWholeNoticeEndsInsideTheWorkArea) {
+  Bound bare;
+  bare.ui.screens = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}}};
+  bare.say(message("A", "a", "x"));
+  EXPECT_EQ(bare.ui.get(Form::Notice, {}, Property::Top), 1080 - 50 - 82);
+  EXPECT_EQ(bare.ui.get(Form::Notice, {}, Property::Left), 1920 - 10 - 380);
+  Bound tall;  // a taskbar of 120 pixels at the bottom, one of 60 at the right
+  tall.ui.screens = {{{0, 0, 1920, 1080}, {0, 0, 1860, 960}}};
+  tall.say(message("A", "a", "x"));
+  const int top = tall.ui.get(Form::Notice, {}, Property::Top);
+  EXPECT_LE(top + 82 + Notice::kFrameAllowance, 960);
+  EXPECT_LE(tall.ui.get(Form::Notice, {}, Property::Left) + 380 + Notice::kFrameSide, 1860);
+  // A sender who keeps writing fills the work area, not the screen.
+  for (int i = 0; i < 300; ++i) tall.say(message("A", "a", ("line " + std::to_string(i)).c_str()));
+  EXPECT_GE(tall.ui.get(Form::Notice, {}, Property::Top), 0);
+  EXPECT_LE(tall.ui.get(Form::Notice, {}, Property::Top) +
+                tall.ui.get(Form::Notice, {}, Property::Height) + Notice::kFrameAllowance,
+            960);
 }
 
 TEST(Notice, ASenderWhoKeepsWritingNeverGrowsItPastTheScreen) {
