@@ -6,7 +6,10 @@
 //
 // The synchronous calls block, so they run on a worker thread while the
 // calling (window) thread keeps pumping its messages every 20 ms; the caller
-// sees one blocking call, as on Linux.
+// sees one blocking call, as on Linux. The caller also keeps the clock: a
+// stage that outlives its timeout by a second (some ignore it), or an
+// exchange that outlives its whole deadline, ends the call with a failure
+// at once, and the worker finishes on its own copies of the request.
 //
 // Certificates are verified by default. The build's one extra authority
 // (QUORVEL_EXTRA_CA_FILE, carried inside the program) has no WinHTTP option: for a secure URL the
@@ -18,8 +21,10 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,27 +52,43 @@ CertificatePtr extra_authority() {
   return certificate_from_pem(extra_authority_pem());
 }
 
-// Handed to the status callback through the request's context value.
-struct CertificateCheck {
+std::int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Handed to the status callback through the request's context value: the
+// server's chain to check against the extra authority (none: WinHTTP's own
+// checks hold), and where the stages reached are told to the caller.
+struct RequestWatch {
   const CERT_CONTEXT* authority = nullptr;
   std::wstring host;
   bool refused = false;
+  std::atomic<bool>* sent = nullptr;
+  std::atomic<std::int64_t>* progress_ms = nullptr;
 };
 
 void CALLBACK on_status(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
-  if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || context == 0) return;
-  auto* check = reinterpret_cast<CertificateCheck*>(context);
+  if (context == 0) return;
+  auto* watch = reinterpret_cast<RequestWatch*>(context);
+  if (status == WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER) *watch->progress_ms = now_ms();
+  if (status == WINHTTP_CALLBACK_STATUS_REQUEST_SENT) {
+    *watch->sent = true;
+    *watch->progress_ms = now_ms();
+  }
+  if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || watch->authority == nullptr) return;
   const CERT_CONTEXT* server = nullptr;
   DWORD size = sizeof server;
   bool trusted = false;
   if (WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &server, &size) && server) {
     const CertificatePtr owned(server);
-    trusted = chain_trusted(server, check->authority, check->host);
+    trusted = chain_trusted(server, watch->authority, watch->host);
   }
   if (!trusted) {
     // Closing the request here is how WinHTTP lets a caller refuse a
     // server before anything is sent to it.
-    check->refused = true;
+    watch->refused = true;
     WinHttpCloseHandle(request);
   }
 }
@@ -82,13 +103,69 @@ TransportResponse failed(TransportFailure failure) {
   return out;
 }
 
-TransportFailure send_failure() {
-  return GetLastError() == ERROR_WINHTTP_SECURE_FAILURE ? TransportFailure::Certificate
-                                                        : TransportFailure::Send;
+// Whichever of WinHTTP's errors carries a certificate's failure (Windows
+// reports a summary, Wine the reason itself): the certificate message.
+bool certificate_error(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      return true;
+    default:
+      return false;
+  }
 }
 
-void read_body(HINTERNET request, std::size_t cap, TransportResponse& out) {
+TransportFailure stage_failure(TransportFailure stage) {
+  return certificate_error(GetLastError()) ? TransportFailure::Certificate : stage;
+}
+
+// What a call and its worker share. The worker may outlive a call that gave
+// up on it, so it owns copies of everything it reads.
+struct Exchange {
+  explicit Exchange(const TransportRequest& r)
+      : url(r.url),
+        verb(r.verb),
+        headers(r.headers),
+        body(r.body),
+        user(r.user_name),
+        password(r.password),
+        proxy(r.proxy),
+        proxy_user(r.proxy_user),
+        proxy_password(r.proxy_password),
+        request(r) {
+    request.url = url;
+    request.verb = verb;
+    request.headers = headers;
+    request.body = body;
+    request.user_name = user;
+    request.password = password;
+    request.proxy = proxy;
+    request.proxy_user = proxy_user;
+    request.proxy_password = proxy_password;
+  }
+  // The request reached another stage (sent, answered, more body read).
+  void progress() { progress_ms = now_ms(); }
+
+  const std::string url, verb, headers, body, user, password, proxy, proxy_user, proxy_password;
+  TransportRequest request;
+  std::atomic<std::int64_t> progress_ms{now_ms()};
+  std::atomic<bool> sent{false};
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  TransportResponse response;
+};
+
+void read_body(HINTERNET request, std::size_t cap, TransportResponse& out, Exchange& x) {
   for (;;) {
+    x.progress();
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available) || available < 1) return;
     if (cap != 0 && out.body.size() + available > cap) {
@@ -157,7 +234,8 @@ bool set_credentials(HINTERNET request, DWORD target, std::string_view user,
                                wide(password).c_str(), nullptr) != FALSE;
 }
 
-TransportResponse exchange(const TransportRequest& r) {
+TransportResponse exchange(Exchange& x) {
+  const TransportRequest& r = x.request;
   if (!WinHttpCheckPlatform()) return failed(TransportFailure::Platform);
   CrackedUrl url;
   if (!crack(r.url, url)) return failed(TransportFailure::BadUrl);
@@ -184,21 +262,27 @@ TransportResponse exchange(const TransportRequest& r) {
 
   const CertificatePtr authority =
       url.secure && r.verify_certificates ? extra_authority() : CertificatePtr();
-  CertificateCheck check{authority.get(), url.host, false};
+  RequestWatch watch{authority.get(), url.host, false, &x.sent, &x.progress_ms};
   if (!r.verify_certificates &&
       !set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreCertificateErrors)) {
     return failed(TransportFailure::Certificate);
   }
-  if (authority) {
-    if (!set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA) ||
-        WinHttpSetStatusCallback(request.get(), on_status, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0) ==
-            WINHTTP_INVALID_STATUS_CALLBACK) {
-      return failed(TransportFailure::Certificate);
-    }
+  if (authority &&
+      !set_flag(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA)) {
+    return failed(TransportFailure::Certificate);
   }
-  if (!set_flag(request.get(),
-                r.platform_cookies ? WINHTTP_OPTION_ENABLE_FEATURE : WINHTTP_OPTION_DISABLE_FEATURE,
-                WINHTTP_DISABLE_COOKIES)) {
+  // Sending and sent; connecting and connected.
+  constexpr DWORD kWatched = WINHTTP_CALLBACK_FLAG_SEND_REQUEST |
+                             WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER;
+  if (WinHttpSetStatusCallback(request.get(), on_status, kWatched, 0) ==
+      WINHTTP_INVALID_STATUS_CALLBACK) {
+    return failed(authority ? TransportFailure::Certificate : TransportFailure::Request);
+  }
+  // WinHTTP keeps the cookies of one redirect hop for the next unless told
+  // not to. (Enabling feature 1 would turn on revocation checks instead:
+  // the enable and disable flags share their numbers.)
+  if (!r.platform_cookies &&
+      !set_flag(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES)) {
     return failed(TransportFailure::Cookies);
   }
   if (!r.follow_redirects &&
@@ -216,18 +300,19 @@ TransportResponse exchange(const TransportRequest& r) {
   const auto length = static_cast<DWORD>(r.body.size());
   void* body = length ? const_cast<char*>(r.body.data()) : WINHTTP_NO_REQUEST_DATA;
   const bool sent = WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, body,
-                                       length, length, reinterpret_cast<DWORD_PTR>(&check));
-  if (check.refused) {
+                                       length, length, reinterpret_cast<DWORD_PTR>(&watch));
+  if (watch.refused) {
     static_cast<void>(request.release());  // closed by the callback
     return failed(TransportFailure::Certificate);
   }
-  if (!sent) return failed(send_failure());
+  if (!sent) return failed(stage_failure(TransportFailure::Send));
+  x.sent = true;
+  x.progress();
   if (!WinHttpReceiveResponse(request.get(), nullptr)) {
-    return failed(GetLastError() == ERROR_WINHTTP_SECURE_FAILURE ? TransportFailure::Certificate
-                                                                 : TransportFailure::Receive);
+    return failed(stage_failure(TransportFailure::Receive));
   }
   TransportResponse out;
-  read_body(request.get(), r.max_body_bytes, out);
+  read_body(request.get(), r.max_body_bytes, out, x);
   out.header_block = raw_headers(request.get());
   return out;
 }
@@ -235,26 +320,30 @@ TransportResponse exchange(const TransportRequest& r) {
 }  // namespace
 
 TransportResponse perform_transport(const TransportRequest& request) {
-  TransportResponse out;
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  std::thread worker([&] {
-    TransportResponse response = exchange(request);
-    const std::lock_guard<std::mutex> lock(mutex);
-    out = std::move(response);
-    done = true;
-    finished.notify_one();
-  });
-  std::unique_lock<std::mutex> lock(mutex);
-  while (!finished.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] { return done; })) {
+  constexpr std::int64_t kGraceMs = 1000;
+  const auto x = std::make_shared<Exchange>(request);
+  std::thread([x] {
+    TransportResponse response = exchange(*x);
+    const std::lock_guard<std::mutex> lock(x->mutex);
+    x->response = std::move(response);
+    x->done = true;
+    x->finished.notify_one();
+  }).detach();
+  const std::int64_t start = now_ms();
+  std::unique_lock<std::mutex> lock(x->mutex);
+  while (!x->finished.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] { return x->done; })) {
     lock.unlock();
     yield_to_ui();
+    const std::int64_t now = now_ms();
+    const bool stalled = request.timeout_ms > 0 && now - x->progress_ms > request.timeout_ms + kGraceMs;
+    const bool overdue = request.total_ms > 0 && now - start > request.total_ms + kGraceMs;
+    if (stalled || overdue) {
+      // Given up on: the worker ends by itself later, on its own copies.
+      return failed(x->sent ? TransportFailure::Receive : TransportFailure::Send);
+    }
     lock.lock();
   }
-  lock.unlock();
-  worker.join();
-  return out;
+  return std::move(x->response);
 }
 
 }  // namespace quorvel::http

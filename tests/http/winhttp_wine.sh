@@ -47,4 +47,22 @@ out=$(run http "ftp://127.0.0.1/" || true)
 [[ $out == *"701 解析URL地址失败!"* ]] || fail "bad scheme: $out"
 out=$(run http --timeout 5 "http://127.0.0.1:1/" || true)
 [[ $out == *"711 发送请求失败!"* ]] || fail "refused port: $out"
+
+# Cookies over HTTPS through the extra authority, which publishes no
+# revocation list: the cookies turn no revocation check on.
+out=$(run http --cookies 'a=1' "$directory/" || true)
+[[ $out == "404 Not Found"* ]] || fail "cookies over HTTPS: $out"
+
+# A server that takes the request and never answers: the call ends about
+# its timeout, whatever the stage's own timer does.
+curl -s -o /dev/null --data ms=30000 "$site/control/slow"
+started=$(date +%s%N)
+out=$(run http --timeout 2 "$site/api/state" || true)
+elapsed=$((($(date +%s%N) - started) / 1000000))
+curl -s -o /dev/null --data ms=0 "$site/control/slow" || true
+[[ $out == *"712 服务器未响应!"* ]] || fail "a server that never answers: $out"
+# The call may outlive its 2 s by one more; Wine adds the tool's start (up
+# to a few seconds on a busy machine). WinHTTP's own timer under Wine took
+# over 30 s.
+[ "$elapsed" -lt 10000 ] || fail "a 2 s timeout took $elapsed ms"
 echo ok
