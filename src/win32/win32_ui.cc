@@ -332,19 +332,22 @@ void Win32Ui::watch_system_news() {
   news_ = std::make_unique<SystemNews>(tray_window_, kNetworkChanged);
 }
 
+// Escape closes a form, as its close box would, in the main loop and in a
+// modal form's loop alike; true when the key was taken for that.
+bool Win32Ui::escape_closes(const MSG& message) {
+  if (message.message != WM_KEYDOWN || message.wParam != VK_ESCAPE) return false;
+  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  if (root == nullptr || WindowProcedures::form_of(root) == nullptr) return false;
+  PostMessageW(root, WM_CLOSE, 0, 0);
+  return true;
+}
+
 void Win32Ui::run() {
   if (quit_requested_) return;
   running_ = true;
-  MSG message;
+  MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Escape closes a form, as its close box would.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
-      HWND root = GetAncestor(message.hwnd, GA_ROOT);
-      if (root != nullptr && WindowProcedures::form_of(root) != nullptr) {
-        PostMessageW(root, WM_CLOSE, 0, 0);
-        continue;
-      }
-    }
+    if (escape_closes(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -479,11 +482,13 @@ void Win32Ui::load(Form form, bool modal) {
   }
   if (!modal) return;
   // A modal form holds its caller until it is destroyed.
-  MSG message;
+  MSG message{};
   while (exists(form) && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (escape_closes(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  // The quit the modal loop took is the main loop's.
   if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
 }
 

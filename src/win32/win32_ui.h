@@ -94,6 +94,7 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   void build_form(app::Form form);
   void build_control(FormState& f, Control& c);
   void tray_message(LPARAM event);
+  static bool escape_closes(const MSG& message);
 
   HINSTANCE instance_;
   HWND tray_window_ = nullptr;                          // receives the tray's messages

@@ -150,5 +150,39 @@ TEST(Win32Ui, TheMachineWakingAndTheNetworkReachTheConsole) {
   ui.set_events(nullptr);
 }
 
+// 服务器配置 opens the join window modally over the main window; Escape
+// typed into it closes it, as in the main loop.
+TEST(Win32Ui, EscapeClosesTheModalJoinWindow) {
+  Win32Ui ui(GetModuleHandleW(nullptr));
+  ClientOver w(ui);
+  w.settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
+  ui.set_events(&w.client);
+  w.client.start();
+  ASSERT_TRUE(ui.exists(Form::Main));
+  static Win32Ui* shown;
+  shown = &ui;
+  // Once the modal loop runs: Escape into the join window's edit box; a
+  // later timer ends a loop that did not take it, so that the test fails
+  // instead of hanging.
+  const UINT_PTR press = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    const HWND join = FindWindowW(nullptr, L"加入Quorvel服务器");
+    const HWND edit = join != nullptr ? FindWindowExW(join, nullptr, L"Edit", nullptr) : nullptr;
+    PostMessageW(edit != nullptr ? edit : join, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  const UINT_PTR rescue = SetTimer(nullptr, 0, 4000, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    shown->destroy(Form::Join);
+  });
+  const DWORD started = GetTickCount();
+  w.client.on_menu(0);  // 服务器配置: returns when the join window is gone
+  EXPECT_LT(GetTickCount() - started, 3000u);
+  EXPECT_FALSE(ui.exists(Form::Join));
+  EXPECT_TRUE(ui.exists(Form::Main));
+  KillTimer(nullptr, press);
+  KillTimer(nullptr, rescue);
+  ui.set_events(nullptr);
+}
+
 }  // namespace
 }  // namespace quorvel::win32
