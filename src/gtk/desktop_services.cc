@@ -13,8 +13,7 @@
 namespace quorvel::gtk {
 namespace {
 
-// The program's own path, quoted as the desktop entry specification wants
-// an Exec argument.
+// The program's own path, quoted as desktop files quote an Exec argument.
 std::string exec_line() {
   const std::string program = to_utf8(file::executable_path());
   std::string quoted = "\"";
