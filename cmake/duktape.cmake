@@ -3,6 +3,8 @@
 # leaves out. The configured copy lives in the build tree only.
 set(DUKTAPE_SOURCE_DIR /usr/share/duktape CACHE PATH
     "Duktape's single-file source (Debian's duktape-dev by default)")
+set(DUKTAPE_LICENCE_FILE /usr/share/doc/duktape-dev/copyright CACHE FILEPATH
+    "Duktape's licence, shipped beside the Windows programs")
 set(DUKTAPE_DIR ${CMAKE_BINARY_DIR}/duktape)
 if(NOT EXISTS ${DUKTAPE_SOURCE_DIR}/duktape.c)
   message(FATAL_ERROR "duktape.c not found in ${DUKTAPE_SOURCE_DIR}: install duktape-dev")

@@ -31,6 +31,7 @@ folder=$(unix_path "$(windows_variable LOCALAPPDATA)\\Programs\\Quorvel")
 shortcut=$(unix_path "$(windows_variable APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Quorvel Desk.lnk")
 [ -f "$folder/quorvel.exe" ] || fail "no quorvel.exe in $folder"
 [ -d "$folder/config" ] || fail "no config folder"
+grep -q "PCRE2" "$folder/LICENSES.txt" || fail "no licence notices beside the program"
 [ -f "$folder/uninstall.exe" ] || fail "no uninstaller"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut at $shortcut"
 [[ $(registry_value "$uninstall_key" DisplayVersion) == *"$version"* ]] || fail "no uninstall entry"
@@ -41,6 +42,7 @@ echo "[main]" >"$folder/config/config.ini"
 "$wine" "$folder/uninstall.exe" /S || true
 for _ in $(seq 200); do [ ! -e "$folder/quorvel.exe" ] && [ ! -e "$folder/uninstall.exe" ] && break; sleep 0.1; done
 [ ! -e "$folder/quorvel.exe" ] || fail "quorvel.exe left after the uninstall"
+[ ! -e "$folder/LICENSES.txt" ] || fail "LICENSES.txt left after the uninstall"
 [ ! -e "$folder/uninstall.exe" ] || fail "the uninstaller left itself"
 [ ! -e "$shortcut" ] || fail "the shortcut left after the uninstall"
 [ -z "$(registry_value "$uninstall_key" DisplayVersion)" ] || fail "the uninstall entry left"

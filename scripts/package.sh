@@ -29,6 +29,7 @@ mkdir -p dist
 cp "build/release/quorvel_${version}_amd64.deb" dist/
 cp build/windows-release/quorvel-windows.zip "dist/quorvel-${version}-windows.zip"
 makensis -V2 -DVERSION="$version" -DPROGRAM="$PWD/build/windows-release/bin/quorvel.exe" \
+  -DNOTICES="$PWD/build/windows-release/LICENSES.txt" \
   -DOUTFILE="$PWD/dist/quorvel-${version}-setup.exe" resources/windows/installer.nsi
 (cd dist && sha256sum -- * >SHA256SUMS)
 echo "== dist/"

@@ -41,6 +41,7 @@ Section "Quorvel在线客服" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=quorvel.exe" "${PROGRAM}"
+  File "/oname=LICENSES.txt" "${NOTICES}"
   CreateDirectory "$INSTDIR\config"
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\quorvel.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -81,6 +82,7 @@ FunctionEnd
 
 Section "Uninstall"
   Delete "$INSTDIR\quorvel.exe"
+  Delete "$INSTDIR\LICENSES.txt"
   Delete "$INSTDIR\WebView2Plus.dll"
   Delete "$INSTDIR\Restart.bat"
   Delete "$INSTDIR\uninstall.exe"

@@ -41,9 +41,13 @@ class Pcre2Engine final : public Engine {
     if (!data) return matches;
     const auto* s = reinterpret_cast<PCRE2_SPTR>(subject.data());
     std::size_t start = 0;
+    // The first call checks the subject's UTF-8 once; the later ones would
+    // check it all again.
+    std::uint32_t check = 0;
     while (start <= subject.size()) {
-      const int rc =
-          pcre2_match(code_.get(), s, subject.size(), start, 0, data.get(), match_context_.get());
+      const int rc = pcre2_match(code_.get(), s, subject.size(), start, check, data.get(),
+                                 match_context_.get());
+      check = PCRE2_NO_UTF_CHECK;
       if (rc <= 0) break;
       const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data.get());
       std::uint32_t groups = 0;
@@ -77,8 +81,12 @@ std::unique_ptr<Engine> compile(std::string_view pattern, const Options& options
   CompileContext context(pcre2_compile_context_create(nullptr));
   if (!context) return nullptr;
   pcre2_set_newline(context.get(), PCRE2_NEWLINE_ANYCRLF);
-  std::uint32_t flags = PCRE2_UTF | PCRE2_DOLLAR_ENDONLY | PCRE2_ALLOW_EMPTY_CLASS |
-                        PCRE2_ALT_BSUX | PCRE2_MATCH_INVALID_UTF;
+  // No PCRE2_MATCH_INVALID_UTF: the subject is UTF-8 the core converted
+  // itself, and that option rescans the rest of the subject on every call,
+  // which makes a global search of a large page quadratic. A subject that
+  // is not UTF-8 fails the check of the first call and matches nothing.
+  std::uint32_t flags =
+      PCRE2_UTF | PCRE2_DOLLAR_ENDONLY | PCRE2_ALLOW_EMPTY_CLASS | PCRE2_ALT_BSUX;
   if (options.ignore_case) flags |= PCRE2_CASELESS;
   if (options.multiline) flags |= PCRE2_MULTILINE;
   int error = 0;

@@ -1,7 +1,7 @@
 // The matcher behind RegexObject. The core translates the pattern into the
 // common dialect below and hands the engine UTF-8, so that a double-byte
 // character is never matched half; the engine returns byte spans in that
-// UTF-8 text. Linux uses PCRE2; Windows builds use std::wregex.
+// UTF-8 text. Both platforms use PCRE2 (Windows builds carry their own).
 //
 // Dialect the engine must follow (that of the script engine's RegExp):
 // "." never appears (the core rewrites it as "[^\n]", so it matches all but

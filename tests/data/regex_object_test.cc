@@ -127,5 +127,34 @@ TEST(RegexObject, PathologicalBacktrackingGivesUp) {
   EXPECT_EQ(re.match_count(), 0);
 }
 
+// The page's patterns expect the script engine's ASCII classes: a Chinese
+// character, a full-width digit and the ideographic space are none of them.
+TEST(RegexObject, WordSpaceAndDigitClassesAreAscii) {
+  RegexObject re;
+  const std::string subject = "\xD6\xD0\xA3\xB1\xA1\xA1" "a1 ";
+  ASSERT_TRUE(re.execute("\\w", subject));
+  EXPECT_EQ(re.match_count(), 2);  // "a" and "1"
+  ASSERT_TRUE(re.execute("\\d", subject));
+  EXPECT_EQ(re.match_count(), 1);
+  ASSERT_TRUE(re.execute("\\s", subject));
+  EXPECT_EQ(re.match_count(), 1);
+  ASSERT_TRUE(re.execute("[^\\w\\s\\d]+", subject));
+  EXPECT_EQ(re.match_text(1), "\xD6\xD0\xA3\xB1\xA1\xA1");
+}
+
+// A page of a megabyte is searched whole, its last match included.
+TEST(RegexObject, AMegabyteSubjectIsSearchedToItsEnd) {
+  std::string subject;
+  subject.reserve(1 << 20);
+  while (subject.size() < (1u << 20)) subject += "\xD6\xD0 line of text\r\n";
+  subject += "<meta charset=\"gbk\">";
+  RegexObject re;
+  ASSERT_TRUE(re.execute(kCharset, subject));
+  ASSERT_EQ(re.match_count(), 1);
+  EXPECT_EQ(re.submatch_text(1, 1), "gbk");
+  ASSERT_TRUE(re.execute("^\\S+", subject));
+  EXPECT_GT(re.match_count(), 50'000);
+}
+
 }  // namespace
 }  // namespace quorvel
