@@ -84,18 +84,44 @@ HWND find_owner() {
   return nullptr;
 }
 
-// Closes this thread's message box when its own timeout was ignored.
-void CALLBACK close_message_box(HWND, UINT, UINT_PTR timer, DWORD) {
+// The self-closing boxes this thread shows, innermost last: each one's
+// fallback timer and the box it ends. The box is caught by a hook as it is
+// created, so that the timer never ends another dialog of the thread (a
+// confirmation opened from the tray while the box waits stays open).
+struct TimedBox {
+  UINT_PTR timer = 0;
+  HWND box = nullptr;
+  HHOOK hook = nullptr;
+};
+thread_local std::vector<TimedBox> timed_boxes;
+
+bool is_dialog(HWND window) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  return std::wstring_view(name) == L"#32770";
+}
+
+LRESULT CALLBACK catch_timed_box(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_CREATEWND && !timed_boxes.empty()) {
+    TimedBox& last = timed_boxes.back();
+    const HWND window = reinterpret_cast<HWND>(wparam);
+    if (last.box == nullptr && last.hook != nullptr && is_dialog(window)) {
+      last.box = window;
+      UnhookWindowsHookEx(last.hook);
+      last.hook = nullptr;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// Ends the box whose own timeout was ignored, and that box only.
+void CALLBACK close_timed_box(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring_view(name) == L"#32770") EndDialog(window, kTimedOut);
-        return TRUE;
-      },
-      0);
+  for (const TimedBox& entry : timed_boxes) {
+    if (entry.timer == timer && entry.box != nullptr && IsWindow(entry.box)) {
+      EndDialog(entry.box, kTimedOut);
+    }
+  }
 }
 
 }  // namespace
@@ -723,11 +749,17 @@ int Win32Ui::show_timed_message(const app::TimedMessage& message) {
   HWND owner = message.owner != 0 ? reinterpret_cast<HWND>(message.owner) : find_owner();
   const DWORD timeout = static_cast<DWORD>(std::max(message.timeout_ms, 0));
   // Our own timer closes the box too: some systems ignore the timeout.
-  const UINT_PTR timer = SetTimer(nullptr, 0, timeout + 50, close_message_box);
+  TimedBox entry;
+  entry.timer = SetTimer(nullptr, 0, timeout + 50, close_timed_box);
+  entry.hook = SetWindowsHookExW(WH_CBT, catch_timed_box, nullptr, GetCurrentThreadId());
+  timed_boxes.push_back(entry);
   const int answer =
       MessageBoxTimeoutW(owner, wide(message.text).c_str(), wide(message.caption).c_str(),
                          static_cast<UINT>(message.buttons), 0, timeout);
-  KillTimer(nullptr, timer);
+  const TimedBox done = timed_boxes.back();
+  timed_boxes.pop_back();
+  if (done.hook != nullptr) UnhookWindowsHookEx(done.hook);
+  KillTimer(nullptr, done.timer);
   return answer - 1;
 }
 

@@ -89,6 +89,34 @@ TEST(Win32Ui, TheSelfClosingBoxClosesItselfAfterFiveSeconds) {
   EXPECT_LT(took, std::chrono::seconds(8));
 }
 
+// A confirmation opened while a self-closing box waits (the tray's 退出,
+// say) is not ended by that box's timer; the box ends once it is answered.
+namespace confirmation {
+bool stayed_open = false;
+int answer = 0;
+const wchar_t kCaption[] = L"\x9000\x51fa";  // 退出
+}  // namespace confirmation
+
+TEST(Win32Ui, TheSelfClosingBoxEndsOnlyItself) {
+  Win32Ui ui(GetModuleHandleW(nullptr));
+  app::TimedMessage message;
+  message.text = gb("服务器编号不存在");
+  message.timeout_ms = 500;
+  SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR checker, DWORD) {
+      KillTimer(nullptr, checker);
+      const HWND box = FindWindowW(L"#32770", confirmation::kCaption);
+      confirmation::stayed_open = box != nullptr;
+      if (box != nullptr) EndDialog(box, IDOK);
+    });
+    confirmation::answer = MessageBoxW(nullptr, L"?", confirmation::kCaption, MB_OKCANCEL);
+  });
+  EXPECT_EQ(ui.show_timed_message(message), 31999);
+  EXPECT_TRUE(confirmation::stayed_open);
+  EXPECT_EQ(confirmation::answer, IDOK);
+}
+
 // A client over the real window layer, its other services fakes.
 struct ClientOver {
   explicit ClientOver(Win32Ui& ui)
