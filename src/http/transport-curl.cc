@@ -48,6 +48,7 @@
 #include "base/unique_handle.h"
 #include "base/yield.h"
 #include "http/extra_authority.h"
+#include "http/redirect.h"
 #include "http/transport.h"
 
 namespace quorvel::http {
@@ -55,7 +56,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kMaxRedirects = 10;
 constexpr std::size_t kMaxHeaderBlock = std::size_t{4} << 20;
 // The transfer loop wakes at least this often, so the window stays alive.
 constexpr int kPollMs = 20;
@@ -137,18 +137,6 @@ std::string request_target(CURLU* url, bool empty_path) {
 std::string origin_of(CURLU* url) {
   return url_part(url, CURLUPART_SCHEME) + "://" + url_part(url, CURLUPART_HOST) + ":" +
          url_part(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
-}
-
-// The lines of a raw header block, split at every CR LF byte pair (raw bytes
-// from the wire, so no character boundaries apply).
-std::vector<std::string_view> lines_of(std::string_view block) {
-  std::vector<std::string_view> lines;
-  for (std::size_t start = 0; start < block.size();) {
-    const std::size_t end = std::min(block.find("\r\n", start), block.size());
-    lines.push_back(block.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
 }
 
 bool block_has_header(std::string_view block, std::string_view name) {
@@ -447,26 +435,6 @@ TransportResponse run_hop(const HopSetup& setup) {
   return out;
 }
 
-int status_code(std::string_view block) {
-  if (block.size() < 12) return 0;
-  int code = 0;
-  for (std::size_t i = 9; i < 12; ++i) {
-    if (block[i] < '0' || block[i] > '9') return 0;
-    code = code * 10 + (block[i] - '0');
-  }
-  return code;
-}
-
-std::string location_of(std::string_view block) {
-  std::string found;
-  for (const std::string_view line : lines_of(block)) {
-    if (line.size() > 9 && equal_ignoring_case(line.substr(0, 9), "location:")) {
-      found = std::string(line.substr(std::min(line.find_first_not_of(' ', 9), line.size())));
-    }
-  }
-  return found;
-}
-
 }  // namespace
 
 TransportResponse perform_transport(const TransportRequest& request) {
@@ -532,8 +500,7 @@ TransportResponse perform_transport(const TransportRequest& request) {
     if (response.failure != TransportFailure::None || !request.follow_redirects) return response;
     const int code = status_code(response.header_block);
     const std::string target = location_of(response.header_block);
-    if ((code != 301 && code != 302 && code != 303 && code != 307 && code != 308) ||
-        target.empty()) {
+    if (!is_redirect(code) || target.empty()) {
       return response;
     }
     if (redirects == kMaxRedirects) {
@@ -551,10 +518,8 @@ TransportResponse perform_transport(const TransportRequest& request) {
     }
     url = std::move(next);
     empty_path = false;
-    if (code == 303 || ((code == 301 || code == 302) && verb == "POST")) {
-      if (verb != "HEAD") verb = "GET";
-      body = {};
-    }
+    if (redirect_drops_body(code, verb)) body = {};
+    verb = redirected_verb(code, verb);
   }
 }
 

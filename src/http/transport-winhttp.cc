@@ -21,10 +21,12 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,7 +37,9 @@
 #include "base/unique_handle.h"
 #include "base/wide-win32.h"
 #include "base/yield.h"
+#include "base/text_ops.h"
 #include "http/extra_authority.h"
+#include "http/redirect.h"
 #include "http/transport.h"
 
 namespace quorvel::http {
@@ -45,6 +49,9 @@ constexpr DWORD kIgnoreCertificateErrors = 0x3300;
 constexpr DWORD kAccessNoProxy = 1;
 constexpr DWORD kAccessNamedProxy = 3;
 constexpr int kPollMs = 20;
+// libcurl's bound on a response's header block, so that both platforms
+// refuse the same floods.
+constexpr DWORD kMaxHeaderBlock = 300 * 1024;
 
 using Internet = UniquePointer<void, WinHttpCloseHandle>;
 // The extra authority the program carries; null without one.
@@ -163,24 +170,51 @@ struct Exchange {
   TransportResponse response;
 };
 
-void read_body(HINTERNET request, std::size_t cap, TransportResponse& out, Exchange& x) {
+// The length the response announced, or -1.
+long long announced_length(HINTERNET request) {
+  wchar_t value[32] = {};
+  DWORD size = sizeof value;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                           value, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return -1;
+  }
+  return std::wcstoll(value, nullptr, 10);
+}
+
+// Reads the body up to the cap, which is filled to its last byte as on
+// Linux. A read that fails or stalls, a body shorter than announced and a
+// body cut at the cap are all a body that stopped early.
+// A HEAD answer, a 204 and a 304 announce a length without a body.
+void read_body(HINTERNET request, std::string_view verb, std::size_t cap, TransportResponse& out,
+               Exchange& x) {
+  const int code = status_code(out.header_block);
+  const long long announced =
+      verb == "HEAD" || code == 204 || code == 304 ? -1 : announced_length(request);
   for (;;) {
     x.progress();
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available) || available < 1) return;
-    if (cap != 0 && out.body.size() + available > cap) {
+    if (!WinHttpQueryDataAvailable(request, &available)) {
       out.read_failed = true;
       return;
+    }
+    if (available == 0) break;
+    if (cap != 0 && out.body.size() + available > cap) {
+      available = static_cast<DWORD>(cap - out.body.size());
+      out.read_failed = true;
     }
     const std::size_t at = out.body.size();
     out.body.resize(at + available);
     DWORD read = 0;
-    if (!WinHttpReadData(request, out.body.data() + at, available, &read)) {
+    if (available > 0 && !WinHttpReadData(request, out.body.data() + at, available, &read)) {
       out.body.resize(at);
       out.read_failed = true;
       return;
     }
     out.body.resize(at + read);
+    if (out.read_failed) return;
+  }
+  if (announced >= 0 && out.body.size() < static_cast<unsigned long long>(announced)) {
+    out.read_failed = true;
   }
 }
 
@@ -196,6 +230,20 @@ Text raw_headers(HINTERNET request) {
   }
   block.resize(size / sizeof(wchar_t));
   return narrow(block);
+}
+
+// "scheme://authority" of a URL, case folded, for comparing origins.
+std::string origin_of(std::string_view url) {
+  const std::size_t slashes = url.find("://");
+  if (slashes == std::string_view::npos) return {};
+  const std::size_t end = std::min(url.find_first_of("/?#", slashes + 3), url.size());
+  std::string origin(url.substr(0, end));
+  for (char& c : origin) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return origin;
+}
+
+bool http_1_reply(std::string_view block) {
+  return block.size() >= 12 && block.substr(0, 7) == "HTTP/1." && status_code(block) != 0;
 }
 
 struct CrackedUrl {
@@ -234,28 +282,28 @@ bool set_credentials(HINTERNET request, DWORD target, std::string_view user,
                                wide(password).c_str(), nullptr) != FALSE;
 }
 
-TransportResponse exchange(Exchange& x) {
-  const TransportRequest& r = x.request;
-  if (!WinHttpCheckPlatform()) return failed(TransportFailure::Platform);
-  CrackedUrl url;
-  if (!crack(r.url, url)) return failed(TransportFailure::BadUrl);
+// One hop of the exchange: its own connection and request in the shared
+// session (whose cookie jar carries cookies from hop to hop when the
+// platform's cookies are on).
+struct Hop {
+  std::string url;
+  std::string verb;
+  std::string_view body;
+  bool first_origin = true;  // credentials go to the first origin only
+};
 
-  const std::wstring proxy = r.proxy.empty() ? std::wstring()
-                             : url.secure    ? wide(r.proxy)
-                                             : L"http=" + wide(r.proxy);
-  const Internet session(WinHttpOpen(nullptr, r.proxy.empty() ? kAccessNoProxy : kAccessNamedProxy,
-                                     r.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(),
-                                     WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return failed(TransportFailure::Session);
-  const int t = r.timeout_ms;
-  if (!WinHttpSetTimeouts(session.get(), t, t, t, t)) return failed(TransportFailure::Timeouts);
-  const Internet connection(WinHttpConnect(session.get(), url.host.c_str(), url.port, 0));
+TransportResponse send_hop(HINTERNET session, const Hop& hop, Exchange& x) {
+  const TransportRequest& r = x.request;
+  CrackedUrl url;
+  if (!crack(hop.url, url)) return failed(TransportFailure::BadUrl);
+  const Internet connection(WinHttpConnect(session, url.host.c_str(), url.port, 0));
   if (!connection) return failed(TransportFailure::Connection);
-  Internet request(WinHttpOpenRequest(connection.get(), wide(r.verb).c_str(), url.path.c_str(),
+  Internet request(WinHttpOpenRequest(connection.get(), wide(hop.verb).c_str(), url.path.c_str(),
                                       nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                       url.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return failed(TransportFailure::Request);
-  if (!set_credentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, r.user_name, r.password) ||
+  if ((hop.first_origin &&
+       !set_credentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, r.user_name, r.password)) ||
       !set_credentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, r.proxy_user, r.proxy_password)) {
     return failed(TransportFailure::Credentials);
   }
@@ -278,17 +326,18 @@ TransportResponse exchange(Exchange& x) {
       WINHTTP_INVALID_STATUS_CALLBACK) {
     return failed(authority ? TransportFailure::Certificate : TransportFailure::Request);
   }
-  // WinHTTP keeps the cookies of one redirect hop for the next unless told
-  // not to. (Enabling feature 1 would turn on revocation checks instead:
-  // the enable and disable flags share their numbers.)
+  // Without the platform's cookies nothing is kept between hops. (Enabling
+  // feature 1 would turn on revocation checks instead: the enable and
+  // disable flags share their numbers.)
   if (!r.platform_cookies &&
       !set_flag(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES)) {
     return failed(TransportFailure::Cookies);
   }
-  if (!r.follow_redirects &&
-      !set_flag(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
+  // Redirects are followed by the caller, hop by hop, as on Linux.
+  if (!set_flag(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
     return failed(TransportFailure::Redirects);
   }
+  set_flag(request.get(), WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, kMaxHeaderBlock);
   if (!r.headers.empty()) {
     const std::wstring headers = wide(r.headers);
     if (!WinHttpAddRequestHeaders(request.get(), headers.c_str(),
@@ -297,8 +346,8 @@ TransportResponse exchange(Exchange& x) {
     }
   }
 
-  const auto length = static_cast<DWORD>(r.body.size());
-  void* body = length ? const_cast<char*>(r.body.data()) : WINHTTP_NO_REQUEST_DATA;
+  const auto length = static_cast<DWORD>(hop.body.size());
+  void* body = length ? const_cast<char*>(hop.body.data()) : WINHTTP_NO_REQUEST_DATA;
   const bool sent = WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, body,
                                        length, length, reinterpret_cast<DWORD_PTR>(&watch));
   if (watch.refused) {
@@ -312,9 +361,52 @@ TransportResponse exchange(Exchange& x) {
     return failed(stage_failure(TransportFailure::Receive));
   }
   TransportResponse out;
-  read_body(request.get(), r.max_body_bytes, out, x);
   out.header_block = raw_headers(request.get());
+  // Wine takes a reply without a status line for HTTP/0.9, and does not
+  // hold the header block to the size asked for; Windows refuses both.
+  if (out.header_block.size() > kMaxHeaderBlock || !http_1_reply(out.header_block)) {
+    return failed(TransportFailure::Receive);
+  }
+  read_body(request.get(), hop.verb, r.max_body_bytes, out, x);
   return out;
+}
+
+TransportResponse exchange(Exchange& x) {
+  const TransportRequest& r = x.request;
+  if (!WinHttpCheckPlatform()) return failed(TransportFailure::Platform);
+  CrackedUrl first;
+  if (!crack(r.url, first)) return failed(TransportFailure::BadUrl);
+
+  // "host:port" serves every scheme.
+  const std::wstring proxy = wide(r.proxy);
+  const Internet session(WinHttpOpen(nullptr, r.proxy.empty() ? kAccessNoProxy : kAccessNamedProxy,
+                                     r.proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(),
+                                     WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return failed(TransportFailure::Session);
+  const int t = r.timeout_ms;
+  if (!WinHttpSetTimeouts(session.get(), t, t, t, t)) return failed(TransportFailure::Timeouts);
+
+  const std::string first_origin = origin_of(r.url);
+  Hop hop{std::string(r.url), std::string(r.verb), r.body, true};
+  for (int redirects = 0;; ++redirects) {
+    TransportResponse response = send_hop(session.get(), hop, x);
+    if (response.failure != TransportFailure::None || !r.follow_redirects) return response;
+    const int code = status_code(response.header_block);
+    const std::string target = location_of(response.header_block);
+    if (!is_redirect(code) || target.empty()) return response;
+    if (redirects == kMaxRedirects) return failed(TransportFailure::TooManyRedirects);
+    // A target that is not a web URL, or that leaves https for http, is not
+    // followed: the redirect response is the answer.
+    const std::string next = resolve_location(hop.url, target);
+    const bool was_secure = hop.url.rfind("https:", 0) == 0;
+    if (next.empty() || (was_secure && !equal_ignoring_case(next.substr(0, 6), "https:"))) {
+      return response;
+    }
+    if (redirect_drops_body(code, hop.verb)) hop.body = {};
+    hop.verb = redirected_verb(code, hop.verb);
+    hop.url = next;
+    hop.first_origin = origin_of(next) == first_origin;
+  }
 }
 
 }  // namespace

@@ -12,7 +12,21 @@
 #include <thread>
 #include <vector>
 
+#include "http/test_socket.h"
+
 namespace quorvel::test {
+
+// Where a secure server's clients connect: TLS ends there and the plain
+// bytes go on to the server's own port. Linux runs it in the test; the
+// Windows tests, which have no TLS server of their own, ask a helper program
+// running beside them on the Linux side.
+class TlsEntrance {
+ public:
+  virtual ~TlsEntrance() = default;
+  [[nodiscard]] virtual int port() const = 0;
+};
+// Null when no entrance can be had; the server then refuses to start.
+[[nodiscard]] std::unique_ptr<TlsEntrance> open_tls_entrance(bool trusted, int backend_port);
 
 struct RawRequest {
   std::string head;  // request line and header lines, up to the empty line
@@ -32,8 +46,8 @@ class Connection {
   virtual bool write(const std::string& bytes) = 0;
   // Waits until the peer closes or the server stops.
   virtual void wait_for_close() = 0;
-  // Raw descriptor, for relaying (plain connections only).
-  [[nodiscard]] virtual int fd() const = 0;
+  // The socket, for relaying.
+  [[nodiscard]] virtual Socket socket() const = 0;
 };
 
 class TestServer {
@@ -46,7 +60,8 @@ class TestServer {
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
 
-  [[nodiscard]] int port() const { return port_; }
+  // The port clients connect to (the entrance's for a secure server).
+  [[nodiscard]] int port() const;
   [[nodiscard]] std::string url(const std::string& path = "/") const;
   // Every request read by a handler, in order.
   [[nodiscard]] std::vector<RawRequest> requests() const;
@@ -57,9 +72,9 @@ class TestServer {
 
   Handler handler_;
   Tls tls_;
-  void* ssl_ctx_ = nullptr;
-  int listener_ = -1;
+  Socket listener_ = kNoSocket;
   int port_ = 0;
+  std::unique_ptr<TlsEntrance> entrance_;
   std::atomic<bool> stopping_{false};
   std::thread acceptor_;
   std::vector<std::thread> workers_;
@@ -76,7 +91,9 @@ std::string response(const std::string& status, const std::string& headers,
 int closed_port();
 
 // Relays between a client and the server named by the request: absolute-form
-// requests are forwarded, CONNECT opens a tunnel. Records each request head.
+// requests are forwarded, CONNECT opens a tunnel. A forwarded request
+// without Proxy-Authorization is answered 407 on the same connection first.
+// Records each request head.
 TestServer::Handler forwarding_proxy();
 
 }  // namespace quorvel::test

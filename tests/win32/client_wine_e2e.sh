@@ -17,31 +17,8 @@ exe=$1 demo=$2 ca=$(cd "$3" && pwd) fake=$4 recorder=$5 artifacts=$6
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "needs $tool"; exit 77; }
 done
-wine=/usr/lib/wine/wine64
-key='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-work=$(mktemp -d)
-mkdir -p "$artifacts" "$work/app/config" "$work/runtime/EBWebView/x64"
-pids=()
-cleanup() {
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # The demo site and the display take a moment to end; the next test may
-  # want the same port.
-  for p in "${pids[@]}"; do
-    for _ in $(seq 100); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*"
-  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-    echo "window $id: $(xdotool getwindowname "$id" 2>/dev/null)"
-  done
-  import -window root "$artifacts/failure.png" 2>/dev/null || true
-  exit 1
-}
-shot() { import -window root "$artifacts/$1.png" 2>/dev/null || true; }
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../lib/wine_e2e.sh"
 wait_window() {  # title-regex tries: prints the window id
   for _ in $(seq "$2"); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
@@ -55,40 +32,11 @@ wait_window() {  # title-regex tries: prints the window id
 source "$(dirname "$0")/../lib/xvfb.sh"
 start_xvfb
 pids+=("$xvfb_pid")
-"$demo" --directory-port 18443 --site-port 18080 --no-visitors --cert "$ca/server.pem" \
-  --key "$ca/server.key" >"$work/demo.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q 客服站点 "$work/demo.out" && break; sleep 0.05; done
-grep -q 客服站点 "$work/demo.out" || fail "the demo site did not start: $(cat "$work/demo.out")"
-
-# A Chinese locale of the test's own.
-mkdir -p "$work/locale"
-if localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" 2>/dev/null; then
-  export LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8
-fi
-
-# A prefix of the test's own, made in the Chinese locale, whose font
-# settings and registry entries nothing else sees.
-export WINEPREFIX="$work/prefix"
-"$wine" wineboot --init >/dev/null 2>&1 || true
-
-# Chinese glyphs for the screenshots: the system font and SimSun fall back
-# to Debian's WenQuanYi font when it is installed.
-if fc-list 2>/dev/null | grep -q wqy-microhei; then
-  for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
-    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
-  done
-  for face in SimSun NSimSun 宋体 新宋体 SimHei 黑体 "Microsoft YaHei" 微软雅黑; do
-    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
-      /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
-  done
-fi
-
+start_demo "$demo" "$ca" --site-port 18080
+chinese_locale
+make_prefix
 cp "$exe" "$work/app/quorvel.exe"
-cp "$fake" "$work/runtime/EBWebView/x64/EmbeddedBrowserWebView.dll"
-"$wine" reg add "$key" /v EBWebView /t REG_SZ /d "$("$wine" winepath -w "$work/runtime" | tr -d '\r')" \
-  /reg:32 /f >/dev/null 2>&1
+register_runtime "$fake"
 (cd "$work/app" && "$wine" quorvel.exe >/dev/null 2>&1 &)
 
 join=$(wait_window '^加入Quorvel服务器$' 150) || fail "no join window"
@@ -97,6 +45,7 @@ shot 1-join
 # Without a window manager the X window is the client area: the number box
 # and the join button at their designed places.
 eval "$(xdotool getwindowgeometry --shell "$join")"
+join_pid=$(xdotool getwindowpid "$join" 2>/dev/null || echo unknown)
 xdotool mousemove $((X + 90)) $((Y + 84)) click 1
 sleep 0.3
 xdotool type --delay 50 8866
@@ -107,7 +56,11 @@ main=$(wait_window '客服 "quoted"' 200) || fail "no main window with the page'
 shot 3-main
 grep -q '^hostdata=' "$work/app/config/config.ini" || fail "no binding stored"
 grep -q '^hostdataid=8866' "$work/app/config/config.ini" || fail "number not stored: $(cat "$work/app/config/config.ini")"
-[ ! -e "$work/app/Restart.bat" ] || fail "the restart script is still there"
+# A first join opens the main window in the same process, with no restart
+# script; a re-join's restart is the shell test's.
+main_pid=$(xdotool getwindowpid "$main" 2>/dev/null || echo unknown)
+[ "$main_pid" = "$join_pid" ] || fail "a first join restarted ($join_pid, $main_pid)"
+[ ! -e "$work/app/Restart.bat" ] || fail "a first join wrote a restart script"
 
 # The console's recovery, through the stand-in runtime's failures; what it
 # was asked is in its log.
@@ -151,7 +104,7 @@ shot 3b-trusted
 
 # The runtime gone: the message, the installer, the end.
 "$wine" taskkill /f /im quorvel.exe >/dev/null 2>&1 || true
-"$wine" reg delete "$key" /reg:32 /f >/dev/null 2>&1 || true
+"$wine" reg delete "$runtime_key" /reg:32 /f >/dev/null 2>&1 || true
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^Quorvel' >/dev/null 2>&1 || break; sleep 0.2; done
 cp "$recorder" "$work/app/config/MicrosoftEdgeWebview2Setup.exe"
 (cd "$work/app" && { "$wine" quorvel.exe >/dev/null 2>&1; echo $? >"$work/exit"; } &)
