@@ -7,15 +7,19 @@
 //                                    process), or "none"
 //   shell_probe close-box TITLE      "X Y" of the window's close button
 //   shell_probe tray                 "COUNT X Y" (the first icon's centre)
-//   shell_probe menu-item TEXT       "X Y" of the open menu's item
+//   shell_probe menu                 whether a menu is open
+//   shell_probe menu-item N          "X Y COUNT": the open menu's N-th item
+//                                    (from 0), and how many items it has
 //   shell_probe dialog-button TITLE ID   "X Y" of the dialog's button
 //   shell_probe place TITLE L T W H  moves and sizes the window (frame)
 // Exits 1 when what was asked for is not there.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -74,44 +78,83 @@ int close_box(const wchar_t* title) {
   return 0;
 }
 
-// Wine's taskbar keeps each notification icon in a child window of its own.
+// Wine's taskbar draws its notification icons itself, from its right end
+// leftwards, one small icon's width (plus a margin) each: the first icon is
+// there when that square differs from the bar's own colour.
 int tray() {
   const HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
-  if (bar == nullptr) return 1;
-  struct Icons {
-    int count = 0;
-    RECT first{};
-  } icons;
-  EnumChildWindows(
-      bar,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto* i = reinterpret_cast<Icons*>(data);
-        wchar_t name[64] = {};
-        GetClassNameW(child, name, 64);
-        if (std::wcsstr(name, L"tray_icon") == nullptr || !IsWindowVisible(child)) return TRUE;
-        if (i->count++ == 0) GetWindowRect(child, &i->first);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&icons));
-  std::printf("%d %ld %ld\n", icons.count, (icons.first.left + icons.first.right) / 2,
-              (icons.first.top + icons.first.bottom) / 2);
-  return icons.count > 0 ? 0 : 1;
+  RECT r{};
+  if (bar == nullptr || !GetWindowRect(bar, &r)) return 1;
+  const int size = GetSystemMetrics(SM_CXSMICON) + 4;
+  const HDC screen = GetDC(nullptr);
+  const COLORREF background = GetPixel(screen, r.right - 3 * size, (r.top + r.bottom) / 2);
+  int differing = 0;
+  for (int x = r.right - size; x < r.right; ++x) {
+    for (int y = r.top + 2; y < r.bottom - 2; ++y) differing += GetPixel(screen, x, y) != background;
+  }
+  ReleaseDC(nullptr, screen);
+  const bool shown = differing > size;
+  std::printf("%d %ld %ld\n", shown ? 1 : 0, r.right - size / 2, (r.top + r.bottom) / 2);
+  return shown ? 0 : 1;
 }
 
-int menu_item(const wchar_t* text) {
+// The open menu's text rows, read off the screen: its items cannot be read
+// from another process under Wine, and keys do not reach a tray menu there.
+// A row of dark pixels at least five high is an item's text (a separator is
+// a light line).
+int menu_item(int wanted) {
   const HWND menu_window = FindWindowW(L"#32768", nullptr);
-  if (menu_window == nullptr) return 1;
-  const auto menu = reinterpret_cast<HMENU>(SendMessageW(menu_window, MN_GETHMENU, 0, 0));
-  if (menu == nullptr) return 1;
-  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-    wchar_t item[128] = {};
-    GetMenuStringW(menu, static_cast<UINT>(i), item, 128, MF_BYPOSITION);
-    RECT r{};
-    if (std::wcscmp(item, text) == 0 && GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &r)) {
-      return print_centre(r);
-    }
+  RECT r{};
+  if (menu_window == nullptr || !IsWindowVisible(menu_window) || !GetWindowRect(menu_window, &r)) {
+    return 1;
   }
-  return 1;
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP picture = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(memory, picture);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  auto dark_row = [&](int y) {
+    for (int x = 4; x < width - 4; ++x) {
+      const std::uint32_t p = pixels[y * width + x];
+      if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 100) return true;
+    }
+    return false;
+  };
+  // Rows of dark pixels with gaps of at most four rows (inside a glyph:
+  // 显 has three) make one line of text; items are eight or more apart.
+  std::vector<int> centres;
+  int first = -1;
+  int last = -1;
+  for (int y = 0; y < height; ++y) {
+    if (!dark_row(y)) continue;
+    if (first >= 0 && y - last > 5) {
+      if (last - first >= 4) centres.push_back((first + last) / 2);
+      first = -1;
+    }
+    if (first < 0) first = y;
+    last = y;
+  }
+  if (first >= 0 && last - first >= 4) centres.push_back((first + last) / 2);
+  const int found = wanted < static_cast<int>(centres.size()) ? centres[wanted] : -1;
+  SelectObject(memory, old);
+  DeleteObject(picture);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (found < 0) return 1;
+  std::printf("%ld %ld %zu\n", r.left + width / 2, r.top + found, centres.size());
+  return 0;
+}
+
+// Whether a menu is open.
+int menu() {
+  const HWND menu_window = FindWindowW(L"#32768", nullptr);
+  return menu_window != nullptr && IsWindowVisible(menu_window) ? 0 : 1;
 }
 
 int dialog_button(const wchar_t* title, int id) {
@@ -138,7 +181,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"window" && argc == 3) return window(argv[2]);
   if (command == L"close-box" && argc == 3) return close_box(argv[2]);
   if (command == L"tray" && argc == 2) return tray();
-  if (command == L"menu-item" && argc == 3) return menu_item(argv[2]);
+  if (command == L"menu" && argc == 2) return menu();
+  if (command == L"menu-item" && argc == 3) return menu_item(_wtoi(argv[2]));
   if (command == L"dialog-button" && argc == 4) return dialog_button(argv[2], _wtoi(argv[3]));
   if (command == L"place" && argc == 7) {
     return place(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]));
