@@ -63,14 +63,8 @@ int receive(Socket socket, char* buffer, std::size_t size) {
   return static_cast<int>(recv(static_cast<int>(socket), buffer, size, 0));
 }
 
-bool send_all(Socket socket, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = send(static_cast<int>(socket), data, size, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+int send_some(Socket socket, const char* data, std::size_t size) {
+  return static_cast<int>(send(static_cast<int>(socket), data, size, MSG_NOSIGNAL));
 }
 
 void relay(Socket a, Socket b) {

@@ -79,14 +79,8 @@ int receive(Socket socket, char* buffer, std::size_t size) {
   return recv(native(socket), buffer, static_cast<int>(size), 0);
 }
 
-bool send_all(Socket socket, const char* data, std::size_t size) {
-  while (size > 0) {
-    const int n = send(native(socket), data, static_cast<int>(size), 0);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+int send_some(Socket socket, const char* data, std::size_t size) {
+  return send(native(socket), data, static_cast<int>(size), 0);
 }
 
 void relay(Socket a, Socket b) {

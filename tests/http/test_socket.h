@@ -21,8 +21,9 @@ void close_socket(Socket socket);
 // True when there is something to read (or the peer closed); false once
 // `stopping` is set or the socket failed.
 bool wait_readable(Socket socket, const std::atomic<bool>& stopping);
-// Bytes read, 0 when the peer closed, below 0 on failure.
+// Bytes read or sent, 0 when the peer closed, below 0 on failure.
 int receive(Socket socket, char* buffer, std::size_t size);
+int send_some(Socket socket, const char* data, std::size_t size);
 bool send_all(Socket socket, const char* data, std::size_t size);
 // Copies bytes both ways until either side closes or both are quiet for
 // ten seconds.

@@ -2,7 +2,12 @@
 # folder cleaned up on exit, a virtual display, the Linux demo site, a
 # Chinese locale (the system's code page is then 936), a prefix of the
 # test's own with Chinese fonts, and the stand-in WebView2 runtime.
-# Needs $artifacts set; sets $work, $wine and the helpers fail and shot.
+# Needs $demo and $artifacts set; sets $work, $wine and the helpers fail and
+# shot. Exits 77 (skipped) without the Linux demo site or the X tools.
+[ -x "$demo" ] || { echo "no Linux demo site at $demo"; exit 77; }
+for tool in Xvfb xdotool import; do
+  command -v "$tool" >/dev/null || { echo "needs $tool"; exit 77; }
+done
 wine=/usr/lib/wine/wine64
 runtime_key='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 work=$(mktemp -d)
