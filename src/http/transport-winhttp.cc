@@ -1,8 +1,14 @@
 // The transport over WinHTTP in synchronous mode: the calls and options in
 // the request engine's order (check, crack, open, timeouts, connect, open
 // request, credentials, certificate flags, cookie feature, redirects,
-// header block, send, receive, read, raw headers). Failures map as written
+// header block, send, receive, raw headers, read). Failures map as written
 // down beside the libcurl transport.
+//
+// WinHTTP's own redirects are turned off: the hops are followed here by the
+// rules both transports share (http/redirect.h), one connection and request
+// per hop in one session, whose cookie jar carries cookies from hop to hop
+// when the platform's cookies are on. (Wine's own following re-sent a
+// POST's length with the GET it became, and the server waited for a body.)
 //
 // The synchronous calls block, so they run on a worker thread while the
 // calling (window) thread keeps pumping its messages every 20 ms; the caller
