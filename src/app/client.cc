@@ -390,7 +390,13 @@ void Client::on_tray(int kind) {
 void Client::on_menu(int item) {
   switch (item) {
     case kConfigure:
-      if (!s_.ui.exists(Form::Join)) s_.ui.load(Form::Join, true);
+      // One join window: a further 服务器配置 brings the open one forward.
+      if (s_.ui.exists(Form::Join)) {
+        s_.ui.set(Form::Join, kSelf, Property::Visible, 1);
+        s_.ui.focus(Form::Join);
+      } else {
+        s_.ui.load(Form::Join, true);
+      }
       break;
     case kRefresh:
       s_.view.reload();
@@ -452,10 +458,17 @@ void Client::bring_forward() {
 
 void Client::exit_from_tray() {
   Ui& ui = s_.ui;
+  if (confirming_exit_) {
+    ui.raise_message_box();
+    return;
+  }
   ui.set(Form::Main, kSelf, Property::TopMost, 0);
   const Text question =
       texts().confirm_exit + ui.get_text(Form::Main, kSelf, TextProperty::Caption) + "?";
-  if (ui.message_box(question, names().info_caption, Buttons::OkCancel) != kAnswerOk) return;
+  confirming_exit_ = true;
+  const int answer = ui.message_box(question, names().info_caption, Buttons::OkCancel);
+  confirming_exit_ = false;
+  if (answer != kAnswerOk) return;
   s_.view.close();
   show_tray(TrayPicture::None, {});
   s_.process.force_exit();

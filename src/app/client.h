@@ -108,6 +108,9 @@ class Client final : public UiEvents {
   TrayPicture tray_picture_ = TrayPicture::None;
   bool tray_attention_ = false;
   Text tray_tip_;
+  // The 退出 confirmation is open: a further 退出 brings it forward rather
+  // than stacking another box (and another nested loop) on it.
+  bool confirming_exit_ = false;
   std::int64_t screenshot_id_ = 0;
   std::int64_t screenshot_at_ = 0;
   bool screenshot_started_ = false;

@@ -29,7 +29,8 @@ Text data_directory() {
   Text base = environment("XDG_DATA_HOME");
   if (base.empty() || base[0] != '/') base = environment("HOME") + "/.local/share";
   const Text dir = base + "/quorvel";
-  (void)file::make_directories(dir);
+  // The login cookie lives there: the user's alone.
+  (void)file::make_user_directory(dir);
   return dir;
 }
 

@@ -9,9 +9,10 @@
 namespace quorvel::app {
 namespace {
 
-// The pages the client shows itself load as about:blank.
-bool own_page(std::string_view address) {
-  return address.empty() || address == "about:blank";
+// An empty document in the main frame (a page that went to about:blank)
+// shows nothing and never comes back by itself.
+bool blank_document(std::string_view address) {
+  return address.empty() || address.substr(0, 6) == "about:";
 }
 
 // A token no page can guess: only the client's own page knows it.
@@ -78,10 +79,29 @@ void ConsoleGuard::retry(std::string_view why) {
   view_.load_url(console_url_);
 }
 
-void ConsoleGuard::page_loaded(std::string_view address) {
-  if (own_page(address)) return;
-  if (shows_ != Shows::Console) log("the console is back", address);
+void ConsoleGuard::document_committed(std::string_view address, bool own_page) {
+  failed_since_commit_ = false;
+  if (own_page) {
+    document_ = Document::Own;
+    return;
+  }
+  if (blank_document(address)) {
+    document_ = Document::None;
+    failed({LoadFailure::Kind::Blank, console_url_, Text(address), 0});
+    return;
+  }
+  // From here on whatever the console logs is delivered, also while it is
+  // still being parsed.
+  document_ = Document::Page;
+  if (shows_ != Shows::Console) coming_back_ = true;
   shows_ = Shows::Console;
+}
+
+void ConsoleGuard::page_loaded(std::string_view address) {
+  // One of the client's own pages, or the end of a load that failed.
+  if (document_ != Document::Page || failed_since_commit_) return;
+  if (coming_back_) log("the console is back", address);
+  coming_back_ = false;
   retrying_ = false;
   failed_attempts_ = 0;
   next_retry_at_ = 0;
@@ -90,7 +110,7 @@ void ConsoleGuard::page_loaded(std::string_view address) {
 
 void ConsoleGuard::console_message(std::string_view text) {
   const std::size_t marker = find_text(text, kActionMarker);
-  if (marker != npos && shows_ != Shows::Console) {
+  if (marker != npos && document_ == Document::Own) {
     const std::string_view rest = text.substr(marker + kActionMarker.size());
     const std::size_t colon = rest.find(':');
     if (colon != std::string_view::npos && rest.substr(0, colon) == nonce_) {
@@ -99,7 +119,7 @@ void ConsoleGuard::console_message(std::string_view text) {
     return;
   }
   // Only the console's own messages reach the bridge.
-  if (shows_ == Shows::Console) console_.console_message(text);
+  if (document_ == Document::Page && shows_ == Shows::Console) console_.console_message(text);
 }
 
 void ConsoleGuard::act(std::string_view action) {
@@ -119,7 +139,13 @@ void ConsoleGuard::act(std::string_view action) {
 }
 
 void ConsoleGuard::load_failed(const LoadFailure& failure) {
+  failed_since_commit_ = true;
+  failed(failure);
+}
+
+void ConsoleGuard::failed(const LoadFailure& failure) {
   failure_ = failure;
+  coming_back_ = false;
   retrying_ = false;
   if (failure_.address.empty()) failure_.address = console_url_;
   const std::int64_t delay =
@@ -168,6 +194,8 @@ void ConsoleGuard::process_event(ProcessEvent event, std::string_view reason) {
 }
 
 void ConsoleGuard::certificate_failed(const CertificateFailure& failure) {
+  failed_since_commit_ = true;
+  coming_back_ = false;
   certificate_ = failure;
   next_retry_at_ = 0;
   log("the site's certificate was not accepted",

@@ -51,12 +51,19 @@ class ConsoleGuard final : public PageEvents {
 
   void page_loaded(std::string_view address) override;
   void console_message(std::string_view text) override;
+  void document_committed(std::string_view address, bool own_page) override;
   void load_failed(const LoadFailure& failure) override;
   void process_event(ProcessEvent event, std::string_view reason) override;
   void certificate_failed(const CertificateFailure& failure) override;
 
  private:
+  // What the main frame holds: the guard decides by the document the
+  // engine committed, never by the address a finished load names (a load
+  // that failed ends naming the document it failed to replace).
+  enum class Document { None, Own, Page };
+
   void retry(std::string_view why);
+  void failed(const LoadFailure& failure);
   void act(std::string_view action);
   void show(Shows what);
   void log(std::string_view what_utf8, std::string_view detail = {});
@@ -69,6 +76,9 @@ class ConsoleGuard final : public PageEvents {
   Text console_url_;
   Text nonce_;
   Shows shows_ = Shows::Console;
+  Document document_ = Document::None;
+  bool failed_since_commit_ = false;
+  bool coming_back_ = false;  // the console committed after one of the client's pages
   std::deque<std::int64_t> recoveries_;  // when the recent quick ones were
   ProcessEvent crash_cause_ = ProcessEvent::Crashed;
   LoadFailure failure_;

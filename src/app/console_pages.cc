@@ -93,6 +93,8 @@ Text failure_reason(const LoadFailure& f) {
       return t("安全连接（HTTPS）失败");
     case LoadFailure::Kind::Http:
       return t("服务器出错（HTTP ") + std::to_string(f.status) + t("）");
+    case LoadFailure::Kind::Blank:
+      return t("控制台页面被替换成了空白页");
     case LoadFailure::Kind::Network:
       break;
   }

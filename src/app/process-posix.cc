@@ -34,6 +34,10 @@ std::string shell_quoted(std::string_view path) {
 // waits for (so no zombie is left), with standard streams on /dev/null and
 // no inherited descriptors. The grandchild's pid once its exec succeeded,
 // else 0.
+// The permission mask the client was started with, for what it starts;
+// -1 while the client keeps its own.
+mode_t started_mask = static_cast<mode_t>(-1);
+
 pid_t spawn_detached(const std::vector<std::string>& argv) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return 0;
@@ -56,6 +60,7 @@ pid_t spawn_detached(const std::vector<std::string>& argv) {
       static_cast<void>(write(report[1], &grandchild, sizeof grandchild));
       _exit(0);
     }
+    if (started_mask != static_cast<mode_t>(-1)) umask(started_mask);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(null, 1);
@@ -167,6 +172,11 @@ bool restart_program(int delay) {
     return false;
   }
   force_exit();
+}
+
+void keep_new_files_private() {
+  const mode_t before = umask(077);
+  if (started_mask == static_cast<mode_t>(-1)) started_mask = before;
 }
 
 void force_exit() {

@@ -119,6 +119,8 @@ bool restart_program(int delay) {
   return false;
 }
 
+void keep_new_files_private() {}
+
 void force_exit() {
   TerminateProcess(GetCurrentProcess(), 0);
   ExitProcess(0);

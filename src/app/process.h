@@ -17,6 +17,12 @@ namespace quorvel::process {
 // or the script could not be written or started.
 bool restart_program(int delay);
 
+// From now on what the client and its engine create (cookies, site
+// storage, logs) is for the user alone; programs it starts for the agent
+// get the permissions the client was started with. Nothing on Windows,
+// whose per-user folders are the user's already.
+void keep_new_files_private();
+
 // Ends this process only, at once, with code 0.
 [[noreturn]] void force_exit();
 

@@ -194,6 +194,8 @@ class Ui {
   // while it shows. Returns kAnswerOk, kAnswerCancel (Esc and the close box
   // too).
   virtual int message_box(std::string_view text, std::string_view caption, Buttons buttons) = 0;
+  // Brings the message box shown last (still open) to the front.
+  virtual void raise_message_box() {}
 
   // Ends the message loop: the process then exits with code 0.
   virtual void quit() = 0;

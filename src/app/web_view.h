@@ -12,7 +12,9 @@ namespace quorvel::app {
 
 // A page that could not be loaded.
 struct LoadFailure {
-  enum class Kind { Network, Dns, Refused, Timeout, Tls, Http };
+  // Blank: the main frame was given an empty document (about:blank) that
+  // is neither the console nor one of the host's own pages.
+  enum class Kind { Network, Dns, Refused, Timeout, Tls, Http, Blank };
   Kind kind = Kind::Network;
   Text address;
   Text reason;  // the engine's own words
@@ -44,8 +46,12 @@ struct CertificateFailure {
 class PageEvents {
  public:
   virtual ~PageEvents() = default;
+  // A load of the main frame ended well; never for a load that failed.
   virtual void page_loaded(std::string_view address) = 0;
   virtual void console_message(std::string_view text) = 0;
+  // A new document took the main frame, before its scripts run: what it
+  // logs from now on is its own. `own_page`: one of the host's own pages.
+  virtual void document_committed(std::string_view /*address*/, bool /*own_page*/) {}
   virtual void load_failed(const LoadFailure&) {}
   virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
   virtual void certificate_failed(const CertificateFailure&) {}

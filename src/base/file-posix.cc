@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/file.h>
@@ -191,6 +192,38 @@ bool make_directories(const Text& path) {
     return false;
   }
   return ::mkdir(native(path).c_str(), 0755) == 0 || is_directory(path);
+}
+
+namespace {
+
+// Takes the permissions of others off a tree the user owns; links are not
+// followed, and what another user owns is left alone.
+void tighten(const std::string& path, int depth) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid() || S_ISLNK(st.st_mode)) return;
+  if ((st.st_mode & 077) != 0) ::chmod(path.c_str(), st.st_mode & 07700);
+  if (!S_ISDIR(st.st_mode) || depth > 32) return;
+  DIR* dir = ::opendir(path.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") tighten(path + "/" + std::string(name), depth + 1);
+  }
+  ::closedir(dir);
+}
+
+}  // namespace
+
+bool make_user_directory(const Text& path) {
+  if (path.empty()) return false;
+  const std::string folder = native(path);
+  if (!is_directory(path)) {
+    const Text parent = directory_of(path);
+    if (!parent.empty() && parent != path && !make_directories(parent)) return false;
+    if (::mkdir(folder.c_str(), 0700) != 0 && !is_directory(path)) return false;
+  }
+  tighten(folder, 0);
+  return true;
 }
 
 ExclusiveLock::ExclusiveLock(const Text& lock_path, int wait_ms) {

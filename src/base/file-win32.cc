@@ -232,6 +232,10 @@ bool make_directories(const Text& path) {
   return CreateDirectoryW(wide(path).c_str(), nullptr) || is_directory(path);
 }
 
+bool make_user_directory(const Text& path) {
+  return make_directories(path);
+}
+
 namespace {
 
 // One name per lock file, whatever the spelling of its path: the full path,

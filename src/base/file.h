@@ -70,6 +70,12 @@ bool remove(const Text& path);
 [[nodiscard]] bool is_writable_directory(const Text& path);
 // Creates the folder and its missing parents; true when it exists after.
 [[nodiscard]] bool make_directories(const Text& path);
+// The same for a folder of the user's own (site data with the login, the
+// log): only its owner may enter it. On POSIX a new one is created 0700,
+// and an existing one the user owns loses every permission of others,
+// with everything under it (files 0600 at most). Windows' per-user
+// folders are the user's already.
+[[nodiscard]] bool make_user_directory(const Text& path);
 
 // An exclusive advisory lock on a companion file (created when missing),
 // held until the object goes. Writers of one settings file take it around

@@ -139,6 +139,11 @@ void ChatSite::hang_pages() {
   push_event("hang", "{}");
 }
 
+void ChatSite::navigate_pages(const std::string& url, int ms) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("navigate", "{\"url\":" + json_quote(url) + ",\"ms\":" + std::to_string(ms) + "}");
+}
+
 void ChatSite::record_key(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (keys_.size() < 1000) keys_.push_back(key);

@@ -64,6 +64,8 @@ class ChatSite {
   void count_page_load();
   // Every open page runs a script that never ends (a hung page).
   void hang_pages();
+  // Every open page goes to `url` (reloads itself when empty) after `ms`.
+  void navigate_pages(const std::string& url, int ms);
   // A key the page saw (Escape), for tests of where keys go.
   void record_key(const std::string& key);
   [[nodiscard]] std::vector<std::string> keys() const;

@@ -313,6 +313,10 @@ void DemoServer::route_site_control() {
     site_.hang_pages();
     res.set_content("{\"ok\":true}", kJson);
   });
+  site.Post("/control/navigate", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.navigate_pages(req.get_param_value("url"), count_param(req, "ms", 3'600'000));
+    res.set_content("{\"ok\":true}", kJson);
+  });
   site.Post("/control/down", [this](const httplib::Request& req, httplib::Response& res) {
     go_down(std::chrono::seconds(count_param(req, "seconds", 3600)));
     res.set_content("{\"ok\":true}", kJson);

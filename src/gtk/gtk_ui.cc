@@ -11,6 +11,7 @@
 
 #include "app/forms.h"
 #include "gtk/display_lost.h"
+#include "gtk/end_signals.h"
 #include "gtk/labels.h"
 #include "gtk/single_instance.h"
 #include "gtk/xembed_tray.h"
@@ -237,10 +238,6 @@ struct Callbacks {
     return G_SOURCE_REMOVE;
   }
 
-  static gboolean on_end_signal(gpointer data) {
-    static_cast<GtkUi*>(data)->quit_for_session();
-    return G_SOURCE_REMOVE;
-  }
 };
 
 namespace {
@@ -274,9 +271,7 @@ GtkUi::~GtkUi() {
 }
 
 void GtkUi::handle_end_of_session() {
-  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-    g_unix_signal_add(signal, Callbacks::on_end_signal, this);
-  }
+  watch_end_signals([this] { quit_for_session(); });
   exit_when_display_is_lost();
 }
 
@@ -291,6 +286,7 @@ void GtkUi::watch_system_news() {
 }
 
 void GtkUi::quit_for_session() {
+  arm_end_deadline();
   if (events() != nullptr) {
     events()->end_session();
     return;
@@ -768,9 +764,15 @@ int GtkUi::message_box(std::string_view text, std::string_view caption, app::But
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   // A nested loop: timers and page events go on while the box shows.
+  open_boxes_.push_back(dialog);
   const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  open_boxes_.pop_back();
   gtk_widget_destroy(dialog);
   return response == GTK_RESPONSE_OK ? app::kAnswerOk : app::kAnswerCancel;
+}
+
+void GtkUi::raise_message_box() {
+  if (!open_boxes_.empty()) gtk_window_present(GTK_WINDOW(open_boxes_.back()));
 }
 
 int GtkUi::show_timed_message(const app::TimedMessage& message) {

@@ -51,6 +51,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   [[nodiscard]] app::Point pointer() const override;
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
+  void raise_message_box() override;
   void quit() override;
 
   int show_timed_message(const app::TimedMessage& message) override;
@@ -94,6 +95,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   bool setting_check_ = false;  // a check set by the client, not the agent
   GObjectPtr<GdkPixbuf> window_icon_, alert_icon_;
   std::unique_ptr<SystemNews> news_;
+  std::vector<GtkWidget*> open_boxes_;  // message boxes running, the last on top
   bool quit_requested_ = false;
   bool running_ = false;
 };

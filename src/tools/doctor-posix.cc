@@ -17,14 +17,15 @@ std::string environment(const char* name) {
   return v != nullptr ? v : "";
 }
 
+// The library stays loaded: threads its dependencies start while they
+// load would run on in unloaded code after a dlclose.
 Check engine() {
-  void* library = dlopen("libwebkit2gtk-4.1.so.0", RTLD_LAZY | RTLD_LOCAL);
+  void* library = dlopen("libwebkit2gtk-4.1.so.0", RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
   if (library == nullptr) {
     const char* error = dlerror();
     return {false, "web engine", std::string("WebKitGTK 4.1 cannot be loaded: ") +
                                      (error != nullptr ? error : "?")};
   }
-  dlclose(library);
   return {true, "web engine", "WebKitGTK 4.1 loads"};
 }
 
@@ -45,26 +46,26 @@ bool xembed_tray(const std::string& display) {
 
 }  // namespace
 
-std::vector<Check> platform_checks() {
-  std::vector<Check> checks{engine()};
+void platform_checks(const Report& report) {
+  report(engine());
   const std::string x = environment("DISPLAY"), wayland = environment("WAYLAND_DISPLAY");
   Display* opened = x.empty() ? nullptr : XOpenDisplay(x.c_str());
   if (opened != nullptr) XCloseDisplay(opened);
   if (opened != nullptr && !wayland.empty()) {
-    checks.push_back({true, "display", "Wayland, the client through XWayland (" + x + ")"});
+    report({true, "display", "Wayland, the client through XWayland (" + x + ")"});
   } else if (opened != nullptr) {
-    checks.push_back({true, "display", "X11 (" + x + ")"});
+    report({true, "display", "X11 (" + x + ")"});
   } else if (!wayland.empty()) {
-    checks.push_back({true, "display", "Wayland without X: window places are the compositor's"});
+    report({true, "display", "Wayland without X: window places are the compositor's"});
   } else {
-    checks.push_back({false, "display", "none reachable (DISPLAY and WAYLAND_DISPLAY)"});
+    report({false, "display", "none reachable (DISPLAY and WAYLAND_DISPLAY)"});
   }
   if (notifier_host()) {
-    checks.push_back({true, "tray", "a StatusNotifierItem host"});
+    report({true, "tray", "a StatusNotifierItem host"});
   } else if (xembed_tray(x)) {
-    checks.push_back({true, "tray", "an XEmbed tray"});
+    report({true, "tray", "an XEmbed tray"});
   } else {
-    checks.push_back({false, "tray", "none: the main window carries the tray's commands"});
+    report({false, "tray", "none: the main window carries the tray's commands"});
   }
   // Where the client writes its engine library: beside it when a file of
   // that name is there, else the documents folder.
@@ -74,13 +75,12 @@ std::vector<Check> platform_checks() {
       std::string(documents != nullptr ? documents : (environment("HOME") + "/Documents").c_str()) +
       "/ee/Plugins/WebView2Plus.so";
   if (g_file_test(to_utf8(beside).c_str(), G_FILE_TEST_EXISTS)) {
-    checks.push_back({true, "engine library", to_utf8(beside)});
+    report({true, "engine library", to_utf8(beside)});
   } else if (g_file_test(fallback.c_str(), G_FILE_TEST_EXISTS)) {
-    checks.push_back({true, "engine library", fallback});
+    report({true, "engine library", fallback});
   } else {
-    checks.push_back({true, "engine library", "not written yet (" + fallback + ")"});
+    report({true, "engine library", "not written yet (" + fallback + ")"});
   }
-  return checks;
 }
 
 }  // namespace quorvel::tool

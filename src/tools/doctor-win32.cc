@@ -35,23 +35,21 @@ bool exists(const Text& path) {
 
 }  // namespace
 
-std::vector<Check> platform_checks() {
-  std::vector<Check> checks;
+void platform_checks(const Report& report) {
   const std::wstring version = runtime_version();
-  checks.push_back({!version.empty(), "web engine",
+  report({!version.empty(), "web engine",
                     version.empty() ? "the WebView2 runtime is not installed"
                                     : "WebView2 runtime " + to_utf8(narrow(version))});
-  checks.push_back({true, "display", "Windows"});
-  checks.push_back({FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr, "tray",
+  report({true, "display", "Windows"});
+  report({FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr, "tray",
                     "the taskbar's notification area"});
   const Text beside = file::directory_of(file::executable_path()) + "\\WebView2Plus.dll";
   wchar_t documents[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
   const Text fallback = narrow(documents) + "\\ee\\Plugins\\WebView2Plus.dll";
   const Text found = exists(beside) ? beside : fallback;
-  checks.push_back({true, "engine library",
+  report({true, "engine library",
                     to_utf8(found) + (exists(found) ? "" : " (not written yet)")});
-  return checks;
 }
 
 }  // namespace quorvel::tool

@@ -21,6 +21,24 @@ Check reachable(const char* what, const Text& url) {
   return {answered, what, to_utf8(url) + (answered ? ": " : ": no answer: ") + status};
 }
 
+// The join button's lookup: the directory works when its answer decodes
+// and names a site, as the client would take it.
+Check directory_answers(const Text& directory, const Text& number) {
+  const Text url = lookup_url(directory, number);
+  const http::HttpResult result = http::send_request(url, {.timeout_seconds = 10});
+  const std::string status = to_utf8(result.status_text.value_or(Text()));
+  if (result.body.empty()) return {false, "directory", to_utf8(directory) + ": no answer: " + status};
+  const DirectoryAnswer answer = decode_directory_answer(result.body);
+  if (!answer.accepted()) {
+    return {false, "directory",
+            to_utf8(directory) + ": server number " + to_utf8(number) +
+                " refused or not understood: " + to_utf8(refusal_text(answer))};
+  }
+  return {true, "directory",
+          to_utf8(directory) + ": server number " + to_utf8(number) + " is " +
+              to_utf8(answer.site_address)};
+}
+
 Check settings_file(const Text& path) {
   Text value;
   const profile::Outcome read = profile::read_value(path, config::kSection, "hostdata", value);
@@ -42,32 +60,34 @@ int doctor(const std::vector<std::string>& args, Io& io) {
       return 2;
     }
   }
+  bool all = true;
+  const Report report = [&](const Check& c) {
+    io.print((c.ok ? "ok   " : "fail ") + c.what + ": " + c.detail + "\n");
+    all = all && c.ok;
+  };
   const Text path = config::file_path();
-  std::vector<Check> checks{settings_file(path)};
+  report(settings_file(path));
   const DirectoryAnswer answer =
       decode_directory_answer(profile::read_string(path, config::kSection, "hostdata"));
   const Text number = profile::read_string(path, config::kSection, "hostdataid");
   Text login = profile::read_string(path, config::kSection, "loginurl");
   if (login.empty()) login = "service/login";
-  checks.push_back({answer.accepted(), "binding",
-                    answer.accepted() ? "server number " + to_utf8(number) + ", site " +
-                                            to_utf8(answer.site_address)
-                                      : "not bound: join with a server number first"});
+  report({answer.accepted(), "binding",
+          answer.accepted() ? "server number " + to_utf8(number) + ", site " +
+                                  to_utf8(answer.site_address)
+                            : "not bound: join with a server number first"});
   if (directory.empty()) {
-    checks.push_back({false, "directory",
-                      "this build names no directory service; give one with --directory"});
+    report({false, "directory",
+            "this build names no directory service; give one with --directory"});
+  } else if (number.empty()) {
+    // Nothing to look up: whether it answers at all is what can be told.
+    report(reachable("directory", directory));
   } else {
-    checks.push_back(
-        reachable("directory", number.empty() ? directory : lookup_url(directory, number)));
+    report(directory_answers(directory, number));
   }
-  checks.push_back(answer.accepted() ? reachable("site", answer.site_address + "/" + login)
-                                     : Check{false, "site", "not bound"});
-  for (Check& c : platform_checks()) checks.push_back(std::move(c));
-  bool all = true;
-  for (const Check& c : checks) {
-    io.output += (c.ok ? "ok   " : "fail ") + c.what + ": " + c.detail + "\n";
-    all = all && c.ok;
-  }
+  report(answer.accepted() ? reachable("site", answer.site_address + "/" + login)
+                           : Check{false, "site", "not bound"});
+  platform_checks(report);
   return all ? 0 : 1;
 }
 

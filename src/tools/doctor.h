@@ -5,6 +5,7 @@
 // check holds, 1 otherwise.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,12 @@ struct Check {
   std::string detail;  // UTF-8: the reason, or what was found
 };
 
-// The platform's own checks: the web engine loadable, the tray kind, the
-// display, where the engine library is written.
-[[nodiscard]] std::vector<Check> platform_checks();
+using Report = std::function<void(Check)>;
+
+// The platform's own checks, each reported as soon as it is decided: the
+// web engine loadable, the tray kind, the display, where the engine
+// library is written.
+void platform_checks(const Report& report);
 
 // doctor [--directory URL]
 int doctor(const std::vector<std::string>& args, Io& io);

@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
   if (from_input) {
     io.input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   }
+  io.stream = [](std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  };
   const int status = quorvel::tool::run(args, io);
   std::fwrite(io.output.data(), 1, io.output.size(), stdout);
   std::fwrite(io.error.data(), 1, io.error.size(), stderr);

@@ -69,6 +69,12 @@ struct View {
   std::set<std::string> accepted;  // "site fingerprint" handed to WebKit
   // The web process does not answer.
   bool unresponsive = false;
+  // The load under way failed: WebKit still ends it with a finished load
+  // naming the document it failed to replace, which is no page loaded.
+  bool load_failed = false;
+  // The address the host's own pages take: no page can load it, so a
+  // document there is one of them (a page can go to about:blank).
+  std::string own_base;
 };
 
 View* view_of(qv_view* self) {
@@ -115,11 +121,10 @@ void QV_CALL view_load_url(qv_view* self, const char* url) {
   if (v->web != nullptr && url != nullptr) webkit_web_view_load_uri(v->web, to_utf8(url).c_str());
 }
 
-// The host's own pages: their address is about:blank.
 void QV_CALL view_load_html(qv_view* self, const char* html) {
   View* v = view_of(self);
   if (v->web != nullptr && html != nullptr) {
-    webkit_web_view_load_html(v->web, to_utf8(html).c_str(), nullptr);
+    webkit_web_view_load_html(v->web, to_utf8(html).c_str(), v->own_base.c_str());
   }
 }
 
@@ -139,12 +144,24 @@ View the_view{{&kViewOps}};
 
 // --- WebKit's signals ----------------------------------------------------------
 
+bool own_page(const std::string& address) {
+  return !the_view.own_base.empty() && address.rfind(the_view.own_base, 0) == 0;
+}
+
 // A page that loaded with a server error (5xx) failed as far as the host
 // goes: the site answers, but not with the console.
 void on_load_changed(WebKitWebView* web, WebKitLoadEvent event, gpointer) {
-  if (event != WEBKIT_LOAD_FINISHED) return;
   const char* uri = webkit_web_view_get_uri(web);
   const std::string address = uri != nullptr ? uri : "";
+  if (event == WEBKIT_LOAD_STARTED) the_view.load_failed = false;
+  if (event == WEBKIT_LOAD_COMMITTED) {
+    notify(committed_proc, to_internal(committed_record(address, own_page(address))));
+  }
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  if (the_view.load_failed) {
+    the_view.load_failed = false;
+    return;
+  }
   WebKitWebResource* resource = webkit_web_view_get_main_resource(web);
   WebKitURIResponse* response =
       resource != nullptr ? webkit_web_resource_get_response(resource) : nullptr;
@@ -158,12 +175,13 @@ void on_load_changed(WebKitWebView* web, WebKitLoadEvent event, gpointer) {
     notify(load_failed_proc, to_internal(record));
     return;
   }
-  notify(page_loaded_proc, to_internal(address));
+  notify(page_loaded_proc, to_internal(own_page(address) ? std::string() : address));
 }
 
 // A main-frame load that failed. Loads the host or the agent stopped, and
 // policy decisions, are no failures.
 gboolean on_main_load_failed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error, gpointer) {
+  the_view.load_failed = true;
   if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
       g_error_matches(error, WEBKIT_POLICY_ERROR,
                       WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
@@ -196,6 +214,7 @@ gboolean on_main_load_failed(WebKitWebView*, WebKitLoadEvent, char* uri, GError*
 gboolean on_tls_failed(WebKitWebView* web, char* uri, GTlsCertificate* certificate,
                        GTlsCertificateFlags errors, gpointer data) {
   View& v = *static_cast<View*>(data);
+  v.load_failed = true;
   const std::string site = quorvel::webview::site_of(uri);
   const std::string fingerprint = quorvel::webview::fingerprint_of(certificate);
   const auto allowed = v.allowed.find(site);
@@ -356,6 +375,9 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   gtk_widget_show(widget);
   the_view.web = web;
   the_view.host = panel;
+  char* token = g_uuid_string_random();
+  the_view.own_base = std::string("quorvel-page:") + token;
+  g_free(token);
   if (url != nullptr && url[0] != '\0') webkit_web_view_load_uri(web, to_utf8(url).c_str());
   return &the_view.base;
 }

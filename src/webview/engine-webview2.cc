@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,12 @@ using CertificateError =
     Handler<ICoreWebView2ServerCertificateErrorDetectedEventHandler,
             IID_ICoreWebView2ServerCertificateErrorDetectedEventHandler, ICoreWebView2*,
             ICoreWebView2ServerCertificateErrorDetectedEventArgs*>;
+using NavigationStarting = Handler<ICoreWebView2NavigationStartingEventHandler,
+                                   IID_ICoreWebView2NavigationStartingEventHandler, ICoreWebView2*,
+                                   ICoreWebView2NavigationStartingEventArgs*>;
+using ContentLoading = Handler<ICoreWebView2ContentLoadingEventHandler,
+                               IID_ICoreWebView2ContentLoadingEventHandler, ICoreWebView2*,
+                               ICoreWebView2ContentLoadingEventArgs*>;
 using ScriptAdded =
     Handler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
             IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, HRESULT, LPCWSTR>;
@@ -214,6 +221,12 @@ struct View {
   // way; its failed completion then says nothing more.
   bool certificate_reported = false;
   std::map<std::string, std::string> allowed;  // site -> trusted fingerprint
+  // The host's own pages are about:blank to the runtime, as is a page that
+  // goes there: a navigation that starts while one was asked for is the
+  // host's, known by its id from then on.
+  bool own_page_asked = false;
+  std::set<UINT64> own_navigations;
+  std::map<UINT64, std::wstring> addresses;  // navigation id -> address (after redirects)
 };
 
 View* view_of(qv_view* self) {
@@ -246,7 +259,9 @@ void QV_CALL view_load_url(qv_view* self, const char* url) {
 void QV_CALL view_load_html(qv_view* self, const char* html) {
   View* v = view_of(self);
   v->html = html != nullptr ? quorvel::wide(html) : std::wstring();
-  if (v->web) v->web->NavigateToString(v->html.c_str());
+  if (!v->web) return;
+  v->own_page_asked = true;
+  v->web->NavigateToString(v->html.c_str());
 }
 
 void QV_CALL view_allow_certificate(qv_view* self, const char* host, const char* fingerprint) {
@@ -326,6 +341,11 @@ HRESULT on_navigation_completed(ICoreWebView2* sender,
   BOOL success = TRUE;
   COREWEBVIEW2_WEB_ERROR_STATUS status = 0;
   int http_status = 0;
+  UINT64 id = 0;
+  if (args != nullptr) args->get_NavigationId(&id);
+  View& v = the_view;
+  const bool own = v.own_navigations.erase(id) != 0;
+  v.addresses.erase(id);
   if (args != nullptr) {
     args->get_IsSuccess(&success);
     args->get_WebErrorStatus(&status);
@@ -347,7 +367,7 @@ HRESULT on_navigation_completed(ICoreWebView2* sender,
     add_field(record, "kind", kind);
     add_field(record, "reason", status_words(status));
   } else {
-    notify(page_loaded_proc, source);
+    notify(page_loaded_proc, own ? std::wstring() : source);
     return S_OK;
   }
   add_field(record, "address", quorvel::narrow(source));
@@ -441,6 +461,43 @@ HRESULT on_certificate_error(ICoreWebView2*,
   return S_OK;
 }
 
+bool web_address(const std::wstring& uri) {
+  return uri.rfind(L"http://", 0) == 0 || uri.rfind(L"https://", 0) == 0;
+}
+
+HRESULT on_navigation_starting(ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+  if (args == nullptr) return S_OK;
+  UINT64 id = 0;
+  args->get_NavigationId(&id);
+  LPWSTR uri = nullptr;
+  args->get_Uri(&uri);
+  const std::wstring address = take(uri);
+  View& v = the_view;
+  if (v.own_page_asked && !web_address(address)) {
+    v.own_page_asked = false;
+    v.own_navigations.insert(id);
+  }
+  v.addresses[id] = address;
+  return S_OK;
+}
+
+// The main frame's new document, before its scripts run. The runtime's
+// own error page is none: the failure follows as a completed navigation.
+HRESULT on_content_loading(ICoreWebView2* sender, ICoreWebView2ContentLoadingEventArgs* args) {
+  if (args == nullptr) return S_OK;
+  BOOL error_page = FALSE;
+  args->get_IsErrorPage(&error_page);
+  if (error_page != FALSE) return S_OK;
+  UINT64 id = 0;
+  args->get_NavigationId(&id);
+  View& v = the_view;
+  const auto address = v.addresses.find(id);
+  const std::wstring uri = address != v.addresses.end() ? address->second : source_of(sender);
+  const bool own = v.own_navigations.count(id) != 0;
+  notify_record(committed_proc, committed_record(quorvel::narrow(uri), own));
+  return S_OK;
+}
+
 HRESULT on_web_message(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
   LPWSTR text = nullptr;
   if (args != nullptr && SUCCEEDED(args->TryGetWebMessageAsString(&text))) {
@@ -461,6 +518,11 @@ void add_handlers(ICoreWebView2* web) {
   const auto navigation =
       ComPtr<NavigationDone>::adopt(new NavigationDone(on_navigation_completed));
   web->add_NavigationCompleted(navigation.get(), &token);
+  const auto starting =
+      ComPtr<NavigationStarting>::adopt(new NavigationStarting(on_navigation_starting));
+  web->add_NavigationStarting(starting.get(), &token);
+  const auto loading = ComPtr<ContentLoading>::adopt(new ContentLoading(on_content_loading));
+  web->add_ContentLoading(loading.get(), &token);
   const auto failed = ComPtr<ProcessFailed>::adopt(new ProcessFailed(on_process_failed));
   web->add_ProcessFailed(failed.get(), &token);
   // Older runtimes lack the certificate event: their failed navigation
@@ -493,6 +555,7 @@ void attach(View& v, ICoreWebView2Controller* controller) {
   }
   add_handlers(v.web.get());
   if (!v.html.empty()) {
+    v.own_page_asked = true;
     v.web->NavigateToString(v.html.c_str());
   } else if (!v.url.empty()) {
     v.web->Navigate(v.url.c_str());

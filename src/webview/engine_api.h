@@ -24,6 +24,13 @@
  *      TLS error:      host, address, fingerprint (SHA-256, 64 hex
  *                      digits), subject, issuer, valid_from, valid_until
  *                      (ISO 8601), reason
+ *  - on_document_committed came after those: a record of the main frame's
+ *    new document, before its scripts run:
+ *      document:       address, own (1 for the host's own pages, 0 else)
+ *    Since then, the page-loaded procedure is called only for loads that
+ *    ended well (never after a failure, whatever address the engine still
+ *    names then), with the address loaded; the host's own pages as empty
+ *    text.
  *  - ormixwebview_set_option, a sixth export that a library may lack, takes
  *    settings before the first open: "data_directory" (cookies and site
  *    storage kept there), "memory_limit_mb" (the web process's), and
@@ -98,6 +105,7 @@ typedef struct qv_events_ops {
   void(QV_CALL* on_load_failed)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_process_event)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_tls_error)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_document_committed)(qv_events* self, int view, qv_event_proc proc);
 } qv_events_ops;
 
 struct qv_view {

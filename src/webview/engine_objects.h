@@ -43,6 +43,7 @@ qv_event_proc console_proc = nullptr;
 qv_event_proc load_failed_proc = nullptr;
 qv_event_proc process_event_proc = nullptr;
 qv_event_proc tls_error_proc = nullptr;
+qv_event_proc committed_proc = nullptr;
 qv_event_proc log_proc = nullptr;
 
 // The event records: "name=value" lines, values kept to one line.
@@ -55,6 +56,15 @@ void add_field(std::string& record, std::string_view name, std::string_view valu
 // Hands internal text to a registered procedure for the call's length.
 void notify_text(qv_event_proc proc, const char* internal_text) {
   if (proc != nullptr) proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(internal_text)));
+}
+
+// The record of a document the main frame committed (address in the
+// engine's own text; the caller converts the whole record).
+std::string committed_record(std::string_view address, bool own_page) {
+  std::string record;
+  add_field(record, "address", own_page ? std::string_view() : address);
+  add_field(record, "own", own_page ? "1" : "0");
+  return record;
 }
 
 char* copy_text(const char* text) {
@@ -106,8 +116,12 @@ void QV_CALL on_tls_error(qv_events*, int, qv_event_proc proc) {
   tls_error_proc = proc;
 }
 
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message, on_load_failed,
-                                  on_process_event, on_tls_error};
+void QV_CALL on_document_committed(qv_events*, int, qv_event_proc proc) {
+  committed_proc = proc;
+}
+
+const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
+                                  on_process_event, on_tls_error,       on_document_committed};
 qv_events the_events{&kEventsOps};
 
 void hand_out_objects(qv_converter** converter, qv_events** events) {

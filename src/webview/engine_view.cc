@@ -32,7 +32,7 @@ qv_converter inert_converter{&kInertConverterOps};
 
 void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
 const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
-                                       inert_register, inert_register};
+                                       inert_register, inert_register, inert_register};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -71,6 +71,11 @@ void QV_CALL on_process_event(int64_t argument) {
 void QV_CALL on_tls_error(int64_t argument) {
   const EngineRecord r = read_record(argument_text(argument));
   if (page_events != nullptr) page_events->certificate_failed(certificate_failure_of(r));
+}
+
+void QV_CALL on_document_committed(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->document_committed(r.get("address"), r.get("own") == "1");
 }
 
 // The two view hooks take their text and do nothing with it.
@@ -134,6 +139,7 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   events_->ops->on_load_failed(events_, 0, on_load_failed);
   events_->ops->on_process_event(events_, 0, on_process_event);
   events_->ops->on_tls_error(events_, 0, on_tls_error);
+  events_->ops->on_document_committed(events_, 0, on_document_committed);
   return true;
 }
 

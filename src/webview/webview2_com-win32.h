@@ -26,6 +26,8 @@ struct ICoreWebView2;
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
 struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 struct ICoreWebView2Certificate;
+struct ICoreWebView2ContentLoadingEventArgs;
+struct ICoreWebView2ContentLoadingEventHandler;
 struct ICoreWebView2Controller;
 struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler;
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler;
@@ -38,6 +40,8 @@ struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2NavigationCompletedEventArgs;
 struct ICoreWebView2NavigationCompletedEventArgs2;
 struct ICoreWebView2NavigationCompletedEventHandler;
+struct ICoreWebView2NavigationStartingEventArgs;
+struct ICoreWebView2NavigationStartingEventHandler;
 struct ICoreWebView2ProcessFailedEventArgs;
 struct ICoreWebView2ProcessFailedEventArgs2;
 struct ICoreWebView2ProcessFailedEventHandler;
@@ -51,14 +55,13 @@ struct ICoreWebView2AcceleratorKeyPressedEventHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
 struct ICoreWebView2ClearServerCertificateErrorActionsCompletedHandler;
 struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
-struct ICoreWebView2ContentLoadingEventHandler;
 struct ICoreWebView2Deferral;
 struct ICoreWebView2DocumentTitleChangedEventHandler;
 struct ICoreWebView2FocusChangedEventHandler;
 struct ICoreWebView2FrameInfoCollection;
 struct ICoreWebView2HistoryChangedEventHandler;
+struct ICoreWebView2HttpRequestHeaders;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
-struct ICoreWebView2NavigationStartingEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
 struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2PermissionRequestedEventHandler;
@@ -120,6 +123,14 @@ inline constexpr GUID IID_ICoreWebView2NavigationCompletedEventArgs2 = {
     0xfdf8b738, 0xee1e, 0x4db2, {0xa3, 0x29, 0x8d, 0x7d, 0x7b, 0x74, 0xd7, 0x92}};
 inline constexpr GUID IID_ICoreWebView2ProcessFailedEventArgs2 = {
     0x4dab9422, 0x46fa, 0x4c3e, {0xa5, 0xd2, 0x41, 0xd2, 0x07, 0x1d, 0x36, 0x80}};
+inline constexpr GUID IID_ICoreWebView2NavigationStartingEventHandler = {
+    0x9adbe429, 0xf36d, 0x432b, {0x9d, 0xdc, 0xf8, 0x88, 0x1f, 0xbd, 0x76, 0xe3}};
+inline constexpr GUID IID_ICoreWebView2NavigationStartingEventArgs = {
+    0x5b495469, 0xe119, 0x438a, {0x9b, 0x18, 0x76, 0x04, 0xf2, 0x5f, 0x2e, 0x49}};
+inline constexpr GUID IID_ICoreWebView2ContentLoadingEventHandler = {
+    0x364471e7, 0xf2be, 0x4910, {0xbd, 0xba, 0xd7, 0x20, 0x77, 0xd5, 0x1c, 0x4b}};
+inline constexpr GUID IID_ICoreWebView2ContentLoadingEventArgs = {
+    0x0c8a1275, 0x9b6b, 0x4901, {0x87, 0xad, 0x70, 0xdf, 0x25, 0xba, 0xfa, 0x6e}};
 
 struct ICoreWebView2Environment : IUnknown {
   // slot 3
@@ -664,6 +675,43 @@ struct ICoreWebView2ProcessFailedEventArgs2 : ICoreWebView2ProcessFailedEventArg
   // slot 7
   virtual HRESULT STDMETHODCALLTYPE
   get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) = 0;
+};
+
+struct ICoreWebView2NavigationStartingEventHandler : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                           ICoreWebView2NavigationStartingEventArgs* args) = 0;
+};
+
+struct ICoreWebView2NavigationStartingEventArgs : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* isRedirected) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE
+  get_RequestHeaders(ICoreWebView2HttpRequestHeaders** requestHeaders) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;
+  // slot 9
+  virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
+};
+
+struct ICoreWebView2ContentLoadingEventHandler : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                           ICoreWebView2ContentLoadingEventArgs* args) = 0;
+};
+
+struct ICoreWebView2ContentLoadingEventArgs : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_IsErrorPage(BOOL* isErrorPage) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
 };
 
 }  // namespace quorvel::webview2

@@ -745,6 +745,25 @@ int Win32Ui::message_box(std::string_view text, std::string_view caption, app::B
   return answer == IDOK ? app::kAnswerOk : app::kAnswerCancel;
 }
 
+// The box is the system's: the newest dialog window of this thread.
+void Win32Ui::raise_message_box() {
+  HWND box = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) {
+        if (is_dialog(window) && IsWindowVisible(window)) {
+          *reinterpret_cast<HWND*>(found) = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) return;
+  ShowWindow(box, SW_SHOWNORMAL);
+  SetForegroundWindow(box);
+  BringWindowToTop(box);
+}
+
 int Win32Ui::show_timed_message(const app::TimedMessage& message) {
   HWND owner = message.owner != 0 ? reinterpret_cast<HWND>(message.owner) : find_owner();
   const DWORD timeout = static_cast<DWORD>(std::max(message.timeout_ms, 0));

@@ -69,6 +69,7 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   [[nodiscard]] app::Point pointer() const override;
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
+  void raise_message_box() override;
   void quit() override;
 
   int show_timed_message(const app::TimedMessage& message) override;

@@ -20,6 +20,7 @@ struct Bound : World {
   Bound() {
     settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"http://s\"}";
     client.start();
+    view.commit(view.opened.back());
   }
   void visitor(const char* from = "v1") {
     const Text key = "9001";

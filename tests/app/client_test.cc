@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -284,6 +285,36 @@ TEST(ClientTray, ExitAsksFirst) {
   EXPECT_EQ(w.view.closes, 1);
   EXPECT_EQ(w.ui.tray.back(), std::make_pair(TrayPicture::None, Text()));
   EXPECT_EQ(w.process.force_exits, 1);
+}
+
+// A 退出 that comes while its confirmation is open (a second click, a flood
+// of menu events over the bus) brings that box forward: one box, one
+// nested loop, whatever comes.
+TEST(ClientTray, OneExitConfirmationAtATime) {
+  World w;
+  w.ui.load(Form::Main, false);
+  w.ui.answers = {kAnswerCancel};
+  w.ui.while_box_open = [&] {
+    for (int i = 0; i < 1000; ++i) w.client.on_menu(4);
+  };
+  w.client.on_menu(4);
+  EXPECT_EQ(w.ui.boxes.size(), 1u);
+  EXPECT_EQ(w.ui.raised_boxes, 1000);
+  EXPECT_EQ(w.process.force_exits, 0);
+  // Once it is answered, 退出 asks again.
+  w.client.on_menu(4);
+  EXPECT_EQ(w.ui.boxes.size(), 2u);
+  EXPECT_EQ(w.process.force_exits, 1);
+  // 服务器配置 opens one join window; again, it comes forward.
+  World bound;
+  bound.ui.load(Form::Main, false);
+  bound.client.on_menu(0);
+  const int focused = bound.ui.focus_count;
+  bound.client.on_menu(0);
+  EXPECT_EQ(std::count_if(bound.ui.loads.begin(), bound.ui.loads.end(),
+                          [](const auto& l) { return l.first == Form::Join; }),
+            1);
+  EXPECT_EQ(bound.ui.focus_count, focused + 1);
 }
 
 TEST(ClientTray, SessionEndRemovesTheTrayAndForcesTheExit) {

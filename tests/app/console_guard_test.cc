@@ -21,6 +21,7 @@ struct Bound : World {
     settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}";
     client.start();
     EXPECT_EQ(view.opened.back(), kConsole);
+    view.commit(kConsole);
   }
   PageEvents& page() { return *view.events; }
   const ConsoleGuard& guard() { return client.guard(); }
@@ -31,12 +32,19 @@ struct Bound : World {
       client.on_timer(Form::Main, names().main_timer);
     }
   }
-  // What the client's page shown last lets its buttons say.
+  // The client's page shown last takes the view, and its button is pressed:
+  // what the click logs.
   Text press(std::string_view action) {
+    view.commit("", true);
+    return click(action);
+  }
+  // What that page's button logs, wherever it is logged.
+  Text click(std::string_view action) {
     const Text& html = view.loaded_pages.back();
     const std::size_t at = html.find(kActionMarker);
     return Text(kActionMarker) + html.substr(at + kActionMarker.size(), 16) + ":" + Text(action);
   }
+  std::int64_t next_retry() { return guard().next_retry_at(); }
   LoadFailure refused() {
     return {LoadFailure::Kind::Refused, kConsole, "Could not connect: Connection refused", 0};
   }
@@ -69,7 +77,7 @@ TEST(ConsoleGuard, AWebProcessThatEndsIsReloadedThreeTimesInFiveMinutes) {
   w.page().console_message(w.press("reload"));
   EXPECT_EQ(w.view.loaded_urls.size(), 2u);
   // Back: the flag script runs and messages reach the bridge again.
-  w.page().page_loaded(kConsole);
+  w.view.load(kConsole);
   EXPECT_EQ(w.guard().shows(), Shows::Console);
   EXPECT_EQ(w.view.scripts.back(), "window.isWindow=true;vueapp.screenshot=true;");
   w.page().console_message("newmsgnum=>5");
@@ -120,7 +128,7 @@ TEST(ConsoleGuard, AnUnreachableSiteIsRetriedWithAGrowingPause) {
   w.client.on_network_changed();
   w.client.on_network_changed();  // a burst of changes: one retry
   EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
-  w.page().page_loaded(kConsole);
+  w.view.load(kConsole);
   EXPECT_EQ(w.guard().shows(), Shows::Console);
   w.page().load_failed(w.refused());
   w.seconds(5);
@@ -132,7 +140,7 @@ TEST(ConsoleGuard, AnUnreachableSiteIsRetriedWithAGrowingPause) {
   w.page().console_message(w.press("retry"));
   EXPECT_EQ(w.view.loaded_urls.size(), retries + 4);
   // A wake while the console shows reloads it.
-  w.page().page_loaded(kConsole);
+  w.view.load(kConsole);
   const int reloads = w.view.reloads;
   w.client.on_resumed();
   EXPECT_EQ(w.view.reloads, reloads + 1);
@@ -151,9 +159,84 @@ TEST(ConsoleGuard, TheSiteAnsweringAgainBringsTheConsoleBackAtOnce) {
   w.page().console_message(w.press("reachable"));  // still loading: once
   EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
   // The console's own page cannot ask for it.
-  w.page().page_loaded(kConsole);
-  w.page().console_message(w.press("reachable"));
+  w.view.load(kConsole);
+  w.page().console_message(w.click("reachable"));
   EXPECT_EQ(w.view.loaded_urls.size(), retries + 1);
+}
+
+// WebKit ends a load that failed with a finished load naming the document
+// it failed to replace: that is no console coming back.
+TEST(ConsoleGuard, TheEndOfAFailedLoadIsNoConsole) {
+  Bound w;
+  w.view.load(kConsole);
+  w.page().load_failed(w.refused());
+  w.page().page_loaded(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Unreachable);
+  for (const Text& line : w.log.lines) EXPECT_EQ(line.find("the console is back"), Text::npos);
+  // The page's buttons work, the retry comes, and the console comes back.
+  w.page().console_message(w.press("retry"));
+  EXPECT_EQ(w.view.loaded_urls, std::vector<Text>{kConsole});
+  w.page().load_failed(w.refused());
+  w.page().page_loaded(kConsole);
+  w.seconds(10);
+  EXPECT_EQ(w.view.loaded_urls.size(), 2u);
+  w.page().console_message(w.press("reachable"));
+  EXPECT_EQ(w.view.loaded_urls.size(), 2u);  // that retry is still loading
+  w.page().load_failed(w.refused());
+  w.page().console_message(w.press("reachable"));
+  EXPECT_EQ(w.view.loaded_urls.size(), 3u);
+  w.view.load(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
+  EXPECT_EQ(w.next_retry(), 0);
+  int back = 0;
+  for (const Text& line : w.log.lines) back += line.find("the console is back") != Text::npos;
+  EXPECT_EQ(back, 1);
+}
+
+// The console's scripts run before its load ends: what they log then is
+// the console's.
+TEST(ConsoleGuard, WhatTheConsoleLogsWhileItLoadsIsDelivered) {
+  Bound w;
+  w.page().load_failed(w.refused());
+  w.page().console_message(w.press("retry"));
+  w.view.commit(kConsole);
+  w.page().console_message("settitle=>" + from_utf8("客服一号"));
+  w.page().console_message("newmsgnum=>2");
+  EXPECT_EQ(w.client.unread_count(), 2);
+  EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Caption).find(from_utf8("客服一号")), 0u);
+  w.page().page_loaded(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
+  // Before any document, and from the client's own pages, nothing is.
+  World fresh;
+  fresh.settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"http://s\"}";
+  fresh.client.start();
+  fresh.view.events->console_message("newmsgnum=>4");
+  fresh.view.commit("", true);
+  fresh.view.events->console_message("newmsgnum=>4");
+  EXPECT_EQ(fresh.client.unread_count(), 0);
+}
+
+// A page that takes the main frame to about:blank leaves nothing to see
+// and nothing that comes back by itself.
+TEST(ConsoleGuard, ABlankDocumentIsAFailedConsole) {
+  Bound w;
+  w.view.load(kConsole);
+  w.view.commit("about:blank");
+  EXPECT_EQ(w.guard().shows(), Shows::Unreachable);
+  const Text& page = w.view.loaded_pages.back();
+  EXPECT_NE(page.find(from_utf8("空白页")), Text::npos);
+  // The probe and the retry ask for the console, not the blank page.
+  const std::size_t probe = page.find("var u=");
+  ASSERT_NE(probe, Text::npos);
+  EXPECT_EQ(page.find("about:blank", probe), Text::npos);
+  EXPECT_NE(page.find("chat.test:8443", probe), Text::npos);
+  w.page().console_message("newmsgnum=>3");
+  w.page().page_loaded("about:blank");
+  EXPECT_EQ(w.client.unread_count(), 0);
+  w.seconds(5);
+  EXPECT_EQ(w.view.loaded_urls, std::vector<Text>{kConsole});
+  w.view.load(kConsole);
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
 }
 
 TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {

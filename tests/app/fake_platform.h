@@ -89,8 +89,14 @@ class FakeUi final : public TableUi {
   [[nodiscard]] bool is_active(Form form) const override { return active == form && active_set; }
   [[nodiscard]] Point pointer() const override { return mouse; }
   [[nodiscard]] std::vector<Monitor> monitors() const override { return screens; }
+  // Runs while a message box is open, as the events a nested loop
+  // delivers do (each box runs it once).
+  std::function<void()> while_box_open;
+  int raised_boxes = 0;
+  void raise_message_box() override { ++raised_boxes; }
   int message_box(std::string_view text, std::string_view caption, Buttons buttons) override {
     boxes.push_back({Text(text), Text(caption), buttons});
+    if (while_box_open) std::exchange(while_box_open, nullptr)();
     if (answers.empty()) return kAnswerOk;
     const int answer = answers.front();
     answers.pop_front();
@@ -250,6 +256,15 @@ class FakeView final : public app::WebView {
     allowed.emplace_back(host, fingerprint);
   }
   void terminate_process() override { ++terminations; }
+  // What an engine reports of a document the main frame takes, and of its
+  // load ending well.
+  void commit(std::string_view url, bool own_page = false) {
+    events->document_committed(url, own_page);
+  }
+  void load(std::string_view url) {
+    commit(url);
+    events->page_loaded(url);
+  }
 };
 
 class FakeLog final : public EventLog {

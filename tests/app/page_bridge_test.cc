@@ -32,6 +32,7 @@ struct Bound : World {
   Bound() {
     settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"http://s\"}";
     client.start();
+    view.commit(view.opened.back());
   }
   void say(std::string_view text) { view.events->console_message(text); }
   Text caption(Form form = Form::Main) { return ui.get_text(form, {}, TextProperty::Caption); }

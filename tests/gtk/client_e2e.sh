@@ -17,6 +17,7 @@ done
 # shellcheck source=/dev/null
 source "$(dirname "$0")/../lib/e2e.sh"
 prepare_run "$client_built" "$artifacts"
+umask 022
 # A screen-capture tool that only says it was started.
 printf '#!/bin/sh\necho started >> "%s/tool-started"\n' "$work" >"$work/config/QQSnapShot"
 chmod +x "$work/config/QQSnapShot"
@@ -228,6 +229,14 @@ for signal in TERM HUP; do
   [ "$status" = 0 ] || fail "SIG$signal: exit code $status"
   cmp -s "$config" "$work/config.before" || fail "SIG$signal changed the settings"
 done
+
+# 8. The site data the session kept, the login cookie among it, is closed
+# to other users, though the client was started with umask 022.
+data="$XDG_DATA_HOME/quorvel"
+[ -s "$data/cookies.sqlite" ] || fail "no cookie database in $data"
+[ "$(stat -c %a "$data")" = 700 ] || fail "the data folder is $(stat -c %a "$data")"
+open=$(find "$data" ! -type l -perm /077)
+[ -z "$open" ] || fail "open to others: $open"
 
 if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings: $(grep CRITICAL "$work/client.out")"; fi
 echo "ok: $site"

@@ -69,6 +69,59 @@ shot 2-back
 # Back because the page saw the site answer, not at the end of a pause.
 [ "$(logged 'the site answers again')" -ge 1 ] || fail "the unreachable page did not see the site"
 
+# 2b. A loaded console reloads itself while the site is down. The end of
+# the failed load names the old address: no console for all that. The
+# page's 重试 works while the site is away, and the console is back within
+# 10 s of the site, without input.
+# (A page counted out within a second may still count as listening.)
+sleep 2
+wait_for "[ \"\$(listening)\" -ge 1 ]"
+failed=$(logged 'the console could not be loaded')
+back=$(logged 'the console is back')
+control navigate ms=3000
+sleep 0.5
+down_at=$(date +%s)
+site_down 25
+wait_for "[ \"\$(logged 'the console could not be loaded')\" -gt $failed ]" 100
+sleep 1
+[ "$(logged 'the console is back')" = "$back" ] || fail "the end of a failed load was taken for the console"
+shot 2b-reload-while-down
+click_main_middle
+xdotool key Tab Return
+wait_for "[ \"\$(logged 'retrying at the agent')\" -ge 1 ]"
+wait_for "[ \"\$(logged 'the console could not be loaded')\" -gt $((failed + 1)) ]"
+wait_for "[ \"\$(logged 'the console is back')\" -gt $back ]" 450
+wait_for "console_shown"
+(( $(date +%s) - down_at <= 25 + 10 + 3 )) || fail "the console came back late"
+
+# 2c. A page that takes the window to about:blank: the client's page, and
+# the console again since the site answers.
+failed=$(logged 'the console could not be loaded')
+back=$(logged 'the console is back')
+sleep 2
+wait_for "[ \"\$(listening)\" -ge 1 ]"
+control navigate url=about:blank
+wait_for "[ \"\$(logged 'the console could not be loaded')\" -gt $failed ]"
+grep -q '空白页' "$work/client.out" || fail "the blank page was not named"
+wait_for "[ \"\$(logged 'the console is back')\" -gt $back ]" 150
+wait_for "console_shown"
+
+# 2d. A web process that keeps ending: the client's page, whose 重新加载
+# brings the console back.
+for _ in $(seq 6); do
+  [ "$(logged 'the web process keeps ending')" -ge 1 ] && break
+  wait_for "[ -n \"\$(web_process)\" ]"
+  kill -9 "$(web_process)"
+  sleep 1
+done
+[ "$(logged 'the web process keeps ending')" -ge 1 ] || fail "the crashed page did not show"
+sleep 1
+shot 2d-crashed
+click_main_middle
+xdotool key Tab Return
+wait_for "[ \"\$(logged 'reloading at the agent')\" -ge 1 ]"
+wait_for "console_shown"
+
 # 3. A start while the site is down: the client's page, then the console.
 stop_client
 site_down 12

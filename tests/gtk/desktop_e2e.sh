@@ -183,9 +183,62 @@ grep -q '^X-GNOME-Autostart-enabled=true' "$entry" || fail "the entry is not ena
 click_item 开机自动启动
 wait_for "[ ! -e '$entry' ]"
 
+# 7b. A flood of 退出 through the item's menu: one confirmation, brought
+# forward, and an item that answers at once all the while.
+send_click() {  # label [times]: menu events that wait for no answer
+  local id
+  id=$(item_id "$1")
+  for _ in $(seq "${2:-1}"); do
+    dbus-send --session --dest="$item" --type=method_call /MenuBar com.canonical.dbusmenu.Event \
+      "int32:$id" string:clicked variant:int32:0 uint32:0
+  done
+}
+send_click 退出 1000
+wait_for "visible 信息："
+started=$(date +%s%N)
+sni_property Status >/dev/null
+took=$((($(date +%s%N) - started) / 1000000))
+((took <= 200)) || fail "the item took $took ms to answer"
+sleep 1
+[ "$(xdotool search --onlyvisible --name '^信息：$' | wc -l)" = 1 ] || fail "more than one confirmation"
+shot 7b-one-confirmation
+xdotool key Escape
+wait_for "[ -z \"\$(visible 信息： || true)\" ]"
+kill -0 "$running" || fail "the client ended on a cancelled confirmation"
+
 # 8. 退出 from the item's menu, confirmed.
 click_item 退出
 wait_for "visible 信息："
 xdotool key Return
 wait_for "! kill -0 $running"
+
+# 9. SIGTERM while a notice with typed text, the join window and the 退出
+# confirmation are all open: exit code 0 within 3 s, the settings whole.
+items=$(grep -c '^item ' "$work/watcher2.out")
+"$client" >>"$work/client.out" 2>&1 &
+running=$!
+wait_for "[ \"\$(grep -c '^item ' '$work/watcher2.out')\" -gt $items ]" 300
+item=$(sed -n 's/^item [^ ]* //p' "$work/watcher2.out" | tail -1)
+wait_for "console_shown" 400
+control visitor-message from=v3 nick=访客丙 text=还在吗
+wait_for "notice_shown"
+notice=$(xdotool search --onlyvisible --name '^来自【' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$notice")"
+xdotool mousemove --window "$notice" 150 $((HEIGHT - 42)) click 1
+xdotool type --delay 20 '马上回复'
+send_click 服务器配置
+wait_for "visible 加入Quorvel服务器"
+send_click 退出
+wait_for "visible 信息："
+notice_shown || fail "the notice with typed text closed"
+shot 9-all-open
+cp "$config" "$work/config.before"
+started=$(date +%s%N)
+kill -TERM "$running"
+status=0
+wait "$running" || status=$?
+took=$((($(date +%s%N) - started) / 1000000))
+[ "$status" = 0 ] || fail "SIGTERM: exit code $status"
+((took < 3000)) || fail "SIGTERM took $took ms"
+cmp -s "$config" "$work/config.before" || fail "SIGTERM changed the settings"
 echo "desktop e2e passed"

@@ -29,6 +29,9 @@ struct Recorder final : app::PageEvents {
   void process_event(app::ProcessEvent e, std::string_view reason) override {
     seen.push_back("process " + std::to_string(static_cast<int>(e)) + " " + Text(reason));
   }
+  void document_committed(std::string_view address, bool own_page) override {
+    seen.push_back("committed " + Text(address) + (own_page ? " own" : ""));
+  }
   void certificate_failed(const app::CertificateFailure& c) override {
     seen.push_back("certificate " + c.host + " " + c.fingerprint + " " + c.issuer + " " +
                    c.valid_until);
@@ -84,7 +87,8 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   const std::vector<std::string> opened = {
       "init 0",          "open 1234 http://s/service/login", "on_page_loaded 0",
       "set_first_hook",  "set_second_hook",                  "on_console_message 0",
-      "on_load_failed 0", "on_process_event 0",              "on_tls_error 0"};
+      "on_load_failed 0", "on_process_event 0",              "on_tls_error 0",
+      "on_document_committed 0"};
   EXPECT_EQ(state.calls, opened);
   // Fields 4 and 19, counting from 1, set to 1; every other field 0.
   for (int i = 0; i < 22; ++i) EXPECT_EQ(state.open_fields[i], i == 3 || i == 18 ? 1 : 0) << i;
@@ -92,11 +96,14 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   // Page events: every argument becomes text through the converter, which
   // also releases it.
   state.calls.clear();
+  state.committed(argument("address=http://s/service/login\nown=0\n"));
   state.console(argument("newmsgnum=>3"));
   state.page_loaded(argument("http://s/service/login"));
-  EXPECT_EQ(events.seen, (std::vector<Text>{"newmsgnum=>3", "loaded http://s/service/login"}));
-  EXPECT_EQ(state.calls, (std::vector<std::string>{"argument_to_text", "release_text",
-                                                   "argument_to_text", "release_text"}));
+  state.committed(argument("address=\nown=1\n"));
+  EXPECT_EQ(events.seen,
+            (std::vector<Text>{"committed http://s/service/login", "newmsgnum=>3",
+                               "loaded http://s/service/login", "committed  own"}));
+  EXPECT_EQ(state.calls.size(), 8u);
 
   // The failure records, read into the host's terms; unknown names ignored.
   events.seen.clear();

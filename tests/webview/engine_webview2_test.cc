@@ -19,7 +19,7 @@ namespace {
 constexpr wchar_t kRuntimeKey[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 
-std::string loaded, console, logged, failed, process, certificate;
+std::string loaded, console, logged, failed, process, certificate, committed;
 void QV_CALL on_loaded(int64_t text) {
   loaded = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
 }
@@ -28,6 +28,9 @@ void QV_CALL on_failed(int64_t text) {
 }
 void QV_CALL on_process(int64_t text) {
   process = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+}
+void QV_CALL on_committed(int64_t text) {
+  committed = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
 }
 void QV_CALL on_certificate(int64_t text) {
   certificate = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
@@ -112,6 +115,7 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   ASSERT_TRUE(converter && events);
   events->ops->on_page_loaded(events, 1, on_loaded);
   events->ops->on_console_message(events, 1, on_console);
+  events->ops->on_document_committed(events, 1, on_committed);
   log(on_log);
   HWND host = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                               nullptr, nullptr, nullptr);
@@ -132,6 +136,8 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
     Sleep(10);
   }
   EXPECT_EQ(loaded, url);
+  EXPECT_EQ(field(committed, "address"), url);
+  EXPECT_EQ(field(committed, "own"), "0");
   EXPECT_EQ(console, from_utf8("settitle=>客服 \"quoted\""));
   char* text = converter->ops->argument_to_text(converter, 0);
   EXPECT_STREQ(text, "");
@@ -184,6 +190,7 @@ TEST(WebView2Engine, ReportsFailuresAndRecovers) {
   events->ops->on_load_failed(events, 1, on_failed);
   events->ops->on_process_event(events, 1, on_process);
   events->ops->on_tls_error(events, 1, on_certificate);
+  events->ops->on_document_committed(events, 1, on_committed);
   set_option("data_directory", "C:\\quorvel-data");
   HWND host = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                               nullptr, nullptr, nullptr);
@@ -192,6 +199,7 @@ TEST(WebView2Engine, ReportsFailuresAndRecovers) {
   fake.fail_navigations = 1;
   fake.fail_status = 12;
   failed.clear();
+  committed.clear();
   qv_open_options options{};
   qv_view* view = open(reinterpret_cast<intptr_t>(host), "https://site.test/c", &options);
   ASSERT_NE(view, nullptr);
@@ -200,12 +208,22 @@ TEST(WebView2Engine, ReportsFailuresAndRecovers) {
   EXPECT_EQ(field(failed, "kind"), "refused");
   EXPECT_EQ(field(failed, "address"), "https://site.test/c");
   EXPECT_EQ(field(failed, "reason"), "cannot connect");
-  // The host's own page, then a server error.
-  loaded.clear();
+  // A failed navigation commits no document.
+  EXPECT_TRUE(committed.empty());
+  // The host's own page: its document is the host's, its address none.
+  loaded = "-";
   view->ops->load_html(view, from_utf8("<title>页</title>").c_str());
+  ASSERT_TRUE(pump_until([] { return loaded.empty(); }));
+  EXPECT_EQ(field(committed, "own"), "1");
+  EXPECT_EQ(fake.html, L"<title>\u9875</title>");
+  // A page that goes to about:blank itself is no page of the host's.
+  loaded.clear();
+  view->ops->load_url(view, "about:blank");
   ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
   EXPECT_EQ(loaded, "about:blank");
-  EXPECT_EQ(fake.html, L"<title>\u9875</title>");
+  EXPECT_EQ(field(committed, "own"), "0");
+  EXPECT_EQ(field(committed, "address"), "about:blank");
+  // Then a server error.
   fake.http_status = 503;
   failed.clear();
   view->ops->load_url(view, "https://site.test/c");

@@ -93,8 +93,12 @@ void QV_CALL on_tls_error(qv_events*, int view_index, qv_event_proc proc) {
   record("on_tls_error " + std::to_string(view_index));
   state.tls_error = proc;
 }
-const qv_events_ops kEventsOps = {on_page_loaded, on_console_message, on_load_failed,
-                                  on_process_event, on_tls_error};
+void QV_CALL on_document_committed(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_document_committed " + std::to_string(view_index));
+  state.committed = proc;
+}
+const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
+                                  on_process_event, on_tls_error,       on_document_committed};
 qv_events events{&kEventsOps};
 
 }  // namespace

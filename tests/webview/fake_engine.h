@@ -18,6 +18,7 @@ struct FakeEngineState {
   qv_event_proc load_failed = nullptr;
   qv_event_proc process_event = nullptr;
   qv_event_proc tls_error = nullptr;
+  qv_event_proc committed = nullptr;
   std::vector<std::string> options;  // "name=value" as set
 };
 

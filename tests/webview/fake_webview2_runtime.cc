@@ -94,6 +94,11 @@ struct MessageArgs : Unknown<ICoreWebView2WebMessageReceivedEventArgsStub> {
 struct NavigationArgs : Unknown<ICoreWebView2NavigationCompletedEventArgs2Stub> {
   BOOL success = TRUE;
   int status = 0, http = 200;
+  UINT64 id = 0;
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* out) override {
+    *out = id;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* out) override {
     *out = success;
     return S_OK;
@@ -104,6 +109,31 @@ struct NavigationArgs : Unknown<ICoreWebView2NavigationCompletedEventArgs2Stub> 
   }
   HRESULT STDMETHODCALLTYPE get_HttpStatusCode(int* out) override {
     *out = http;
+    return S_OK;
+  }
+};
+
+struct StartingArgs : Unknown<ICoreWebView2NavigationStartingEventArgsStub> {
+  std::wstring uri;
+  UINT64 id = 0;
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
+    *out = co_text(uri);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* out) override {
+    *out = id;
+    return S_OK;
+  }
+};
+
+struct LoadingArgs : Unknown<ICoreWebView2ContentLoadingEventArgsStub> {
+  UINT64 id = 0;
+  HRESULT STDMETHODCALLTYPE get_IsErrorPage(BOOL* out) override {
+    *out = FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* out) override {
+    *out = id;
     return S_OK;
   }
 };
@@ -190,7 +220,10 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   ICoreWebView2WebMessageReceivedEventHandler* messages = nullptr;
   ICoreWebView2ProcessFailedEventHandler* failures = nullptr;
   ICoreWebView2ServerCertificateErrorDetectedEventHandler* certificates = nullptr;
+  ICoreWebView2NavigationStartingEventHandler* starting = nullptr;
+  ICoreWebView2ContentLoadingEventHandler* content = nullptr;
   bool loading_html = false;
+  UINT64 navigation_id = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (state.old_runtime && IsEqualIID(iid, IID_ICoreWebView2_14)) {
@@ -215,6 +248,7 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   // The page loads later, from the message loop, as a real one does.
   void load_later(bool html) {
     loading_html = html;
+    ++navigation_id;
     loading = this;
     SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR timer, DWORD) {
       KillTimer(nullptr, timer);
@@ -223,9 +257,25 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
       if (web != nullptr) web->finish_load();
     });
   }
+  // The runtime's order: starting, the new document (only when it loads),
+  // completed; the id pairs them.
+  void start_navigation() {
+    StartingArgs args;
+    args.uri = source;
+    args.id = navigation_id;
+    if (starting != nullptr) starting->Invoke(this, &args);
+  }
+  void commit_document() {
+    LoadingArgs args;
+    args.id = navigation_id;
+    if (content != nullptr) content->Invoke(this, &args);
+  }
   void finish_load() {
     NavigationArgs done;
+    done.id = navigation_id;
+    start_navigation();
     if (loading_html) {
+      commit_document();
       if (navigation != nullptr) navigation->Invoke(this, &done);
       const std::wstring click = state.click.empty() ? std::wstring() : button_text(state.html, state.click);
       if (!click.empty() && messages != nullptr) {
@@ -255,6 +305,7 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
       done.status = state.fail_status;
     }
     done.http = done.success ? state.http_status : 0;
+    if (done.success) commit_document();
     log_call(done.success ? L"loaded " + source : L"failed " + std::to_wstring(done.status));
     if (navigation != nullptr) navigation->Invoke(this, &done);
     if (!done.success || done.http >= 500) return;
@@ -296,6 +347,18 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* h,
                                                     EventRegistrationToken*) override {
     navigation = h;
+    h->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* h,
+                                                   EventRegistrationToken*) override {
+    starting = h;
+    h->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler* h,
+                                               EventRegistrationToken*) override {
+    content = h;
     h->AddRef();
     return S_OK;
   }

@@ -308,5 +308,40 @@ TEST(WebView2Declarations, ProcessFailedEventArgs2) {
             "4dab9422-46fa-4c3e-a5d2-41d2071d3680");
 }
 
+TEST(WebView2Declarations, NavigationStartingEventHandler) {
+  auto* p = probe<ICoreWebView2NavigationStartingEventHandler>();
+  EXPECT_EQ(p->Invoke({}, {}), 3);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2NavigationStartingEventHandler),
+            "9adbe429-f36d-432b-9ddc-f8881fbd76e3");
+}
+
+TEST(WebView2Declarations, NavigationStartingEventArgs) {
+  auto* p = probe<ICoreWebView2NavigationStartingEventArgs>();
+  EXPECT_EQ(p->get_Uri({}), 3);
+  EXPECT_EQ(p->get_IsUserInitiated({}), 4);
+  EXPECT_EQ(p->get_IsRedirected({}), 5);
+  EXPECT_EQ(p->get_RequestHeaders({}), 6);
+  EXPECT_EQ(p->get_Cancel({}), 7);
+  EXPECT_EQ(p->put_Cancel({}), 8);
+  EXPECT_EQ(p->get_NavigationId({}), 9);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2NavigationStartingEventArgs),
+            "5b495469-e119-438a-9b18-7604f25f2e49");
+}
+
+TEST(WebView2Declarations, ContentLoadingEventHandler) {
+  auto* p = probe<ICoreWebView2ContentLoadingEventHandler>();
+  EXPECT_EQ(p->Invoke({}, {}), 3);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2ContentLoadingEventHandler),
+            "364471e7-f2be-4910-bdba-d72077d51c4b");
+}
+
+TEST(WebView2Declarations, ContentLoadingEventArgs) {
+  auto* p = probe<ICoreWebView2ContentLoadingEventArgs>();
+  EXPECT_EQ(p->get_IsErrorPage({}), 3);
+  EXPECT_EQ(p->get_NavigationId({}), 4);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2ContentLoadingEventArgs),
+            "0c8a1275-9b6b-4901-87ad-70df25bafa6e");
+}
+
 }  // namespace
 }  // namespace quorvel::webview2

@@ -656,4 +656,35 @@ struct ICoreWebView2ProcessFailedEventArgs2Stub : ICoreWebView2ProcessFailedEven
   }
 };
 
+struct ICoreWebView2NavigationStartingEventHandlerStub
+    : ICoreWebView2NavigationStartingEventHandler {
+  HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*,
+                                   ICoreWebView2NavigationStartingEventArgs*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2NavigationStartingEventArgsStub : ICoreWebView2NavigationStartingEventArgs {
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_RequestHeaders(ICoreWebView2HttpRequestHeaders**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_Cancel(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Cancel(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64*) override { return E_NOTIMPL; }
+};
+
+struct ICoreWebView2ContentLoadingEventHandlerStub : ICoreWebView2ContentLoadingEventHandler {
+  HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2ContentLoadingEventArgs*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2ContentLoadingEventArgsStub : ICoreWebView2ContentLoadingEventArgs {
+  HRESULT STDMETHODCALLTYPE get_IsErrorPage(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64*) override { return E_NOTIMPL; }
+};
+
 }  // namespace quorvel::webview2
