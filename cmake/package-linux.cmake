@@ -78,5 +78,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The web engine is loaded at run time through the client's own library,
 # which shlibdeps cannot see; Chinese text needs a CJK font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwebkit2gtk-4.1-0, fonts-wqy-microhei | fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "flameshot | gnome-screenshot | kde-spectacle | xfce4-screenshooter")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "flameshot | gnome-screenshot | kde-spectacle | xfce4-screenshooter, sound-theme-freedesktop")
 include(CPack)

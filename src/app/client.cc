@@ -38,6 +38,8 @@ struct Texts {
   Text settings_unwritable =
       from_utf8("设置文件无法写入，服务器绑定只在本次运行中有效，请检查文件夹的写入权限：\n");
   Text no_directory = from_utf8("无法连接目录服务，请稍后再试。");
+  Text session_entry_failed =
+      from_utf8("开机自动启动设置失败，请检查以下位置能否写入：\n");
   Text restart_by_hand =
       from_utf8("已绑定新的服务器，但程序未能自动重新启动，请手动重新启动客服端。");
 };
@@ -416,9 +418,16 @@ void Client::on_menu(int item) {
       break;
     case kWithSession:
       if (s_.desktop != nullptr) {
-        static_cast<void>(
-            s_.desktop->set_starts_with_session(!s_.desktop->starts_with_session()));
+        const bool wanted = !s_.desktop->starts_with_session();
+        const bool done = s_.desktop->set_starts_with_session(wanted);
+        // The check shows what is so, also when the menu flipped it itself.
         s_.ui.set_menu_check(kWithSession, s_.desktop->starts_with_session());
+        if (!done) {
+          s_.log.line("the session's start entry could not be " +
+                      Text(wanted ? "written: " : "removed: ") + s_.desktop->session_entry());
+          s_.timed_messages.show_timed_message({texts().session_entry_failed +
+                                                s_.desktop->session_entry()});
+        }
       }
       break;
     default:

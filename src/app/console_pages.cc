@@ -17,11 +17,14 @@ Text page(std::string_view title, const Text& body) {
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + Text(title) +
          "</title><style>"
          "body{font-family:sans-serif;background:#f4f6f4;color:#222;margin:0}"
-         "main{max-width:560px;margin:60px auto;background:#fff;padding:28px 32px;"
+         "main{max-width:560px;margin:40px auto;background:#fff;padding:28px 32px;"
          "border-radius:8px;box-shadow:0 1px 4px rgba(0,0,0,.15)}"
          "h1{font-size:20px;color:#2f7d32;margin-top:0}"
          "p{line-height:1.6}.detail{color:#777;font-size:13px;word-break:break-all}"
          "dl{display:grid;grid-template-columns:max-content 1fr;gap:6px 14px}"
+         // Long names of a certificate scroll inside their box: the button
+         // below stays in the window.
+         ".details{max-height:calc(100vh - 330px);min-height:80px;overflow:auto}"
          "dt{color:#555}dd{margin:0;word-break:break-all}"
          "button{font-size:15px;padding:8px 22px;margin-top:12px;border:0;border-radius:4px;"
          "background:#2f7d32;color:#fff;cursor:pointer}"
@@ -164,11 +167,12 @@ Text trust_page(const CertificateFailure& f, std::string_view nonce) {
   const auto row = [](std::string_view name_utf8, std::string_view value) {
     return "<dt>" + t(name_utf8) + "</dt><dd>" + html_text(value) + "</dd>";
   };
-  const Text body = "<p>" + t("客服站点的证书没有通过验证，控制台未被打开。") + "</p><dl>" +
+  const Text body = "<p>" + t("客服站点的证书没有通过验证，控制台未被打开。") +
+                    "</p><div class=\"details\"><dl>" +
                     row("站点", f.host) + row("颁发者", f.issuer) + row("证书主体", f.subject) +
                     row("有效期", f.valid_from + t(" 至 ") + f.valid_until) +
                     row("SHA-256 指纹", spaced_fingerprint(f.fingerprint)) +
-                    row("原因", f.reason) + "</dl><p>";
+                    row("原因", f.reason) + "</dl></div><p>";
   // Trust is kept as a fingerprint: a certificate whose fingerprint could
   // not be read cannot be trusted, only reported.
   if (f.fingerprint.empty()) {

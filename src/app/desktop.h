@@ -3,6 +3,8 @@
 // platform has its own; tests use a recording fake.
 #pragma once
 
+#include "base/text.h"
+
 namespace quorvel::app {
 
 class Desktop {
@@ -17,6 +19,8 @@ class Desktop {
   [[nodiscard]] virtual bool starts_with_session() = 0;
   // Writes or removes it; false when that failed.
   virtual bool set_starts_with_session(bool enabled) = 0;
+  // Where that entry is, for the agent when it cannot be written.
+  [[nodiscard]] virtual Text session_entry() const = 0;
 };
 
 }  // namespace quorvel::app

@@ -293,6 +293,8 @@ Outcome write_value(std::string_view path, std::string_view section, std::string
     return Outcome::BadKey;
   }
   const Text file_path(skip_leading_blanks(path));
+  // Nothing is created beside what is no settings file (a FIFO, a device).
+  if (!file::is_regular_or_missing(file_path)) return Outcome::NotRegular;
   // Held around the whole read-modify-replace, so that two writers (the
   // tool beside the client, two clients) never lose each other's change.
   const file::ExclusiveLock lock(file_path + ".lock");
@@ -308,6 +310,9 @@ Outcome write_value(std::string_view path, std::string_view section, std::string
   // no rename, nothing for the disk to do.
   if (changed == contents.text) return Outcome::Ok;
   contents.text = std::move(changed);
+  // A writer killed mid-way left its temporary file behind; none is older
+  // than a minute while its writer lives.
+  file::remove_stale_temporaries(file_path, 60);
   return file::replace_contents(file_path, encode_contents(contents)) ? Outcome::Ok
                                                                       : Outcome::Unwritable;
 }

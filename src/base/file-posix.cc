@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -107,6 +109,10 @@ std::optional<std::string> read(const Text& path) {
   return std::move(r.data);
 }
 
+// replace_contents's temporary files: the file's name, this, and mkstemp's
+// six characters; a name no one gives a file of their own.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
 bool replace_contents(const Text& path, std::string_view data) {
   const std::string target = resolve_links(native(path));
   mode_t mode = 0644;
@@ -119,7 +125,7 @@ bool replace_contents(const Text& path, std::string_view data) {
   }
   // A unique name per writer: two writers never share a temporary file,
   // and mkstemp's exclusive creation never follows a link planted there.
-  std::string tmp = target + ".XXXXXX";
+  std::string tmp = target + std::string(kTemporaryInfix) + "XXXXXX";
   UniqueFd f(::mkostemp(tmp.data(), O_CLOEXEC));
   if (!f) return false;
   if (!write_all(f.get(), data) || ::fchmod(f.get(), mode) != 0) {
@@ -213,6 +219,36 @@ void tighten(const std::string& path, int depth) {
 }
 
 }  // namespace
+
+bool is_regular_or_missing(const Text& path) {
+  struct stat st {};
+  if (::stat(native(path).c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+  return S_ISREG(st.st_mode);
+}
+
+void remove_stale_temporaries(const Text& path, int older_than_seconds) {
+  const std::string target = resolve_links(native(path));
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+  const std::string prefix =
+      target.substr(slash == std::string::npos ? 0 : slash + 1) + std::string(kTemporaryInfix);
+  DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
+  if (dir == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+    const std::string_view tail = name.substr(prefix.size());
+    if (!std::all_of(tail.begin(), tail.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) continue;
+    const std::string full = folder + "/" + std::string(name);
+    struct stat st {};
+    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        now - st.st_mtime > older_than_seconds) {
+      ::unlink(full.c_str());
+    }
+  }
+  ::closedir(dir);
+}
 
 bool make_user_directory(const Text& path) {
   if (path.empty()) return false;

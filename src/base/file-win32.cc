@@ -232,6 +232,36 @@ bool make_directories(const Text& path) {
   return CreateDirectoryW(wide(path).c_str(), nullptr) || is_directory(path);
 }
 
+bool is_regular_or_missing(const Text& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() == ERROR_FILE_NOT_FOUND ||
+                                                     GetLastError() == ERROR_PATH_NOT_FOUND
+                                               : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// replace_contents names its temporary file "<name>.<pid>.<n>.<tick>.tmp".
+void remove_stale_temporaries(const Text& path, int older_than_seconds) {
+  const std::wstring target = wide(path);
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((target + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
+  FILETIME now_time{};
+  GetSystemTimeAsFileTime(&now_time);
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  const std::uint64_t limit = static_cast<std::uint64_t>(older_than_seconds) * 10'000'000u;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        ticks(now_time) - ticks(found.ftLastWriteTime) > limit) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 bool make_user_directory(const Text& path) {
   return make_directories(path);
 }

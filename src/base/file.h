@@ -67,6 +67,13 @@ bool remove(const Text& path);
 [[nodiscard]] Text separator();
 
 [[nodiscard]] bool is_directory(const Text& path);
+// Nothing at the path, or a regular file (through links): what a settings
+// file may be before anything is created beside it.
+[[nodiscard]] bool is_regular_or_missing(const Text& path);
+// Removes what replace_contents of that path left behind when its writer
+// was killed: temporary files of its own name pattern, older than
+// `older_than_seconds`, the user's own.
+void remove_stale_temporaries(const Text& path, int older_than_seconds);
 [[nodiscard]] bool is_writable_directory(const Text& path);
 // Creates the folder and its missing parents; true when it exists after.
 [[nodiscard]] bool make_directories(const Text& path);

@@ -10,6 +10,11 @@
 #include "base/text.h"
 #include "gtk/single_instance.h"
 
+namespace quorvel::embedded {
+extern const unsigned char message_sound[];
+extern const std::size_t message_sound_size;
+}  // namespace quorvel::embedded
+
 namespace quorvel::gtk {
 namespace {
 
@@ -46,13 +51,37 @@ DesktopServices::~DesktopServices() {
   if (notifications_ != nullptr) g_object_unref(notifications_);
 }
 
+// The client's own sound, written once to the user's cache for the sound
+// server to read; empty when it could not be written.
+std::string DesktopServices::own_sound_file() {
+  if (!own_sound_.empty()) return own_sound_;
+  const std::string folder = std::string(g_get_user_cache_dir()) + "/quorvel";
+  const std::string path = folder + "/message.wav";
+  const std::string_view bytes(reinterpret_cast<const char*>(embedded::message_sound),
+                               embedded::message_sound_size);
+  if (g_mkdir_with_parents(folder.c_str(), 0700) == 0 &&
+      (file::read(from_utf8(path)) == std::string(bytes) ||
+       file::replace_contents(from_utf8(path), bytes))) {
+    own_sound_ = path;
+  }
+  return own_sound_;
+}
+
 void DesktopServices::play_message_sound() {
-  const int result =
+  int result =
       sound_ == nullptr
           ? CA_ERROR_NOTAVAILABLE
           : ca_context_play(sound_, 0, CA_PROP_EVENT_ID, "message-new-instant",
                             CA_PROP_EVENT_DESCRIPTION, "New visitor message", nullptr);
   std::fprintf(stderr, "quorvel: sound message-new-instant: %s\n", ca_strerror(result));
+  // A desktop without a sound theme has no such sound: the client's own.
+  if (result != CA_ERROR_NOTFOUND) return;
+  const std::string own = own_sound_file();
+  result = own.empty() ? CA_ERROR_NOTFOUND
+                       : ca_context_play(sound_, 0, CA_PROP_MEDIA_FILENAME, own.c_str(),
+                                         CA_PROP_EVENT_DESCRIPTION, "New visitor message", nullptr);
+  std::fprintf(stderr, "quorvel: sound (the client's own) %s: %s\n", own.c_str(),
+               ca_strerror(result));
 }
 
 bool DesktopServices::do_not_disturb() {

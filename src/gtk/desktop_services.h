@@ -31,12 +31,16 @@ class DesktopServices final : public app::Desktop {
   [[nodiscard]] bool do_not_disturb() override;
   [[nodiscard]] bool starts_with_session() override;
   bool set_starts_with_session(bool enabled) override;
+  [[nodiscard]] Text session_entry() const override { return from_utf8(autostart_path()); }
 
   // The autostart entry's path (created on demand by set_starts_with_session).
   [[nodiscard]] static std::string autostart_path();
 
  private:
+  [[nodiscard]] std::string own_sound_file();
+
   ca_context* sound_ = nullptr;
+  std::string own_sound_;
   GSettings* notifications_ = nullptr;
 };
 

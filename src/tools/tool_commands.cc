@@ -50,6 +50,24 @@ Text argument_text(const std::string& argument, const Io& io) {
   return from_utf8(argument == "-" ? without_final_newline(io.input) : argument);
 }
 
+// Why a path names nothing: the client reads members only so deep (the
+// deepest one it reads holds the rest as its text), and a path below them
+// is no member of what it read.
+std::string missing_member(JsonDocument& doc, const std::string& path) {
+  std::size_t cut = std::string::npos;
+  for (int level = 1; level < JsonDocument::kMaxLevel; ++level) {
+    cut = path.find('.', cut + 1);
+    if (cut == std::string::npos) break;
+  }
+  const Text deepest = cut != std::string::npos ? from_utf8(path.substr(0, cut)) : Text();
+  const Text held = deepest.empty() ? Text() : doc.get_text(deepest);
+  if (!held.empty() && (held[0] == '{' || held[0] == '[')) {
+    return path + ": the document nests deeper than the " +
+           std::to_string(JsonDocument::kMaxLevel) + " levels the client reads";
+  }
+  return "no member " + path;
+}
+
 int json_get(const std::vector<std::string>& args, Io& io) {
   bool zero_based = false;
   std::vector<std::string> rest;
@@ -66,7 +84,7 @@ int json_get(const std::vector<std::string>& args, Io& io) {
   const Text path = from_utf8(rest[0]);
   // A member whose value is empty is there; a path that names none is not.
   if (!doc.contains(path)) {
-    io.error += "quorvel-tool: no member " + rest[0] + "\n";
+    io.error += "quorvel-tool: " + missing_member(doc, rest[0]) + "\n";
     return 1;
   }
   io.output += to_utf8(doc.get_text(path)) + "\n";
@@ -183,8 +201,12 @@ bool parse_http_options(const std::vector<std::string>& args, HttpOptions& o) {
     } else if (a == "--data") {
       o.data = from_utf8(args[++i]);
     } else if (a == "--header") {
+      // One line each: a line break inside would smuggle in lines of its
+      // own (another Host) past what the caller meant.
+      const std::string& line = args[++i];
+      if (line.find_first_of("\r\n") != std::string::npos) return false;
       if (!o.headers.empty()) o.headers += "\r\n";
-      o.headers += from_utf8(args[++i]);
+      o.headers += from_utf8(line);
     } else if (a == "--cookies") {
       o.cookies = from_utf8(args[++i]);
     } else if (a == "--proxy") {

@@ -32,6 +32,10 @@ bool DesktopServices::starts_with_session() {
                       &size) == ERROR_SUCCESS;
 }
 
+Text DesktopServices::session_entry() const {
+  return narrow(std::wstring(L"HKEY_CURRENT_USER\\") + kRunKey + L"\\" + kRunValue);
+}
+
 bool DesktopServices::set_starts_with_session(bool enabled) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,

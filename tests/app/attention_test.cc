@@ -130,10 +130,15 @@ TEST(Attention, TheSessionItemWritesTheEntryOrSaysWhyNot) {
   w.client.on_menu(kWithSessionItem);
   EXPECT_FALSE(w.desktop.with_session);
   EXPECT_FALSE(w.ui.menu_checks.at(kWithSessionItem));
-  // An entry that cannot be written: the check stays as it is.
+  EXPECT_TRUE(w.timed.shown.empty());
+  // An entry that cannot be written: the check stays as it is, and the
+  // agent is told where.
   w.desktop.writable = false;
   w.client.on_menu(kWithSessionItem);
   EXPECT_FALSE(w.ui.menu_checks.at(kWithSessionItem));
+  ASSERT_EQ(w.timed.shown.size(), 1u);
+  EXPECT_NE(w.timed.shown[0].text.find("/home/a/.config/autostart/q.desktop"), Text::npos);
+  EXPECT_NE(w.timed.shown[0].text.find(from_utf8("开机自动启动设置失败")), Text::npos);
 }
 
 TEST(Attention, StartedWithTheSessionTheWindowWaitsOutOfSight) {

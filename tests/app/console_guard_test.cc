@@ -248,6 +248,12 @@ TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {
   const Text& page = w.view.loaded_pages.back();
   EXPECT_NE(page.find("aa:aa:aa"), Text::npos);
   EXPECT_NE(page.find(from_utf8("信任此证书")), Text::npos);
+  // The details scroll in a box bounded by the window; the button follows
+  // it, in view whatever the names' length.
+  const std::size_t box = page.find("<div class=\"details\">");
+  ASSERT_NE(box, Text::npos);
+  EXPECT_NE(page.find(".details{max-height:calc(100vh"), Text::npos);
+  EXPECT_GT(page.find("<button"), page.find("</div>", box));
   // Nothing is trusted by a page that does not know the nonce.
   w.page().console_message(Text(kActionMarker) + "ffffffffffffffff:trust");
   EXPECT_TRUE(w.view.allowed.empty());

@@ -188,6 +188,7 @@ class FakeDesktop final : public Desktop {
     if (writable) with_session = on;
     return writable;
   }
+  [[nodiscard]] Text session_entry() const override { return "/home/a/.config/autostart/q.desktop"; }
 };
 
 class FakeClock final : public Clock {

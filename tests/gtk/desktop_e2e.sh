@@ -23,6 +23,7 @@ done
 
 # shellcheck source=/dev/null
 source "$(dirname "$0")/../lib/e2e.sh"
+sources=$(cd "$(dirname "$0")/../.." && pwd)
 prepare_run "$client_built" "$artifacts"
 
 export G_DEBUG=fatal-criticals
@@ -152,6 +153,12 @@ control visitor-message from=v1 nick=访客甲 text=你好
 wait_for "notice_shown"
 wait_for "xprop -id $main WM_HINTS | grep -qi urgen"
 wait_for "[ \"\$(grep -c 'sound message-new-instant' '$work/client.out')\" -gt $sounds ]"
+# Without a sound theme, the client's own sound.
+if grep -q 'sound message-new-instant: File or data not found' "$work/client.out"; then
+  wait_for "grep -q \"sound (the client's own)\" '$work/client.out'"
+  cmp -s "$HOME/.cache/quorvel/message.wav" "$sources/resources/sounds/message.wav" ||
+    fail "the client's own sound was not written"
+fi
 shot 5-urgent
 sni Activate 0 0 >/dev/null
 wait_for "! xprop -id $main WM_HINTS | grep -qi urgen"
@@ -182,6 +189,17 @@ grep -q -- '--autostart' "$entry" || fail "the entry does not start with the ses
 grep -q '^X-GNOME-Autostart-enabled=true' "$entry" || fail "the entry is not enabled"
 click_item 开机自动启动
 wait_for "[ ! -e '$entry' ]"
+# An entry that cannot be written (a folder in its place): a timed message
+# says so and the check stays off.
+mkdir "$entry"
+click_item 开机自动启动
+wait_for "visible 友情提醒"
+shot 7-entry-refused
+toggle=$(menu GetLayout 0 -1 "[]" | grep -o "'开机自动启动'[^}]*" | grep -o "'toggle-state': <[0-9]*>" || true)
+[[ $toggle != *"<1>"* ]] || fail "the check item is on for an entry not written"
+grep -q "session's start entry could not be written" "$work/client.out" || fail "the failure was not logged"
+wait_for "[ -z \"\$(visible 友情提醒 || true)\" ]" 100
+rmdir "$entry"
 
 # 7b. A flood of 退出 through the item's menu: one confirmation, brought
 # forward, and an item that answers at once all the while.

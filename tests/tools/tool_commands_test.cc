@@ -23,6 +23,32 @@ TEST(ToolJsonGet, ReadsAPathFromUtf8Input) {
   EXPECT_EQ(zero.output, "6\n");
 }
 
+// Below the levels the client reads, a path is no member of what it read,
+// and the tool says why; a leaf at the same depth is simply missing.
+TEST(ToolJsonGet, APathBelowTheLevelsReadSaysSo) {
+  const auto nested = [](int levels, const std::string& leaf) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) text += "{\"a\":";
+    return text + leaf + std::string(static_cast<std::size_t>(levels), '}');
+  };
+  const auto path = [](int levels) {
+    std::string p = "a";
+    for (int i = 1; i < levels; ++i) p += ".a";
+    return p;
+  };
+  Io deep;
+  deep.input = nested(80, "1");
+  EXPECT_EQ(run_with({"json-get", path(70)}, deep), 1);
+  EXPECT_NE(deep.error.find("nests deeper than the 64 levels"), std::string::npos) << deep.error;
+  Io shallow;
+  shallow.input = nested(63, "1");
+  EXPECT_EQ(run_with({"json-get", path(64)}, shallow), 1);
+  EXPECT_NE(shallow.error.find("no member"), std::string::npos);
+  Io read;
+  read.input = nested(80, "1");
+  EXPECT_EQ(run_with({"json-get", path(3)}, read), 0);
+}
+
 TEST(ToolJsonGet, OnlyOneTrailingLineBreakIsDropped) {
   Io io;
   io.input = "a\n\n";  // a bare value becomes a one-element array
@@ -139,6 +165,13 @@ TEST(ToolHttp, WrongArgumentsAndFailedRequests) {
   EXPECT_EQ(run_with({"http"}, io), 2);
   EXPECT_EQ(run_with({"http", "--timeout"}, io), 2);
   EXPECT_EQ(run_with({"http", "--bogus", "http://127.0.0.1/"}, io), 2);
+  // Each --header is one line: a line break inside is refused before
+  // anything is sent (the address would refuse to connect otherwise).
+  for (const char* line : {"X-A: b\r\nHost: evil.example", "X-A: b\nHost: e", "X-A: b\r"}) {
+    Io smuggled;
+    EXPECT_EQ(run_with({"http", "--header", line, "http://127.0.0.1:9/"}, smuggled), 2) << line;
+    EXPECT_NE(smuggled.error.find("usage"), std::string::npos);
+  }
   Io failed;
   EXPECT_EQ(run_with({"http", "no-scheme"}, failed), 1);
   EXPECT_EQ(failed.output, "");

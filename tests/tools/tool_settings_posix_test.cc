@@ -70,6 +70,32 @@ TEST_F(ToolSettingsFile, FifosAndDevicesAreRefusedWithoutWaiting) {
   struct stat st {};
   ASSERT_EQ(lstat(file_.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  // Nothing was created beside what is no settings file.
+  EXPECT_FALSE(std::filesystem::exists(file_ + ".lock"));
+}
+
+// A writer killed between its temporary file and the rename leaves that
+// file; the next write removes it once it is a minute old, and nothing
+// else.
+TEST_F(ToolSettingsFile, TemporaryFilesOfKilledWritersAreRemoved) {
+  Io first;
+  ASSERT_EQ(run({"config", "set", "k", "1", "--file", file_}, first), 0);
+  const auto age = [](const std::string& path, int seconds) {
+    const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds);
+    std::filesystem::last_write_time(path, when);
+  };
+  const std::string stale = file_ + ".tmp-Ab3xZ9", fresh = file_ + ".tmp-Qq1234";
+  const std::string other = file_ + ".backup", foreign = (dir_ / "other.ini.tmp-Ab3xZ9").string();
+  for (const std::string& p : {stale, fresh, other, foreign}) std::ofstream(p) << std::string(1000, 'x');
+  age(stale, 120);
+  age(other, 120);
+  age(foreign, 120);
+  Io second;
+  ASSERT_EQ(run({"config", "set", "k", "2", "--file", file_}, second), 0);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_TRUE(std::filesystem::exists(other));
+  EXPECT_TRUE(std::filesystem::exists(foreign));
 }
 
 TEST_F(ToolSettingsFile, BadKeysAreUsageErrorsAndChangeNothing) {
