@@ -12,6 +12,8 @@
 #   bash bench/webview_bench.sh [RUNS]     (default 9)
 #   ONLY_LATENCY=1 bash bench/webview_bench.sh   (the notice latency alone)
 #   CONFIGS="client bare-nocomp" bash bench/webview_bench.sh 3   (some programs only)
+#   START_ONLY=1 bash bench/webview_bench.sh 12   (start to first frame only, no
+#        memory or idle figures; the first run of each program is left out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-9}
@@ -55,6 +57,13 @@ measure() {  # one run: load paint pss_kb cpu_s idle_percent
   done
   load=$(( $(echo "$timing" | sed 's/.*"load":"\([0-9]*\)".*/\1/') - t0 ))
   paint=$(( $(echo "$timing" | sed 's/.*"paint":"\([0-9]*\)".*/\1/') - t0 ))
+  if [ -n "${START_ONLY:-}" ]; then
+    echo "$load $paint 0 0 0"
+    pkill -P "$pid" 2>/dev/null || true
+    kill "$pid" 2>/dev/null || true
+    sleep 1
+    return
+  fi
   sleep $(( 15 - ($(now_ms) - t0) / 1000 ))
   ticks15=$(tree_ticks "$pid")
   echo "$load $paint $(tree_pss_kb "$pid") $(awk "BEGIN {print $ticks15 / $hz}")" >"$work/m"
@@ -78,6 +87,10 @@ for run in $(seq "$runs"); do
     echo "run $run $c: $(tail -1 "$work/$c.txt")" >&2
   done
 done
+# The first start of each program pays for its caches and data folders.
+if [ -n "${START_ONLY:-}" ] && [ "$runs" -gt 1 ]; then
+  for c in "${configs[@]}"; do sed -i 1d "$work/$c.txt"; done
+fi
 
 stats() {  # column of a file: median [min-max]
   sort -n <(awk "{print \$$2}" "$1") | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf "%s [%s-%s]", m, v[1], v[NR]}'
@@ -90,6 +103,8 @@ for c in "${configs[@]}"; do
   echo "| $c | $(stats "$work/$c.txt" 1) | $(stats "$work/$c.txt" 2) | $(stats "$work/$c.txt" 3) | $(stats "$work/$c.txt" 4) | $(stats "$work/$c.txt" 5) |"
 done
 fi
+
+[ -n "${START_ONLY:-}" ] && exit 0
 
 # Notice latency: from the page's console call with a visitor message to the
 # notice window mapped, 100 times. The page reports when it made the call;

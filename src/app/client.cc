@@ -87,7 +87,8 @@ Client::Client(ClientServices services)
                       s_.settings.location());
         }
       }) {
-  notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); }});
+  notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); },
+                     [this] { load_notice_window(); }});
 }
 
 void Client::show_tray(TrayPicture picture, std::string_view tip) {
@@ -127,11 +128,24 @@ void Client::start(bool with_session) {
   server_number_ = s_.settings.read(kKeyNumber);
   trace("settings read");
   s_.ui.load(site_address_.empty() ? Form::Join : Form::Main, false);
+  trace("first window shown");
+  // Beside the console the notice window waits for the main window's first
+  // tick (or a message, whichever comes first): made now, it would keep
+  // the thread from the console's first frame.
+  if (!s_.ui.exists(Form::Main)) load_notice_window();
+  // Hidden where a tray can bring it back, minimised elsewhere: the
+  // window layer decides as for the close box, the tray made first.
+  if (with_session && s_.ui.exists(Form::Main)) {
+    show_first_tray();
+    s_.ui.set(Form::Main, kSelf, Property::Visible, 0);
+  }
+}
+
+void Client::load_notice_window() {
+  if (s_.ui.exists(Form::Notice)) return;
   s_.ui.load(Form::Notice, false);
   s_.ui.set(Form::Notice, kSelf, Property::Visible, 0);
-  // Hidden where a tray can bring it back, minimised elsewhere: the
-  // window layer decides as for the close box.
-  if (with_session && s_.ui.exists(Form::Main)) s_.ui.set(Form::Main, kSelf, Property::Visible, 0);
+  trace("notice window ready");
 }
 
 void Client::on_created(Form form) {
@@ -171,9 +185,18 @@ void Client::create_main() {
     const Text fingerprint = s_.settings.read_in(kTrustSection, trust_key(host));
     if (!fingerprint.empty()) s_.view.allow_certificate(host, fingerprint);
   }
-  show_tray(TrayPicture::WindowIcon, names().tray_tip);
+}
+
+// The tray comes with the main window's first tick: made with the window,
+// its probes of the desktop would keep the thread from the console's first
+// frame.
+void Client::show_first_tray() {
+  if (menu_checked_) return;
+  menu_checked_ = true;
+  if (tray_picture_ == TrayPicture::None) show_tray(TrayPicture::WindowIcon, names().tray_tip);
   s_.ui.set_menu_check(kSound, attention_.sound_on());
   s_.ui.set_menu_check(kWithSession, s_.desktop != nullptr && s_.desktop->starts_with_session());
+  trace("tray shown");
 }
 
 // Before the view opens: the login kept across starts, a memory limit for
@@ -335,6 +358,8 @@ void Client::on_focus(Form form) {
 
 void Client::on_timer(Form form, std::string_view control) {
   if (form == Form::Main && control == names().main_timer) {
+    show_first_tray();
+    load_notice_window();
     tray_blink();
     guard_.tick();
     attention_.tick(unread_count_);

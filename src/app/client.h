@@ -78,6 +78,8 @@ class Client final : public UiEvents {
 
  private:
   void create_main();
+  void load_notice_window();
+  void show_first_tray();
   void configure_engine();
   void place_main();
   void create_join();
@@ -107,6 +109,7 @@ class Client final : public UiEvents {
   // gets it at most once every 2 s, and not while it runs.
   TrayPicture tray_picture_ = TrayPicture::None;
   bool tray_attention_ = false;
+  bool menu_checked_ = false;  // the tray and its menu's checks are set up
   Text tray_tip_;
   // The 退出 confirmation is open: a further 退出 brings it forward rather
   // than stacking another box (and another nested loop) on it.

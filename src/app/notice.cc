@@ -63,6 +63,7 @@ Text script_literal(std::string_view text) {
 }
 
 void Notice::compose(std::string_view payload) {
+  if (hooks_.window) hooks_.window();
   const Names& n = names();
   messages_.parse(replace_all(payload, "\\", ""));
   if (messages_.get_text("T").empty()) return;
@@ -117,6 +118,7 @@ void Notice::compose(std::string_view payload) {
 
 void Notice::show_held_back() {
   if (!held_back_) return;
+  if (hooks_.window) hooks_.window();
   held_back_ = false;
   countdown_ = kShowSeconds;
   show_countdown();

@@ -46,9 +46,11 @@ class Notice {
   // Told of every message the notice takes, and asked before it pops up:
   // while `quiet` answers true (the desktop's do-not-disturb) the notice is
   // composed but held back, for show_held_back to show later.
+  // `window` makes the notice window when it is not there yet.
   struct Hooks {
     std::function<void()> message;
     std::function<bool()> quiet;
+    std::function<void()> window;
   };
   void set_hooks(Hooks hooks) { hooks_ = std::move(hooks); }
   [[nodiscard]] bool held_back() const { return held_back_; }

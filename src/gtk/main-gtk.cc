@@ -90,6 +90,12 @@ int main(int argc, char** argv) {
     if (std::string_view(argv[i]) == quorvel::gtk::kAutostartArgument) with_session = true;
   }
   program.client.start(with_session);
+  g_idle_add(
+      [](gpointer) {
+        quorvel::trace("main loop idle");
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
   ui.run();
   ui.set_events(nullptr);
   running_client = nullptr;

@@ -50,7 +50,7 @@ class SingleInstance {
 
   const char* id_;
   Listener listener_;
-  GObjectPtr<GtkApplication> app_;
+  GObjectPtr<GApplication> app_;
 };
 
 }  // namespace quorvel::gtk

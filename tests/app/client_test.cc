@@ -73,8 +73,15 @@ TEST(ClientStart, StoredAnswerDecidesTheFirstWindowSilently) {
   ASSERT_EQ(w.view.opened.size(), 1u);
   EXPECT_EQ(w.view.opened[0], "http://site.test/service/login");
   EXPECT_EQ(w.settings.values["loginurl"], "service/login");
+  // The tray and the notice window come with the main window's first tick,
+  // after the console was asked for.
+  EXPECT_TRUE(w.ui.tray.empty());
+  EXPECT_FALSE(w.ui.exists(Form::Notice));
+  w.client.on_timer(Form::Main, gb("时钟1"));
   ASSERT_FALSE(w.ui.tray.empty());
   EXPECT_EQ(w.ui.tray.back(), std::make_pair(TrayPicture::WindowIcon, gb("Quorvel客服系统")));
+  EXPECT_TRUE(w.ui.exists(Form::Notice));
+  EXPECT_EQ(w.ui.get(Form::Notice, {}, Property::Visible), 0);
 }
 
 TEST(ClientMain, StoredGeometryAndItsRepairs) {
@@ -253,14 +260,16 @@ TEST(ClientTray, MenuPopsUpBesideThePointerAndItemsAct) {
 TEST(ClientTray, BlinksWhileUnreadAndStopsWhenCleared) {
   World w;
   w.ui.load(Form::Main, false);
+  w.client.on_timer(Form::Main, gb("时钟1"));  // the first tick shows the tray
   w.ui.tray.clear();
+  w.client.on_timer(Form::Main, gb("时钟1"));
   w.client.on_timer(Form::Main, gb("时钟1"));
   EXPECT_TRUE(w.ui.tray.empty());
   w.client.set_unread_count(2);
   w.client.on_timer(Form::Main, gb("时钟1"));
   w.client.on_timer(Form::Main, gb("时钟1"));
   ASSERT_EQ(w.ui.tray.size(), 2u);
-  EXPECT_EQ(w.ui.tray[0].first, TrayPicture::Alternate);  // tick 2: even
+  EXPECT_EQ(w.ui.tray[0].first, TrayPicture::Alternate);  // tick 4: even
   EXPECT_EQ(w.ui.tray[1].first, TrayPicture::WindowIcon);
   EXPECT_EQ(w.ui.tray[1].second, gb("Quorvel在线客服"));
   w.client.on_menu(2);  // 清除提醒
@@ -272,6 +281,7 @@ TEST(ClientTray, BlinksWhileUnreadAndStopsWhenCleared) {
 TEST(ClientTray, ExitAsksFirst) {
   World w;
   w.ui.load(Form::Main, false);
+  w.client.on_timer(Form::Main, gb("时钟1"));  // the tray is there
   w.ui.set(Form::Main, {}, Property::TopMost, 1);
   w.ui.answers = {kAnswerCancel};
   w.client.on_menu(4);
@@ -283,6 +293,7 @@ TEST(ClientTray, ExitAsksFirst) {
   EXPECT_EQ(w.view.closes, 0);
   w.client.on_menu(4);
   EXPECT_EQ(w.view.closes, 1);
+  ASSERT_FALSE(w.ui.tray.empty());
   EXPECT_EQ(w.ui.tray.back(), std::make_pair(TrayPicture::None, Text()));
   EXPECT_EQ(w.process.force_exits, 1);
 }
@@ -320,9 +331,11 @@ TEST(ClientTray, OneExitConfirmationAtATime) {
 TEST(ClientTray, SessionEndRemovesTheTrayAndForcesTheExit) {
   World w;
   w.ui.load(Form::Main, false);
+  w.client.on_timer(Form::Main, gb("时钟1"));  // the tray is there
   w.settings.writes.clear();
   w.client.on_may_close(Form::Main);
   EXPECT_EQ(w.process.force_exits, 1);
+  ASSERT_FALSE(w.ui.tray.empty());
   EXPECT_EQ(w.ui.tray.back(), std::make_pair(TrayPicture::None, Text()));
   EXPECT_TRUE(w.settings.writes.empty());
   // Asked by the system to end (a signal) while only the join window shows.

@@ -289,7 +289,8 @@ TEST(Notice, PlacedAndCountingBeforeItShows) {
   w.say(message("A", "a", "x"));
   EXPECT_EQ(w.ui.get_text(Form::Notice, kCountdown, TextProperty::Text), "18");
   const auto shown = std::find_if(w.ui.sets.begin(), w.ui.sets.end(), [](const auto& s) {
-    return s.form == Form::Notice && s.control.empty() && s.property == Property::Visible;
+    return s.form == Form::Notice && s.control.empty() && s.property == Property::Visible &&
+           s.value == 1;
   });
   ASSERT_NE(shown, w.ui.sets.end());
   for (const Property p : {Property::Left, Property::Top, Property::Height}) {
