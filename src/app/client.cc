@@ -24,6 +24,8 @@ constexpr std::string_view kKeyState = "wz";
 // The web process's memory limit in MiB.
 constexpr std::string_view kKeyMemoryLimit = "memlimit";
 constexpr int kDefaultMemoryLimit = 1024;
+// Hosts, comma-separated, whose pages stay in the view beside the site's.
+constexpr std::string_view kKeyInView = "inview";
 // Certificates the agent trusted: a key per site host, the fingerprint.
 constexpr std::string_view kTrustSection = "trust";
 
@@ -89,6 +91,9 @@ Client::Client(ClientServices services)
       }) {
   notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); },
                      [this] { load_notice_window(); }});
+  guard_.set_desktop([this](std::string_view address) {
+    return s_.desktop != nullptr && s_.desktop->open_on_desktop(address);
+  });
 }
 
 void Client::show_tray(TrayPicture picture, std::string_view tip) {
@@ -175,6 +180,7 @@ void Client::create_main() {
   // The three parts are joined as they stand, slashes and all.
   const Text url = site_address_ + "/" + login_path_;
   guard_.watch(url);
+  guard_.set_in_view_hosts(s_.settings.read(kKeyInView));
   trace("opening the console");
   const bool opened = s_.view.open(ui.native_handle(Form::Main, names().board), url);
   trace("console requested");

@@ -5,14 +5,36 @@
 
 #include "app/console_pages.h"
 #include "base/text_ops.h"
+#include "base/web_address.h"
 
 namespace quorvel::app {
 namespace {
 
-// An empty document in the main frame (a page that went to about:blank)
-// shows nothing and never comes back by itself.
+// A document of no web origin in the main frame (a page that went to
+// about:blank, or a data: or file: page the engine let through) shows no
+// console and never comes back by itself.
 bool blank_document(std::string_view address) {
-  return address.empty() || address.substr(0, 6) == "about:";
+  return !web::origin_of(address).valid();
+}
+
+const char* cause_words(NavigationCause cause) {
+  switch (cause) {
+    case NavigationCause::Link:
+      return "a link";
+    case NavigationCause::Form:
+      return "a form";
+    case NavigationCause::Redirect:
+      return "a redirect";
+    case NavigationCause::Script:
+      return "a script";
+    case NavigationCause::Reload:
+      return "a reload";
+    case NavigationCause::BackForward:
+      return "back or forward";
+    case NavigationCause::Other:
+      break;
+  }
+  return "the page";
 }
 
 // A token no page can guess: only the client's own page knows it.
@@ -41,6 +63,8 @@ ConsoleGuard::ConsoleGuard(WebView& view, PageEvents& console, Clock& clock, Eve
 
 void ConsoleGuard::watch(std::string_view console_url) {
   console_url_ = Text(console_url);
+  retry_url_ = console_url_;
+  policy_.set_site(console_url);
 }
 
 void ConsoleGuard::log(std::string_view what_utf8, std::string_view detail) {
@@ -68,7 +92,9 @@ void ConsoleGuard::show(Shows what) {
 }
 
 void ConsoleGuard::retry(std::string_view why) {
-  log(why, console_url_);
+  // A web process that keeps ending is given the console again.
+  const Text& address = shows_ == Shows::Crashed ? console_url_ : retry_url_;
+  log(why, address);
   retrying_ = true;
   // Should this load neither fail nor finish, the next retry still comes.
   next_retry_at_ = clock_.now_ms() +
@@ -76,18 +102,30 @@ void ConsoleGuard::retry(std::string_view why) {
                                              : std::min(kLongestRetryMs, kFirstRetryMs
                                                                              << std::min(
                                                                                     failed_attempts_, 10)));
-  view_.load_url(console_url_);
+  view_.load_url(address);
 }
 
-void ConsoleGuard::document_committed(std::string_view address, bool own_page) {
+void ConsoleGuard::document_committed(const DocumentCommit& commit) {
   failed_since_commit_ = false;
-  if (own_page) {
+  if (commit.own_page) {
     document_ = Document::Own;
     return;
   }
-  if (blank_document(address)) {
+  if (blank_document(commit.address)) {
     document_ = Document::None;
-    failed({LoadFailure::Kind::Blank, console_url_, Text(address), 0});
+    failed({LoadFailure::Kind::Blank, console_url_, commit.address, 0});
+    return;
+  }
+  if (!policy_.of_site(commit.address)) {
+    document_ = Document::Foreign;
+    // A page of another site that a script put in the main frame (the
+    // engine asks about clicks before, not about every frame's loads):
+    // where the policy wants it elsewhere, it goes there and the console
+    // comes back.
+    if (navigation_requested({commit.address, commit.cause, false, false}) != NavigationAnswer::Load) {
+      log("the console is loaded again in place of", commit.address);
+      view_.load_url(console_url_);
+    }
     return;
   }
   // From here on whatever the console logs is delivered, also while it is
@@ -140,14 +178,24 @@ void ConsoleGuard::act(std::string_view action) {
 
 void ConsoleGuard::load_failed(const LoadFailure& failure) {
   failed_since_commit_ = true;
+  // Another site's page that does not load is no console's failure: the
+  // page shown stays.
+  if (!failure.address.empty() && !policy_.of_site(failure.address)) {
+    log("a page of another site could not be loaded", failure.address + " (" + failure.reason + ")");
+    return;
+  }
   failed(failure);
 }
 
 void ConsoleGuard::failed(const LoadFailure& failure) {
   failure_ = failure;
   coming_back_ = false;
+  // The retry and the probe go to the address that failed when it is the
+  // site's; a page of no site is replaced by the console.
+  retry_url_ = !failure_.address.empty() && policy_.of_site(failure_.address) ? failure_.address
+                                                                              : console_url_;
+  failure_.address = retry_url_;
   retrying_ = false;
-  if (failure_.address.empty()) failure_.address = console_url_;
   const std::int64_t delay =
       std::min(kLongestRetryMs, kFirstRetryMs << std::min(failed_attempts_, 10));
   ++failed_attempts_;
@@ -195,12 +243,30 @@ void ConsoleGuard::process_event(ProcessEvent event, std::string_view reason) {
 
 void ConsoleGuard::certificate_failed(const CertificateFailure& failure) {
   failed_since_commit_ = true;
+  // Only the site's own certificate is the agent's to trust.
+  if (!failure.address.empty() && web::origin_of(failure.address) != policy_.site()) {
+    log("another site's certificate was not accepted",
+        failure.host + " (" + failure.reason + ", SHA-256 " + failure.fingerprint + ")");
+    return;
+  }
   coming_back_ = false;
   certificate_ = failure;
   next_retry_at_ = 0;
   log("the site's certificate was not accepted",
       failure.host + " (" + failure.reason + ", SHA-256 " + failure.fingerprint + ")");
   show(Shows::Trust);
+}
+
+NavigationAnswer ConsoleGuard::navigation_requested(const NavigationRequest& request) {
+  const NavigationAnswer answer = policy_.decide(request);
+  if (answer == NavigationAnswer::Load) return answer;
+  log(std::string(request.new_window ? "a new window for " : "a navigation to ") +
+          to_utf8(request.address) + " by " + cause_words(request.cause) + ": " +
+          std::string(answer_words(answer)));
+  if (answer == NavigationAnswer::Desktop && !(open_on_desktop_ && open_on_desktop_(request.address))) {
+    log("no program of the desktop took the address");
+  }
+  return answer;
 }
 
 void ConsoleGuard::tick() {

@@ -37,8 +37,12 @@ class ConsoleGuard final : public PageEvents {
   ConsoleGuard(WebView& view, PageEvents& console, Clock& clock, EventLog& log,
                std::function<void(const Text&, const Text&)> trusted);
 
-  // The console's address, about to be opened.
+  // The console's address, about to be opened: its origin is the site's.
   void watch(std::string_view console_url);
+  // Hosts whose pages stay in the view (the key `inview`).
+  void set_in_view_hosts(std::string_view hosts) { policy_.set_in_view_hosts(hosts); }
+  // Where an address the page asks for goes when it is for the desktop.
+  void set_desktop(std::function<bool(std::string_view)> open) { open_on_desktop_ = std::move(open); }
 
   // Every second, from the main window's timer.
   void tick();
@@ -51,16 +55,20 @@ class ConsoleGuard final : public PageEvents {
 
   void page_loaded(std::string_view address) override;
   void console_message(std::string_view text) override;
-  void document_committed(std::string_view address, bool own_page) override;
+  void document_committed(const DocumentCommit& commit) override;
   void load_failed(const LoadFailure& failure) override;
   void process_event(ProcessEvent event, std::string_view reason) override;
   void certificate_failed(const CertificateFailure& failure) override;
+  [[nodiscard]] NavigationAnswer navigation_requested(const NavigationRequest& request) override;
 
  private:
   // What the main frame holds: the guard decides by the document the
   // engine committed, never by the address a finished load names (a load
   // that failed ends naming the document it failed to replace).
-  enum class Document { None, Own, Page };
+  // Page: a document of the site's (the console); Foreign: one of another
+  // site that may stay in the view (the identity provider's sign-in), whose
+  // messages drive nothing.
+  enum class Document { None, Own, Page, Foreign };
 
   void retry(std::string_view why);
   void failed(const LoadFailure& failure);
@@ -73,7 +81,10 @@ class ConsoleGuard final : public PageEvents {
   Clock& clock_;
   EventLog& log_;
   std::function<void(const Text&, const Text&)> trusted_;
+  std::function<bool(std::string_view)> open_on_desktop_;
+  NavigationPolicy policy_;
   Text console_url_;
+  Text retry_url_;  // the failed address when it is the site's, else the console
   Text nonce_;
   Shows shows_ = Shows::Console;
   Document document_ = Document::None;

@@ -21,6 +21,9 @@ class Desktop {
   virtual bool set_starts_with_session(bool enabled) = 0;
   // Where that entry is, for the agent when it cannot be written.
   [[nodiscard]] virtual Text session_entry() const = 0;
+  // Hands an address (another site, mail, telephone) to the desktop's
+  // default program for it; false when none took it.
+  virtual bool open_on_desktop(std::string_view address) = 0;
 };
 
 }  // namespace quorvel::app

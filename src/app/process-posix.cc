@@ -179,6 +179,16 @@ void keep_new_files_private() {
   if (started_mask == static_cast<mode_t>(-1)) started_mask = before;
 }
 
+void with_started_permissions(const std::function<void()>& start) {
+  if (started_mask == static_cast<mode_t>(-1)) {
+    start();
+    return;
+  }
+  const mode_t own = umask(started_mask);
+  start();
+  umask(own);
+}
+
 void force_exit() {
   _exit(0);
 }

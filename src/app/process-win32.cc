@@ -121,6 +121,10 @@ bool restart_program(int delay) {
 
 void keep_new_files_private() {}
 
+void with_started_permissions(const std::function<void()>& start) {
+  start();
+}
+
 void force_exit() {
   TerminateProcess(GetCurrentProcess(), 0);
   ExitProcess(0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "base/text.h"
@@ -22,6 +23,9 @@ bool restart_program(int delay);
 // get the permissions the client was started with. Nothing on Windows,
 // whose per-user folders are the user's already.
 void keep_new_files_private();
+// Runs `start` (a program started for the agent by a toolkit's call) with
+// the permissions the client was started with.
+void with_started_permissions(const std::function<void()>& start);
 
 // Ends this process only, at once, with code 0.
 [[noreturn]] void force_exit();

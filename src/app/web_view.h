@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/navigation_policy.h"
 #include "app/ui.h"
 
 namespace quorvel::app {
@@ -19,6 +20,14 @@ struct LoadFailure {
   Text address;
   Text reason;  // the engine's own words
   int status = 0;  // Http: the status code (500 and above)
+};
+
+// A document the main frame took.
+struct DocumentCommit {
+  Text address;
+  bool own_page = false;  // one of the host's own pages
+  // How the navigation that brought it came, as far as the engine knows.
+  NavigationCause cause = NavigationCause::Other;
 };
 
 // What happened to the process that runs the page.
@@ -50,8 +59,13 @@ class PageEvents {
   virtual void page_loaded(std::string_view address) = 0;
   virtual void console_message(std::string_view text) = 0;
   // A new document took the main frame, before its scripts run: what it
-  // logs from now on is its own. `own_page`: one of the host's own pages.
-  virtual void document_committed(std::string_view /*address*/, bool /*own_page*/) {}
+  // logs from now on is its own.
+  virtual void document_committed(const DocumentCommit&) {}
+  // The page asks for a main-frame navigation or a new window; the engine
+  // does what the answer says.
+  [[nodiscard]] virtual NavigationAnswer navigation_requested(const NavigationRequest&) {
+    return NavigationAnswer::Load;
+  }
   virtual void load_failed(const LoadFailure&) {}
   virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
   virtual void certificate_failed(const CertificateFailure&) {}

@@ -144,6 +144,16 @@ void ChatSite::navigate_pages(const std::string& url, int ms) {
   push_event("navigate", "{\"url\":" + json_quote(url) + ",\"ms\":" + std::to_string(ms) + "}");
 }
 
+void ChatSite::offer_click(const std::string& url, const std::string& how) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("open", "{\"url\":" + json_quote(url) + ",\"how\":" + json_quote(how) + "}");
+}
+
+void ChatSite::show_frame(const std::string& url) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("frame", "{\"url\":" + json_quote(url) + "}");
+}
+
 void ChatSite::record_key(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (keys_.size() < 1000) keys_.push_back(key);

@@ -66,6 +66,10 @@ class ChatSite {
   void hang_pages();
   // Every open page goes to `url` (reloads itself when empty) after `ms`.
   void navigate_pages(const std::string& url, int ms);
+  // Every open page offers something to click that opens `url` (`how`:
+  // link, blank or window), or shows it in a frame.
+  void offer_click(const std::string& url, const std::string& how);
+  void show_frame(const std::string& url);
   // A key the page saw (Escape), for tests of where keys go.
   void record_key(const std::string& key);
   [[nodiscard]] std::vector<std::string> keys() const;

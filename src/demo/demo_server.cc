@@ -317,6 +317,14 @@ void DemoServer::route_site_control() {
     site_.navigate_pages(req.get_param_value("url"), count_param(req, "ms", 3'600'000));
     res.set_content("{\"ok\":true}", kJson);
   });
+  site.Post("/control/open", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.offer_click(req.get_param_value("url"), req.get_param_value("how"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  site.Post("/control/frame", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.show_frame(req.get_param_value("url"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
   site.Post("/control/down", [this](const httplib::Request& req, httplib::Response& res) {
     go_down(std::chrono::seconds(count_param(req, "seconds", 3600)));
     res.set_content("{\"ok\":true}", kJson);

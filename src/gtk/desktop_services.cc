@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/process.h"
 #include "base/file.h"
 #include "base/text.h"
 #include "gtk/single_instance.h"
@@ -86,6 +87,21 @@ void DesktopServices::play_message_sound() {
 
 bool DesktopServices::do_not_disturb() {
   return notifications_ != nullptr && !g_settings_get_boolean(notifications_, "show-banners");
+}
+
+// GIO's default handler for the address's scheme (the browser, the mail
+// program), started with the permissions the client was started with.
+bool DesktopServices::open_on_desktop(std::string_view address) {
+  const std::string uri = to_utf8(address);
+  GError* error = nullptr;
+  gboolean launched = FALSE;
+  process::with_started_permissions(
+      [&] { launched = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error); });
+  if (launched) return true;
+  std::fprintf(stderr, "quorvel: no program took %s: %s\n", uri.c_str(),
+               error != nullptr ? error->message : "?");
+  g_clear_error(&error);
+  return false;
 }
 
 std::string DesktopServices::autostart_path() {

@@ -32,6 +32,7 @@ class DesktopServices final : public app::Desktop {
   [[nodiscard]] bool starts_with_session() override;
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override { return from_utf8(autostart_path()); }
+  bool open_on_desktop(std::string_view address) override;
 
   // The autostart entry's path (created on demand by set_starts_with_session).
   [[nodiscard]] static std::string autostart_path();

@@ -148,6 +148,24 @@ bool own_page(const std::string& address) {
   return !the_view.own_base.empty() && address.rfind(the_view.own_base, 0) == 0;
 }
 
+// WebKit asks before the navigations of every frame alike and cannot tell
+// the main frame's apart: a frame's document loads (an embedded map, a
+// widget) must go on whatever their site. What the agent clicks is asked
+// about at once, in any frame; a web address a script gives the main
+// frame is decided when its document commits (the commit record carries
+// how it came, kept here by address).
+struct Navigations {
+  std::map<std::string, std::string> cause_by_address;
+  void keep(const std::string& uri, const char* cause) {
+    if (cause_by_address.size() > 64) cause_by_address.clear();
+    cause_by_address[uri] = cause;
+  }
+  [[nodiscard]] std::string cause_of(const std::string& uri) const {
+    const auto found = cause_by_address.find(uri);
+    return found != cause_by_address.end() ? found->second : "other";
+  }
+} navigations;
+
 // A page that loaded with a server error (5xx) failed as far as the host
 // goes: the site answers, but not with the console.
 void on_load_changed(WebKitWebView* web, WebKitLoadEvent event, gpointer) {
@@ -155,7 +173,9 @@ void on_load_changed(WebKitWebView* web, WebKitLoadEvent event, gpointer) {
   const std::string address = uri != nullptr ? uri : "";
   if (event == WEBKIT_LOAD_STARTED) the_view.load_failed = false;
   if (event == WEBKIT_LOAD_COMMITTED) {
-    notify(committed_proc, to_internal(committed_record(address, own_page(address))));
+    std::string record = committed_record(address, own_page(address));
+    add_field(record, "cause", navigations.cause_of(address));
+    notify(committed_proc, to_internal(record));
   }
   if (event != WEBKIT_LOAD_FINISHED) return;
   if (the_view.load_failed) {
@@ -235,6 +255,163 @@ gboolean on_tls_failed(WebKitWebView* web, char* uri, GTlsCertificate* certifica
   return TRUE;
 }
 
+// --- what the page may do ---------------------------------------------------
+
+std::string scheme_of(const std::string& uri) {
+  const std::size_t colon = uri.find(':');
+  std::string scheme = colon == std::string::npos ? std::string() : uri.substr(0, colon);
+  for (char& c : scheme) c = static_cast<char>(g_ascii_tolower(c));
+  return scheme;
+}
+
+const char* cause_of(WebKitNavigationAction* action) {
+  if (webkit_navigation_action_is_redirect(action)) return "redirect";
+  switch (webkit_navigation_action_get_navigation_type(action)) {
+    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+      return "link";
+    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED:
+    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+      return "form";
+    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+      return "back_forward";
+    case WEBKIT_NAVIGATION_TYPE_RELOAD:
+      return "reload";
+    default:
+      return "script";
+  }
+}
+
+int ask_host(const std::string& uri, const std::string& cause, bool gesture, bool new_window) {
+  std::string record;
+  add_field(record, "address", uri);
+  add_field(record, "cause", cause);
+  add_field(record, "gesture", gesture ? "1" : "0");
+  add_field(record, "new_window", new_window ? "1" : "0");
+  return ask_navigation(to_internal(record).c_str());
+}
+
+bool web_scheme(const std::string& scheme) {
+  return scheme == "http" || scheme == "https";
+}
+
+// Schemes a frame may load that are no address of anywhere: subframes use
+// them (about:blank, srcdoc, data: pictures); in the main frame they are
+// no console, which the host sees when such a document takes it.
+bool frame_scheme(const std::string& scheme) {
+  return scheme == "about" || scheme == "data" || scheme == "blob" || scheme == "javascript";
+}
+
+void open_own_window(const std::string& uri);
+
+gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
+                          WebKitPolicyDecisionType type, gpointer) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  auto* navigation_decision = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(navigation_decision);
+  const char* raw = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string uri = raw != nullptr ? raw : "";
+  const bool gesture = webkit_navigation_action_is_user_gesture(action) != FALSE;
+  const char* cause = cause_of(action);
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    // A new window is always a top-level one: decided at once.
+    const bool own = ask_host(uri, cause, gesture, true) == QV_NAVIGATE_OWN_WINDOW;
+    webkit_policy_decision_ignore(decision);
+    if (own) open_own_window(uri);
+    return TRUE;
+  }
+  const std::string scheme = scheme_of(uri);
+  if (own_page(uri) || frame_scheme(scheme)) return FALSE;
+  const bool clicked =
+      webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+      !webkit_navigation_action_is_redirect(action);
+  if (web_scheme(scheme) && !clicked) {
+    navigations.keep(uri, cause);
+    return FALSE;
+  }
+  // A link the agent clicked, and mail, telephone, files and other
+  // programs' schemes in any frame: the host decides now.
+  if (ask_host(uri, cause, gesture, false) != QV_NAVIGATE_LOAD) {
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+  }
+  navigations.keep(uri, cause);
+  return FALSE;
+}
+
+// --- windows of the client's own ------------------------------------------------
+
+gboolean on_own_window_key(GtkWidget* window, GdkEventKey* event, gpointer) {
+  const bool control = (event->state & GDK_CONTROL_MASK) != 0;
+  if (event->keyval == GDK_KEY_Escape || (control && (event->keyval == GDK_KEY_w || event->keyval == GDK_KEY_W))) {
+    gtk_widget_destroy(window);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void on_own_window_title(WebKitWebView* web, GParamSpec*, gpointer window) {
+  const char* title = webkit_web_view_get_title(web);
+  gtk_window_set_title(GTK_WINDOW(window), title != nullptr && title[0] != '\0' ? title : "Quorvel");
+}
+
+void on_own_window_close(WebKitWebView* web, gpointer) {
+  gtk_widget_destroy(gtk_widget_get_toplevel(GTK_WIDGET(web)));
+}
+
+// 1000 by 700, centred on the main window, the page's title as caption;
+// Esc or Ctrl+W closes it.
+void show_own_window(WebKitWebView* web) {
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 1000, 700);
+  if (the_view.host != nullptr) {
+    GtkWidget* main = gtk_widget_get_toplevel(the_view.host);
+    if (GTK_IS_WINDOW(main)) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(main));
+  }
+  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
+  gtk_window_set_destroy_with_parent(GTK_WINDOW(window), TRUE);
+  gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(web));
+  g_signal_connect(window, "key-press-event", G_CALLBACK(on_own_window_key), nullptr);
+  g_signal_connect(web, "notify::title", G_CALLBACK(on_own_window_title), window);
+  on_own_window_title(web, nullptr, window);
+  gtk_widget_show_all(window);
+  log_line("a window of the client's own opened");
+}
+
+// A new window the host let open: a view of its own beside the console's,
+// in the same context (its cookies) and under the same policy, but with a
+// content manager of its own: no bridge, so what it logs drives nothing.
+// It is no related view of the console's: WebKit would give a page the
+// console opened the console's scripts (its bridge) whatever the view was
+// told, so the address is loaded anew (a window the page opened loses its
+// opener, which transcripts and histories do not need).
+GtkWidget* on_create(WebKitWebView*, WebKitNavigationAction* action, gpointer);
+
+void open_own_window(const std::string& uri) {
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
+  auto* web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", the_view.context,
+                                           "user-content-manager", content, "settings",
+                                           webkit_web_view_get_settings(the_view.web), nullptr));
+  g_object_unref(content);
+  g_signal_connect(web, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
+  g_signal_connect(web, "create", G_CALLBACK(on_create), nullptr);
+  g_signal_connect(web, "close", G_CALLBACK(on_own_window_close), nullptr);
+  show_own_window(web);
+  webkit_web_view_load_uri(web, uri.c_str());
+}
+
+// window.open asks for its page here, without a policy decision before:
+// the same question, and never a view related to the console's.
+GtkWidget* on_create(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
+  const char* raw = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  const std::string uri = raw != nullptr ? raw : "";
+  if (ask_host(uri, cause_of(action), webkit_navigation_action_is_user_gesture(action) != FALSE,
+               true) == QV_NAVIGATE_OWN_WINDOW) {
+    open_own_window(uri);
+  }
+  return nullptr;
+}
+
 void on_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer) {
   the_view.unresponsive = false;
   const char* kind = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
@@ -258,11 +435,11 @@ void on_responsive_changed(WebKitWebView* web, GParamSpec*, gpointer) {
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 void on_console(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer) {
   JSCValue* value = webkit_javascript_result_get_js_value(result);
-  char* text = jsc_value_to_string(value);
-  if (text != nullptr) {
-    notify(console_proc, to_internal(text));
-    g_free(text);
-  }
+  char* posted = jsc_value_to_string(value);
+  if (posted == nullptr) return;
+  std::string_view text;
+  if (bridge_message(posted, text)) notify(console_proc, to_internal(std::string(text)));
+  g_free(posted);
 }
 G_GNUC_END_IGNORE_DEPRECATIONS
 
@@ -356,6 +533,8 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   log_line(gpu ? "GPU render node found: WebKit's default compositing"
                : "no GPU render node: compositing off");
   g_signal_connect(web, "load-changed", G_CALLBACK(on_load_changed), nullptr);
+  g_signal_connect(web, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
+  g_signal_connect(web, "create", G_CALLBACK(on_create), nullptr);
   g_signal_connect(web, "load-failed", G_CALLBACK(on_main_load_failed), nullptr);
   g_signal_connect(web, "load-failed-with-tls-errors", G_CALLBACK(on_tls_failed), &the_view);
   g_signal_connect(web, "web-process-terminated", G_CALLBACK(on_process_terminated), nullptr);

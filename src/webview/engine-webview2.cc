@@ -499,10 +499,11 @@ HRESULT on_content_loading(ICoreWebView2* sender, ICoreWebView2ContentLoadingEve
 }
 
 HRESULT on_web_message(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
-  LPWSTR text = nullptr;
-  if (args != nullptr && SUCCEEDED(args->TryGetWebMessageAsString(&text))) {
-    notify(console_proc, take(text));
-  }
+  LPWSTR raw = nullptr;
+  if (args == nullptr || FAILED(args->TryGetWebMessageAsString(&raw))) return S_OK;
+  const std::string posted = quorvel::narrow(take(raw));
+  std::string_view text;
+  if (bridge_message(posted, text)) notify_text(console_proc, std::string(text).c_str());
   return S_OK;
 }
 

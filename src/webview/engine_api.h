@@ -31,6 +31,14 @@
  *    ended well (never after a failure, whatever address the engine still
  *    names then), with the address loaded; the host's own pages as empty
  *    text.
+ *  - on_navigation came next: a question, not an event. Its procedure
+ *    returns what the engine does (QV_NAVIGATE_*) with a main-frame
+ *    navigation or a new window the page asks for; the record:
+ *      navigation:     address, cause (link, form, redirect, script,
+ *                      reload, back_forward, other), gesture (1 when a
+ *                      user's gesture started it), new_window (1 or 0)
+ *    The host's own pages and the addresses the host loads itself are
+ *    not asked about.
  *  - ormixwebview_set_option, a sixth export that a library may lack, takes
  *    settings before the first open: "data_directory" (cookies and site
  *    storage kept there), "memory_limit_mb" (the web process's), and
@@ -57,6 +65,12 @@ extern "C" {
 typedef void(QV_CALL* qv_event_proc)(int64_t argument);
 typedef int(QV_CALL* qv_first_hook)(intptr_t value, const char* text);
 typedef void(QV_CALL* qv_second_hook)(intptr_t value, const char* text);
+typedef int32_t(QV_CALL* qv_decide_proc)(int64_t argument);
+
+/* What the engine does with a navigation (on_navigation's answers). */
+#define QV_NAVIGATE_LOAD 0       /* in the view */
+#define QV_NAVIGATE_CANCEL 1     /* nowhere: refused, or the host opened it on the desktop */
+#define QV_NAVIGATE_OWN_WINDOW 2 /* a new window of the host's own, with the page in it */
 
 /* Result of run_script: 9 fields, the 1st and 8th texts (may be null). */
 typedef struct qv_result {
@@ -106,6 +120,7 @@ typedef struct qv_events_ops {
   void(QV_CALL* on_process_event)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_tls_error)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_document_committed)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_navigation)(qv_events* self, int view, qv_decide_proc proc);
 } qv_events_ops;
 
 struct qv_view {

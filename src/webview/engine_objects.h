@@ -3,8 +3,10 @@
 // library hands out. Each library includes this once, in its one file.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -12,14 +14,39 @@
 
 namespace {
 
-// Page to host: a script run at the start of every document that forwards
-// each console output call of the page, its arguments joined by single
-// spaces as a console shows them (so a title runs to the end of the
+// What the bridge puts before every message it posts: a token of this
+// process that only the script the engine runs in the main frame knows, so
+// that a frame posting to the host itself is not taken for the page's
+// console.
+const std::string& bridge_token() {
+  static const std::string token = [] {
+    std::string t = "qv";
+    std::srand(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&t)) ^
+               static_cast<unsigned>(std::time(nullptr)));
+    for (int i = 0; i < 24; ++i) t += "0123456789abcdef"[std::rand() % 16];
+    return t + ":";
+  }();
+  return token;
+}
+
+// The text of a message the bridge posted; false for one without its token.
+bool bridge_message(std::string_view posted, std::string_view& text) {
+  const std::string& token = bridge_token();
+  if (posted.substr(0, token.size()) != token) return false;
+  text = posted.substr(token.size());
+  return true;
+}
+
+// Page to host: a script run at the start of every main-frame document that
+// forwards each console output call of the page, its arguments joined by
+// single spaces as a console shows them (so a title runs to the end of the
 // text), through `post`, the engine's way to send a text to the host.
 std::string console_bridge(std::string_view post) {
   return R"JS((function () {
-  if (window.__quorvelConsole) return;
+  if (window.__quorvelConsole || window !== window.top) return;
   window.__quorvelConsole = true;
+  var post = )JS" + std::string(post) + R"JS(.bind()JS" +
+         std::string(post.substr(0, post.rfind('.'))) + R"JS();
   function text(value) {
     if (typeof value === 'string') return value;
     try { var json = JSON.stringify(value); return json === undefined ? String(value) : json; }
@@ -30,8 +57,7 @@ std::string console_bridge(std::string_view post) {
     console[name] = function () {
       var parts = [];
       for (var i = 0; i < arguments.length; i++) parts.push(text(arguments[i]));
-      try { )JS" +
-         std::string(post) + R"JS((parts.join(' ')); } catch (e) {}
+      try { post(')JS" + bridge_token() + R"JS(' + parts.join(' ')); } catch (e) {}
       return original.apply(console, arguments);
     };
   });
@@ -44,6 +70,7 @@ qv_event_proc load_failed_proc = nullptr;
 qv_event_proc process_event_proc = nullptr;
 qv_event_proc tls_error_proc = nullptr;
 qv_event_proc committed_proc = nullptr;
+qv_decide_proc navigation_proc = nullptr;
 qv_event_proc log_proc = nullptr;
 
 // The event records: "name=value" lines, values kept to one line.
@@ -120,8 +147,20 @@ void QV_CALL on_document_committed(qv_events*, int, qv_event_proc proc) {
   committed_proc = proc;
 }
 
+void QV_CALL on_navigation(qv_events*, int, qv_decide_proc proc) {
+  navigation_proc = proc;
+}
+
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
-                                  on_process_event, on_tls_error,       on_document_committed};
+                                  on_process_event, on_tls_error,       on_document_committed,
+                                  on_navigation};
+
+// Asks the host about a navigation (the record in the engine's own text,
+// converted by the caller); without a host everything loads.
+int32_t ask_navigation(const char* internal_record) {
+  if (navigation_proc == nullptr) return QV_NAVIGATE_LOAD;
+  return navigation_proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(internal_record)));
+}
 qv_events the_events{&kEventsOps};
 
 void hand_out_objects(qv_converter** converter, qv_events** events) {

@@ -51,4 +51,33 @@ app::CertificateFailure certificate_failure_of(const EngineRecord& r) {
           r.get("issuer"),  r.get("valid_from"), r.get("valid_until"), r.get("reason")};
 }
 
+namespace {
+
+app::NavigationCause cause_of(const EngineRecord& r) {
+  using Cause = app::NavigationCause;
+  const Text cause = r.get("cause");
+  return cause == "link"           ? Cause::Link
+         : cause == "form"         ? Cause::Form
+         : cause == "redirect"     ? Cause::Redirect
+         : cause == "script"       ? Cause::Script
+         : cause == "reload"       ? Cause::Reload
+         : cause == "back_forward" ? Cause::BackForward
+                                   : Cause::Other;
+}
+
+}  // namespace
+
+app::DocumentCommit document_commit_of(const EngineRecord& r) {
+  return {r.get("address"), r.get("own") == "1", cause_of(r)};
+}
+
+app::NavigationRequest navigation_request_of(const EngineRecord& r) {
+  app::NavigationRequest out;
+  out.address = r.get("address");
+  out.cause = cause_of(r);
+  out.user_gesture = r.get("gesture") == "1";
+  out.new_window = r.get("new_window") == "1";
+  return out;
+}
+
 }  // namespace quorvel::webview

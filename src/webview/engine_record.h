@@ -20,5 +20,7 @@ struct EngineRecord {
 [[nodiscard]] app::LoadFailure load_failure_of(const EngineRecord& r);
 [[nodiscard]] app::ProcessEvent process_event_of(const EngineRecord& r);
 [[nodiscard]] app::CertificateFailure certificate_failure_of(const EngineRecord& r);
+[[nodiscard]] app::NavigationRequest navigation_request_of(const EngineRecord& r);
+[[nodiscard]] app::DocumentCommit document_commit_of(const EngineRecord& r);
 
 }  // namespace quorvel::webview

@@ -31,8 +31,10 @@ const qv_converter_ops kInertConverterOps = {inert_text, inert_release_text};
 qv_converter inert_converter{&kInertConverterOps};
 
 void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
+void QV_CALL inert_register_decide(qv_events*, int, qv_decide_proc) {}
 const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
-                                       inert_register, inert_register, inert_register};
+                                       inert_register, inert_register, inert_register,
+                                       inert_register_decide};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -75,7 +77,22 @@ void QV_CALL on_tls_error(int64_t argument) {
 
 void QV_CALL on_document_committed(int64_t argument) {
   const EngineRecord r = read_record(argument_text(argument));
-  if (page_events != nullptr) page_events->document_committed(r.get("address"), r.get("own") == "1");
+  if (page_events != nullptr) page_events->document_committed(document_commit_of(r));
+}
+
+int32_t QV_CALL on_navigation(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events == nullptr) return QV_NAVIGATE_LOAD;
+  switch (page_events->navigation_requested(navigation_request_of(r))) {
+    case app::NavigationAnswer::Load:
+      return QV_NAVIGATE_LOAD;
+    case app::NavigationAnswer::OwnWindow:
+      return QV_NAVIGATE_OWN_WINDOW;
+    case app::NavigationAnswer::Desktop:
+    case app::NavigationAnswer::Refuse:
+      break;
+  }
+  return QV_NAVIGATE_CANCEL;
 }
 
 // The two view hooks take their text and do nothing with it.
@@ -140,6 +157,7 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   events_->ops->on_process_event(events_, 0, on_process_event);
   events_->ops->on_tls_error(events_, 0, on_tls_error);
   events_->ops->on_document_committed(events_, 0, on_document_committed);
+  events_->ops->on_navigation(events_, 0, on_navigation);
   return true;
 }
 

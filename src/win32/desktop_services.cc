@@ -32,6 +32,14 @@ bool DesktopServices::starts_with_session() {
                       &size) == ERROR_SUCCESS;
 }
 
+// The shell's handler for the address's scheme: the default browser, the
+// mail program.
+bool DesktopServices::open_on_desktop(std::string_view address) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
 Text DesktopServices::session_entry() const {
   return narrow(std::wstring(L"HKEY_CURRENT_USER\\") + kRunKey + L"\\" + kRunValue);
 }

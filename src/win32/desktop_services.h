@@ -22,6 +22,7 @@ class DesktopServices final : public app::Desktop {
   [[nodiscard]] bool starts_with_session() override;
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override;
+  bool open_on_desktop(std::string_view address) override;
 
   // The Run value's command: the program's quoted path and the argument.
   [[nodiscard]] static std::wstring run_command();

@@ -239,6 +239,72 @@ TEST(ConsoleGuard, ABlankDocumentIsAFailedConsole) {
   EXPECT_EQ(w.guard().shows(), Shows::Console);
 }
 
+// What the page asks for goes where the policy says; anything but the view
+// is one line of the log, and the desktop gets its addresses.
+TEST(ConsoleGuard, NavigationsGoWhereThePolicySays) {
+  Bound w;
+  const auto ask = [&](const char* address, NavigationCause cause, bool new_window = false) {
+    return w.page().navigation_requested({address, cause, true, new_window});
+  };
+  EXPECT_EQ(ask("https://chat.test:8443/service/other", NavigationCause::Link), NavigationAnswer::Load);
+  const std::size_t lines = w.log.lines.size();
+  EXPECT_EQ(ask("mailto:visitor@example.com", NavigationCause::Link), NavigationAnswer::Desktop);
+  EXPECT_EQ(ask("https://example.com/x", NavigationCause::Link, true), NavigationAnswer::Desktop);
+  EXPECT_EQ(ask("file:///etc/passwd", NavigationCause::Script), NavigationAnswer::Refuse);
+  EXPECT_EQ(ask("https://chat.test:8443/transcript", NavigationCause::Link, true),
+            NavigationAnswer::OwnWindow);
+  EXPECT_EQ(w.desktop.opened,
+            (std::vector<Text>{"mailto:visitor@example.com", "https://example.com/x"}));
+  EXPECT_EQ(w.log.lines.size(), lines + 4);
+  // A desktop without a program for it: said so.
+  w.desktop.opens = false;
+  EXPECT_EQ(ask("tel:123", NavigationCause::Link), NavigationAnswer::Desktop);
+  EXPECT_NE(w.log.lines.back().find("no program"), Text::npos);
+  // The administrator's hosts stay in the view.
+  World listed;
+  listed.settings.values = {{"hostdata", "{\"code\":\"200\",\"data\":\"https://chat.test:8443\"}"},
+                            {"inview", "sso.example.com"}};
+  listed.client.start();
+  EXPECT_EQ(listed.view.events->navigation_requested(
+                {"https://sso.example.com/login", NavigationCause::Link, true, false}),
+            NavigationAnswer::Load);
+}
+
+// Only the site's own documents drive the client: another site's page in
+// the view (an identity provider's sign-in) logs nothing the bridge reads,
+// does not fail the console, and its certificate is not the agent's to
+// trust. One a script put there against the policy goes to the desktop.
+TEST(ConsoleGuard, OnlyTheSitesDocumentsDriveTheClient) {
+  Bound w;
+  w.view.load(kConsole);
+  const std::size_t scripts = w.view.scripts.size();
+  w.view.commit("https://sso.example.com/login", false, NavigationCause::Form);
+  w.page().console_message("newmsgnum=>7");
+  w.page().console_message("settitle=>" + from_utf8("伪造"));
+  w.page().page_loaded("https://sso.example.com/login");
+  EXPECT_EQ(w.client.unread_count(), 0);
+  EXPECT_EQ(w.ui.get_text(Form::Main, {}, TextProperty::Caption).find(from_utf8("伪造")), Text::npos);
+  EXPECT_EQ(w.view.scripts.size(), scripts);  // no flag script in it
+  w.page().load_failed({LoadFailure::Kind::Dns, "https://sso.example.com/next", "no such host", 0});
+  w.page().certificate_failed({"sso.example.com", "https://sso.example.com/", Text(64, 'b'), "CN=x",
+                               "CN=x", "", "", "unknown authority"});
+  EXPECT_EQ(w.guard().shows(), Shows::Console);
+  EXPECT_TRUE(w.view.loaded_pages.empty());
+  EXPECT_TRUE(w.view.loaded_urls.empty());
+  // A script's navigation to another site: the desktop, and the console.
+  w.view.commit("https://example.com/promo", false, NavigationCause::Script);
+  EXPECT_EQ(w.desktop.opened, std::vector<Text>{"https://example.com/promo"});
+  EXPECT_EQ(w.view.loaded_urls, std::vector<Text>{kConsole});
+  // The site's own failed page is retried where it failed; the probe asks
+  // there too.
+  w.view.load(kConsole);
+  const Text chat = "https://chat.test:8443/service/chat?id=7";
+  w.page().load_failed({LoadFailure::Kind::Refused, chat, "refused", 0});
+  EXPECT_NE(w.view.loaded_pages.back().find("id=7"), Text::npos);
+  w.seconds(5);
+  EXPECT_EQ(w.view.loaded_urls.back(), chat);
+}
+
 TEST(ConsoleGuard, ACertificateIsTrustedOnlyByTheAgentsClick) {
   Bound w;
   CertificateFailure c{"chat.test:8443", kConsole, Text(64, 'a'), "CN=chat.test",

@@ -189,6 +189,12 @@ class FakeDesktop final : public Desktop {
     return writable;
   }
   [[nodiscard]] Text session_entry() const override { return "/home/a/.config/autostart/q.desktop"; }
+  std::vector<Text> opened;  // addresses handed to the desktop's programs
+  bool opens = true;
+  bool open_on_desktop(std::string_view address) override {
+    opened.emplace_back(address);
+    return opens;
+  }
 };
 
 class FakeClock final : public Clock {
@@ -259,8 +265,9 @@ class FakeView final : public app::WebView {
   void terminate_process() override { ++terminations; }
   // What an engine reports of a document the main frame takes, and of its
   // load ending well.
-  void commit(std::string_view url, bool own_page = false) {
-    events->document_committed(url, own_page);
+  void commit(std::string_view url, bool own_page = false,
+              NavigationCause cause = NavigationCause::Other) {
+    events->document_committed({Text(url), own_page, cause});
   }
   void load(std::string_view url) {
     commit(url);

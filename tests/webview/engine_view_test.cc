@@ -29,8 +29,17 @@ struct Recorder final : app::PageEvents {
   void process_event(app::ProcessEvent e, std::string_view reason) override {
     seen.push_back("process " + std::to_string(static_cast<int>(e)) + " " + Text(reason));
   }
-  void document_committed(std::string_view address, bool own_page) override {
-    seen.push_back("committed " + Text(address) + (own_page ? " own" : ""));
+  app::NavigationAnswer navigation_requested(const app::NavigationRequest& r) override {
+    seen.push_back("navigation " + r.address + " " + std::to_string(static_cast<int>(r.cause)) +
+                   (r.user_gesture ? " gesture" : "") + (r.new_window ? " new" : ""));
+    return r.new_window ? app::NavigationAnswer::OwnWindow
+           : r.address.rfind("mailto:", 0) == 0 ? app::NavigationAnswer::Desktop
+           : r.address.rfind("file:", 0) == 0   ? app::NavigationAnswer::Refuse
+                                                : app::NavigationAnswer::Load;
+  }
+  void document_committed(const app::DocumentCommit& c) override {
+    seen.push_back("committed " + c.address + (c.own_page ? " own" : "") + " " +
+                   std::to_string(static_cast<int>(c.cause)));
   }
   void certificate_failed(const app::CertificateFailure& c) override {
     seen.push_back("certificate " + c.host + " " + c.fingerprint + " " + c.issuer + " " +
@@ -88,7 +97,7 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
       "init 0",          "open 1234 http://s/service/login", "on_page_loaded 0",
       "set_first_hook",  "set_second_hook",                  "on_console_message 0",
       "on_load_failed 0", "on_process_event 0",              "on_tls_error 0",
-      "on_document_committed 0"};
+      "on_document_committed 0", "on_navigation 0"};
   EXPECT_EQ(state.calls, opened);
   // Fields 4 and 19, counting from 1, set to 1; every other field 0.
   for (int i = 0; i < 22; ++i) EXPECT_EQ(state.open_fields[i], i == 3 || i == 18 ? 1 : 0) << i;
@@ -96,14 +105,26 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
   // Page events: every argument becomes text through the converter, which
   // also releases it.
   state.calls.clear();
-  state.committed(argument("address=http://s/service/login\nown=0\n"));
+  state.committed(argument("address=http://s/service/login\nown=0\ncause=redirect\n"));
   state.console(argument("newmsgnum=>3"));
   state.page_loaded(argument("http://s/service/login"));
   state.committed(argument("address=\nown=1\n"));
   EXPECT_EQ(events.seen,
-            (std::vector<Text>{"committed http://s/service/login", "newmsgnum=>3",
-                               "loaded http://s/service/login", "committed  own"}));
+            (std::vector<Text>{"committed http://s/service/login 2", "newmsgnum=>3",
+                               "loaded http://s/service/login", "committed  own 6"}));
   EXPECT_EQ(state.calls.size(), 8u);
+
+  // Navigations are questions: the answer comes back as the engine's code.
+  events.seen.clear();
+  EXPECT_EQ(state.navigation(argument("address=mailto:a@b.c\ncause=link\ngesture=1\nnew_window=0\n")),
+            QV_NAVIGATE_CANCEL);
+  EXPECT_EQ(state.navigation(argument("address=file:///x\ncause=script\n")), QV_NAVIGATE_CANCEL);
+  EXPECT_EQ(state.navigation(argument("address=http://s/t\ncause=redirect\nnew_window=1\n")),
+            QV_NAVIGATE_OWN_WINDOW);
+  EXPECT_EQ(state.navigation(argument("address=http://s/a\ncause=back_forward\n")), QV_NAVIGATE_LOAD);
+  EXPECT_EQ(events.seen, (std::vector<Text>{"navigation mailto:a@b.c 0 gesture",
+                                            "navigation file:///x 3", "navigation http://s/t 2 new",
+                                            "navigation http://s/a 5"}));
 
   // The failure records, read into the host's terms; unknown names ignored.
   events.seen.clear();

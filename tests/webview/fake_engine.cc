@@ -97,8 +97,13 @@ void QV_CALL on_document_committed(qv_events*, int view_index, qv_event_proc pro
   record("on_document_committed " + std::to_string(view_index));
   state.committed = proc;
 }
+void QV_CALL on_navigation(qv_events*, int view_index, qv_decide_proc proc) {
+  record("on_navigation " + std::to_string(view_index));
+  state.navigation = proc;
+}
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
-                                  on_process_event, on_tls_error,       on_document_committed};
+                                  on_process_event, on_tls_error,       on_document_committed,
+                                  on_navigation};
 qv_events events{&kEventsOps};
 
 }  // namespace

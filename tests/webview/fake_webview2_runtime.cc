@@ -213,6 +213,16 @@ std::wstring button_text(const std::wstring& html, const std::wstring& action) {
   return {};
 }
 
+// What the engine's bridge puts before each message, read from the script
+// it added, as its page script would post it.
+std::wstring bridge_token() {
+  const std::wstring& script = state.document_script;
+  const std::size_t at = script.find(L"post('");
+  if (at == std::wstring::npos) return {};
+  const std::size_t end = script.find(L'\'', at + 6);
+  return script.substr(at + 6, end - at - 6);
+}
+
 struct WebView : Unknown<ICoreWebView2_14Stub> {
   Settings settings;
   std::wstring source;
@@ -281,7 +291,7 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
       if (!click.empty() && messages != nullptr) {
         log_call(L"click " + state.click);
         MessageArgs message;
-        message.text = click;
+        message.text = bridge_token() + click;
         messages->Invoke(this, &message);
       }
       return;
@@ -310,7 +320,7 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
     if (navigation != nullptr) navigation->Invoke(this, &done);
     if (!done.success || done.http >= 500) return;
     MessageArgs message;
-    message.text = L"settitle=>\u5ba2\u670d \"quoted\"";
+    message.text = bridge_token() + L"settitle=>\u5ba2\u670d \"quoted\"";
     if (messages != nullptr) messages->Invoke(this, &message);
     if (crash_after_load) {
       crash_after_load = false;
