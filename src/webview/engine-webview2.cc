@@ -94,6 +94,9 @@ using CertificateError =
 using NavigationStarting = Handler<ICoreWebView2NavigationStartingEventHandler,
                                    IID_ICoreWebView2NavigationStartingEventHandler, ICoreWebView2*,
                                    ICoreWebView2NavigationStartingEventArgs*>;
+using NewWindowRequested = Handler<ICoreWebView2NewWindowRequestedEventHandler,
+                                   IID_ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2*,
+                                   ICoreWebView2NewWindowRequestedEventArgs*>;
 using ContentLoading = Handler<ICoreWebView2ContentLoadingEventHandler,
                                IID_ICoreWebView2ContentLoadingEventHandler, ICoreWebView2*,
                                ICoreWebView2ContentLoadingEventArgs*>;
@@ -227,6 +230,7 @@ struct View {
   bool own_page_asked = false;
   std::set<UINT64> own_navigations;
   std::map<UINT64, std::wstring> addresses;  // navigation id -> address (after redirects)
+  std::map<UINT64, const char*> causes;      // navigation id -> how it came
 };
 
 View* view_of(qv_view* self) {
@@ -346,6 +350,7 @@ HRESULT on_navigation_completed(ICoreWebView2* sender,
   View& v = the_view;
   const bool own = v.own_navigations.erase(id) != 0;
   v.addresses.erase(id);
+  v.causes.erase(id);
   if (args != nullptr) {
     args->get_IsSuccess(&success);
     args->get_WebErrorStatus(&status);
@@ -465,6 +470,33 @@ bool web_address(const std::wstring& uri) {
   return uri.rfind(L"http://", 0) == 0 || uri.rfind(L"https://", 0) == 0;
 }
 
+int ask_host(const std::wstring& uri, const char* cause, bool gesture, bool new_window) {
+  std::string record;
+  add_field(record, "address", quorvel::narrow(uri));
+  add_field(record, "cause", cause);
+  add_field(record, "gesture", gesture ? "1" : "0");
+  add_field(record, "new_window", new_window ? "1" : "0");
+  return ask_navigation(record.c_str());
+}
+
+// How a main-frame navigation came: the runtime tells redirects and the
+// user's own navigations; a form sends a body, which a link never does.
+const char* cause_of(ICoreWebView2NavigationStartingEventArgs* args) {
+  BOOL redirected = FALSE, user = FALSE;
+  args->get_IsRedirected(&redirected);
+  if (redirected != FALSE) return "redirect";
+  ComPtr<ICoreWebView2HttpRequestHeaders> headers;
+  BOOL body = FALSE;
+  if (SUCCEEDED(args->get_RequestHeaders(headers.put())) && headers) {
+    headers->Contains(L"Content-Type", &body);
+  }
+  if (body != FALSE) return "form";
+  args->get_IsUserInitiated(&user);
+  return user != FALSE ? "link" : "script";
+}
+
+// Every main-frame navigation (the runtime asks about frames apart) but
+// the host's own pages is the host's to decide, before it leaves.
 HRESULT on_navigation_starting(ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
   if (args == nullptr) return S_OK;
   UINT64 id = 0;
@@ -478,6 +510,25 @@ HRESULT on_navigation_starting(ICoreWebView2*, ICoreWebView2NavigationStartingEv
     v.own_navigations.insert(id);
   }
   v.addresses[id] = address;
+  if (v.own_navigations.count(id) != 0) return S_OK;
+  const char* cause = cause_of(args);
+  v.causes[id] = cause;
+  BOOL user = FALSE;
+  args->get_IsUserInitiated(&user);
+  if (ask_host(address, cause, user != FALSE, false) != QV_NAVIGATE_LOAD) args->put_Cancel(TRUE);
+  return S_OK;
+}
+
+// A new window: the host's answer; one of the site's own opens in the
+// runtime's own window, which has no bridge: what it logs drives nothing.
+HRESULT on_new_window(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+  if (args == nullptr) return S_OK;
+  LPWSTR uri = nullptr;
+  args->get_Uri(&uri);
+  BOOL user = FALSE;
+  args->get_IsUserInitiated(&user);
+  const int answer = ask_host(take(uri), user != FALSE ? "link" : "script", user != FALSE, true);
+  args->put_Handled(answer == QV_NAVIGATE_OWN_WINDOW ? FALSE : TRUE);
   return S_OK;
 }
 
@@ -494,7 +545,10 @@ HRESULT on_content_loading(ICoreWebView2* sender, ICoreWebView2ContentLoadingEve
   const auto address = v.addresses.find(id);
   const std::wstring uri = address != v.addresses.end() ? address->second : source_of(sender);
   const bool own = v.own_navigations.count(id) != 0;
-  notify_record(committed_proc, committed_record(quorvel::narrow(uri), own));
+  std::string record = committed_record(quorvel::narrow(uri), own);
+  const auto cause = v.causes.find(id);
+  add_field(record, "cause", cause != v.causes.end() ? cause->second : "other");
+  notify_record(committed_proc, record);
   return S_OK;
 }
 
@@ -524,6 +578,8 @@ void add_handlers(ICoreWebView2* web) {
   web->add_NavigationStarting(starting.get(), &token);
   const auto loading = ComPtr<ContentLoading>::adopt(new ContentLoading(on_content_loading));
   web->add_ContentLoading(loading.get(), &token);
+  const auto window = ComPtr<NewWindowRequested>::adopt(new NewWindowRequested(on_new_window));
+  web->add_NewWindowRequested(window.get(), &token);
   const auto failed = ComPtr<ProcessFailed>::adopt(new ProcessFailed(on_process_failed));
   web->add_ProcessFailed(failed.get(), &token);
   // Older runtimes lack the certificate event: their failed navigation

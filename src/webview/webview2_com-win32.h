@@ -37,11 +37,14 @@ struct ICoreWebView2DevToolsProtocolEventReceiver;
 struct ICoreWebView2Environment;
 struct ICoreWebView2EnvironmentOptions;
 struct ICoreWebView2ExecuteScriptCompletedHandler;
+struct ICoreWebView2HttpRequestHeaders;
 struct ICoreWebView2NavigationCompletedEventArgs;
 struct ICoreWebView2NavigationCompletedEventArgs2;
 struct ICoreWebView2NavigationCompletedEventHandler;
 struct ICoreWebView2NavigationStartingEventArgs;
 struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2NewWindowRequestedEventArgs;
+struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2ProcessFailedEventArgs;
 struct ICoreWebView2ProcessFailedEventArgs2;
 struct ICoreWebView2ProcessFailedEventHandler;
@@ -60,10 +63,9 @@ struct ICoreWebView2DocumentTitleChangedEventHandler;
 struct ICoreWebView2FocusChangedEventHandler;
 struct ICoreWebView2FrameInfoCollection;
 struct ICoreWebView2HistoryChangedEventHandler;
-struct ICoreWebView2HttpRequestHeaders;
+struct ICoreWebView2HttpHeadersCollectionIterator;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
-struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2PermissionRequestedEventHandler;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
@@ -71,6 +73,7 @@ struct ICoreWebView2StringCollection;
 struct ICoreWebView2WebResourceRequestedEventHandler;
 struct ICoreWebView2WebResourceResponse;
 struct ICoreWebView2WindowCloseRequestedEventHandler;
+struct ICoreWebView2WindowFeatures;
 struct ICoreWebView2ZoomFactorChangedEventHandler;
 
 inline constexpr GUID IID_ICoreWebView2Environment = {
@@ -131,6 +134,12 @@ inline constexpr GUID IID_ICoreWebView2ContentLoadingEventHandler = {
     0x364471e7, 0xf2be, 0x4910, {0xbd, 0xba, 0xd7, 0x20, 0x77, 0xd5, 0x1c, 0x4b}};
 inline constexpr GUID IID_ICoreWebView2ContentLoadingEventArgs = {
     0x0c8a1275, 0x9b6b, 0x4901, {0x87, 0xad, 0x70, 0xdf, 0x25, 0xba, 0xfa, 0x6e}};
+inline constexpr GUID IID_ICoreWebView2HttpRequestHeaders = {
+    0xe86cac0e, 0x5523, 0x465c, {0xb5, 0x36, 0x8f, 0xb9, 0xfc, 0x8c, 0x8c, 0x60}};
+inline constexpr GUID IID_ICoreWebView2NewWindowRequestedEventHandler = {
+    0xd4c185fe, 0xc81c, 0x4989, {0x97, 0xaf, 0x2d, 0x3f, 0xa7, 0xab, 0x56, 0x51}};
+inline constexpr GUID IID_ICoreWebView2NewWindowRequestedEventArgs = {
+    0x34acb11c, 0xfc37, 0x4418, {0x91, 0x32, 0xf9, 0xc2, 0x1d, 0x1e, 0xaf, 0xb9}};
 
 struct ICoreWebView2Environment : IUnknown {
   // slot 3
@@ -712,6 +721,48 @@ struct ICoreWebView2ContentLoadingEventArgs : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_IsErrorPage(BOOL* isErrorPage) = 0;
   // slot 4
   virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
+};
+
+struct ICoreWebView2HttpRequestHeaders : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE
+  GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** iterator) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* contains) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR name, LPCWSTR value) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR name) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE
+  GetIterator(ICoreWebView2HttpHeadersCollectionIterator** iterator) = 0;
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandler : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                           ICoreWebView2NewWindowRequestedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2NewWindowRequestedEventArgs : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;
+  // slot 9
+  virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
+  // slot 10
+  virtual HRESULT STDMETHODCALLTYPE get_WindowFeatures(ICoreWebView2WindowFeatures** value) = 0;
 };
 
 }  // namespace quorvel::webview2

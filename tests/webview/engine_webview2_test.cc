@@ -29,6 +29,17 @@ void QV_CALL on_failed(int64_t text) {
 void QV_CALL on_process(int64_t text) {
   process = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
 }
+// The host's answers to the page's navigations: another site's pages are
+// cancelled (the host opens them on the desktop), a new window of the site
+// is a window of its own, the rest loads.
+std::string asked;
+int32_t QV_CALL on_navigation(int64_t text) {
+  asked = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+  const bool other = asked.find("address=https://other.test") != std::string::npos;
+  const bool new_window = asked.find("new_window=1") != std::string::npos;
+  if (other) return QV_NAVIGATE_CANCEL;
+  return new_window ? QV_NAVIGATE_OWN_WINDOW : QV_NAVIGATE_LOAD;
+}
 void QV_CALL on_committed(int64_t text) {
   committed = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
 }
@@ -126,8 +137,10 @@ TEST(WebView2Engine, FindsTheRuntimeAndDrivesItsView) {
   EXPECT_EQ(fake.parent, host);
   EXPECT_EQ(fake.visible, 1);
   EXPECT_EQ(fake.navigated, L"https://site.test/\u5ba2\u670d");
-  EXPECT_NE(fake.document_script.find(L"chrome.webview.postMessage(parts.join(' '))"),
+  // The bridge posts through the runtime's channel, from the main frame only.
+  EXPECT_NE(fake.document_script.find(L"window.chrome.webview.postMessage.bind(window.chrome.webview)"),
             std::wstring::npos);
+  EXPECT_NE(fake.document_script.find(L"window !== window.top"), std::wstring::npos);
   EXPECT_NE(fake.user_data.find(L"\\Quorvel\\WebView2"), std::wstring::npos);
   // The page's events come from the message loop.
   for (int i = 0; i < 100 && console.empty(); ++i) {
@@ -304,6 +317,32 @@ TEST(WebView2Engine, ReportsFailuresAndRecovers) {
   EXPECT_EQ(field(failed, "kind"), "tls");
   fake.old_runtime = false;
   fake.certificate_errors = false;
+
+  // The page's own navigations and new windows: the host decides each
+  // before it leaves; how each came is told.
+  events->ops->on_navigation(events, 1, on_navigation);
+  const auto navigates = quorvel::proc_address<FakePageNavigatesFunction>(runtime, "fake_page_navigates");
+  const auto new_window = quorvel::proc_address<FakeNewWindowFunction>(runtime, "fake_new_window");
+  ASSERT_TRUE(navigates && new_window);
+  loaded.clear();
+  const int cancelled = fake.cancelled;
+  navigates(L"https://other.test/visitor-link", 1, 0);
+  ASSERT_TRUE(pump_until([&] { return fake.cancelled > cancelled; }));
+  EXPECT_EQ(field(asked, "address"), "https://other.test/visitor-link");
+  EXPECT_EQ(field(asked, "cause"), "link");
+  EXPECT_EQ(field(asked, "gesture"), "1");
+  EXPECT_TRUE(loaded.empty());
+  navigates(L"https://idp.test/login", 1, 1);
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(field(asked, "cause"), "form");
+  EXPECT_EQ(field(committed, "cause"), "form");
+  loaded.clear();
+  navigates(L"https://site.test/next", 0, 0);
+  ASSERT_TRUE(pump_until([] { return !loaded.empty(); }));
+  EXPECT_EQ(field(asked, "cause"), "script");
+  EXPECT_EQ(new_window(L"https://site.test/transcript", 1), 0);  // the runtime's own window
+  EXPECT_EQ(field(asked, "new_window"), "1");
+  EXPECT_EQ(new_window(L"https://other.test/", 1), 1);  // nothing opens
 
   view->ops->close_first(view);
   view->ops->close_second(view);

@@ -113,15 +113,58 @@ struct NavigationArgs : Unknown<ICoreWebView2NavigationCompletedEventArgs2Stub> 
   }
 };
 
+struct RequestHeaders : Unknown<ICoreWebView2HttpRequestHeadersStub> {
+  bool body = false;
+  HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* out) override {
+    *out = body && std::wstring(name) == L"Content-Type" ? TRUE : FALSE;
+    return S_OK;
+  }
+};
+
 struct StartingArgs : Unknown<ICoreWebView2NavigationStartingEventArgsStub> {
   std::wstring uri;
   UINT64 id = 0;
+  BOOL user = FALSE, cancel = FALSE;
+  RequestHeaders headers;
   HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
     *out = co_text(uri);
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* out) override {
+    *out = user;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* out) override {
+    *out = FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_RequestHeaders(ICoreWebView2HttpRequestHeaders** out) override {
+    *out = &headers;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE put_Cancel(BOOL value) override {
+    cancel = value;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* out) override {
     *out = id;
+    return S_OK;
+  }
+};
+
+struct NewWindowArgs : Unknown<ICoreWebView2NewWindowRequestedEventArgsStub> {
+  std::wstring uri;
+  BOOL user = FALSE, handled = FALSE;
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
+    *out = co_text(uri);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* out) override {
+    *out = user;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE put_Handled(BOOL value) override {
+    handled = value;
     return S_OK;
   }
 };
@@ -232,7 +275,9 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   ICoreWebView2ServerCertificateErrorDetectedEventHandler* certificates = nullptr;
   ICoreWebView2NavigationStartingEventHandler* starting = nullptr;
   ICoreWebView2ContentLoadingEventHandler* content = nullptr;
+  ICoreWebView2NewWindowRequestedEventHandler* new_windows = nullptr;
   bool loading_html = false;
+  bool by_user = false, with_body = false;  // how the page's own navigation came
   UINT64 navigation_id = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -267,13 +312,18 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
       if (web != nullptr) web->finish_load();
     });
   }
-  // The runtime's order: starting, the new document (only when it loads),
-  // completed; the id pairs them.
-  void start_navigation() {
+  // The runtime's order: starting (which the host may cancel), the new
+  // document (only when it loads), completed; the id pairs them.
+  bool start_navigation() {
     StartingArgs args;
-    args.uri = source;
+    args.uri = loading_html ? L"about:blank" : source;
     args.id = navigation_id;
+    args.user = by_user ? TRUE : FALSE;
+    args.headers.body = with_body;
+    by_user = with_body = false;
     if (starting != nullptr) starting->Invoke(this, &args);
+    if (args.cancel != FALSE) log_call(L"cancelled " + args.uri);
+    return args.cancel == FALSE;
   }
   void commit_document() {
     LoadingArgs args;
@@ -283,7 +333,13 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   void finish_load() {
     NavigationArgs done;
     done.id = navigation_id;
-    start_navigation();
+    if (!start_navigation()) {
+      ++state.cancelled;
+      done.success = FALSE;
+      done.status = 14;  // operation canceled
+      if (navigation != nullptr) navigation->Invoke(this, &done);
+      return;
+    }
     if (loading_html) {
       commit_document();
       if (navigation != nullptr) navigation->Invoke(this, &done);
@@ -363,6 +419,12 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* h,
                                                    EventRegistrationToken*) override {
     starting = h;
+    h->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* h,
+                                                   EventRegistrationToken*) override {
+    new_windows = h;
     h->AddRef();
     return S_OK;
   }
@@ -482,6 +544,28 @@ __declspec(dllexport) FakeWebView2State* fake_state() {
 
 __declspec(dllexport) void fake_fail_process(int kind, int reason) {
   Environment::environment().controller.web.fail(kind, reason);
+}
+
+// The page itself goes somewhere: by the user's click, by a form, or by a
+// script.
+__declspec(dllexport) void fake_page_navigates(const wchar_t* uri, int by_user, int with_body) {
+  WebView& web = Environment::environment().controller.web;
+  web.source = uri;
+  web.by_user = by_user != 0;
+  web.with_body = with_body != 0;
+  web.load_later(false);
+}
+
+// The page asks for a new window: whether the host handled it (1), or left
+// it to the runtime's own window (0).
+__declspec(dllexport) int fake_new_window(const wchar_t* uri, int by_user) {
+  WebView& web = Environment::environment().controller.web;
+  NewWindowArgs args;
+  args.uri = uri;
+  args.user = by_user != 0 ? TRUE : FALSE;
+  if (web.new_windows != nullptr) web.new_windows->Invoke(&web, &args);
+  log_call(std::wstring(L"new window ") + uri + (args.handled != FALSE ? L" handled" : L" left to the runtime"));
+  return args.handled != FALSE ? 1 : 0;
 }
 
 }  // extern "C"

@@ -10,6 +10,7 @@ struct FakeWebView2State {
   // Recorded.
   std::wstring navigated, last_script, document_script, user_data, html;
   int reloads = 0, stops = 0, closes = 0, visible = 0, navigations = 0, html_loads = 0;
+  int cancelled = 0;  // navigations the engine cancelled
   int certificate_action = -1;  // the engine's answer to the last certificate error
   RECT bounds{};
   HWND parent = nullptr;
@@ -27,3 +28,7 @@ struct FakeWebView2State {
 using FakeStateFunction = FakeWebView2State* (*)();
 // A failed process: its kind and reason, as the runtime reports them.
 using FakeFailFunction = void (*)(int kind, int reason);
+// The page navigates by itself (user's click, form with a body, script).
+using FakePageNavigatesFunction = void (*)(const wchar_t* uri, int by_user, int with_body);
+// The page asks for a new window; 1 when the host handled it.
+using FakeNewWindowFunction = int (*)(const wchar_t* uri, int by_user);

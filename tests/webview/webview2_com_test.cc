@@ -343,5 +343,37 @@ TEST(WebView2Declarations, ContentLoadingEventArgs) {
             "0c8a1275-9b6b-4901-87ad-70df25bafa6e");
 }
 
+TEST(WebView2Declarations, HttpRequestHeaders) {
+  auto* p = probe<ICoreWebView2HttpRequestHeaders>();
+  EXPECT_EQ(p->GetHeader({}, {}), 3);
+  EXPECT_EQ(p->GetHeaders({}, {}), 4);
+  EXPECT_EQ(p->Contains({}, {}), 5);
+  EXPECT_EQ(p->SetHeader({}, {}), 6);
+  EXPECT_EQ(p->RemoveHeader({}), 7);
+  EXPECT_EQ(p->GetIterator({}), 8);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2HttpRequestHeaders), "e86cac0e-5523-465c-b536-8fb9fc8c8c60");
+}
+
+TEST(WebView2Declarations, NewWindowRequestedEventHandler) {
+  auto* p = probe<ICoreWebView2NewWindowRequestedEventHandler>();
+  EXPECT_EQ(p->Invoke({}, {}), 3);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2NewWindowRequestedEventHandler),
+            "d4c185fe-c81c-4989-97af-2d3fa7ab5651");
+}
+
+TEST(WebView2Declarations, NewWindowRequestedEventArgs) {
+  auto* p = probe<ICoreWebView2NewWindowRequestedEventArgs>();
+  EXPECT_EQ(p->get_Uri({}), 3);
+  EXPECT_EQ(p->put_NewWindow({}), 4);
+  EXPECT_EQ(p->get_NewWindow({}), 5);
+  EXPECT_EQ(p->put_Handled({}), 6);
+  EXPECT_EQ(p->get_Handled({}), 7);
+  EXPECT_EQ(p->get_IsUserInitiated({}), 8);
+  EXPECT_EQ(p->GetDeferral({}), 9);
+  EXPECT_EQ(p->get_WindowFeatures({}), 10);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2NewWindowRequestedEventArgs),
+            "34acb11c-fc37-4418-9132-f9c21d1eafb9");
+}
+
 }  // namespace
 }  // namespace quorvel::webview2

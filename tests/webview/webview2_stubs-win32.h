@@ -687,4 +687,39 @@ struct ICoreWebView2ContentLoadingEventArgsStub : ICoreWebView2ContentLoadingEve
   HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64*) override { return E_NOTIMPL; }
 };
 
+struct ICoreWebView2HttpRequestHeadersStub : ICoreWebView2HttpRequestHeaders {
+  HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR, LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR,
+                                       ICoreWebView2HttpHeadersCollectionIterator**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Contains(LPCWSTR, BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIterator(ICoreWebView2HttpHeadersCollectionIterator**) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandlerStub
+    : ICoreWebView2NewWindowRequestedEventHandler {
+  HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*,
+                                   ICoreWebView2NewWindowRequestedEventArgs*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2NewWindowRequestedEventArgsStub : ICoreWebView2NewWindowRequestedEventArgs {
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Handled(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Handled(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_WindowFeatures(ICoreWebView2WindowFeatures**) override {
+    return E_NOTIMPL;
+  }
+};
+
 }  // namespace quorvel::webview2
