@@ -164,10 +164,12 @@ std::vector<std::string> ChatSite::keys() const {
   return keys_;
 }
 
-void ChatSite::record_timing(const std::string& load_ms, const std::string& paint_ms) {
+void ChatSite::record_timing(const std::string& load_ms, const std::string& paint_ms,
+                             const std::string& view) {
   const std::lock_guard<std::mutex> lock(mutex_);
   load_ms_ = load_ms;
   paint_ms_ = paint_ms;
+  view_ = view;
   loads_at_timing_ = page_loads_;
 }
 
@@ -181,7 +183,7 @@ std::string ChatSite::timing_json() const {
   std::string json = "{";
   if (!paint_ms_.empty() || !load_ms_.empty()) {
     json += "\"load\":" + json_quote(load_ms_) + ",\"paint\":" + json_quote(paint_ms_) +
-            ",\"loads\":" + std::to_string(loads_at_timing_);
+            ",\"view\":" + json_quote(view_) + ",\"loads\":" + std::to_string(loads_at_timing_);
   }
   if (!console_ms_.empty()) {
     json += std::string(json.size() > 1 ? "," : "") + "\"console\":" + json_quote(console_ms_);

@@ -74,7 +74,8 @@ class ChatSite {
   void record_key(const std::string& key);
   [[nodiscard]] std::vector<std::string> keys() const;
   // When the last page finished loading and painted its first frame.
-  void record_timing(const std::string& load_ms, const std::string& paint_ms);
+  void record_timing(const std::string& load_ms, const std::string& paint_ms,
+                     const std::string& view = {});
   // When the page last handed a visitor message to the console, for the
   // notice latency benchmark.
   void record_console_time(const std::string& ms);
@@ -121,7 +122,7 @@ class ChatSite {
   std::uint64_t next_event_id_ = 1;
   int extra_unread_ = 0;
   int page_loads_ = 0;
-  std::string load_ms_, paint_ms_, console_ms_;
+  std::string load_ms_, paint_ms_, console_ms_, view_;
   int loads_at_timing_ = 0;
 };
 

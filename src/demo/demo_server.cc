@@ -265,7 +265,8 @@ void DemoServer::route_site_api() {
     if (req.has_param("console")) {
       site_.record_console_time(req.get_param_value("console"));
     } else {
-      site_.record_timing(req.get_param_value("load"), req.get_param_value("paint"));
+      site_.record_timing(req.get_param_value("load"), req.get_param_value("paint"),
+                          req.get_param_value("view"));
     }
     res.set_content("{\"ok\":true}", kJson);
   });

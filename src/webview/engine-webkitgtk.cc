@@ -98,9 +98,21 @@ void QV_CALL view_set_bounds(qv_view* self, int left, int, int top, int, int wid
   gtk_widget_set_size_request(widget, width > 1 ? width : 1, height > 1 ? height : 1);
 }
 
+// The view's size for its panel's: the bottom 30 pixels stay free.
+void fit_to_panel(GtkWidget*, GdkRectangle* area, gpointer web) {
+  const int width = area->width > 1 ? area->width : 1;
+  const int height = area->height > 31 ? area->height - 30 : 1;
+  int now_width = 0, now_height = 0;
+  gtk_widget_get_size_request(GTK_WIDGET(web), &now_width, &now_height);
+  if (now_width != width || now_height != height) {
+    gtk_widget_set_size_request(GTK_WIDGET(web), width, height);
+  }
+}
+
 void QV_CALL view_close_second(qv_view* self) {
   View* v = view_of(self);
   if (v->web == nullptr) return;
+  if (v->host != nullptr) g_signal_handlers_disconnect_by_data(v->host, v->web);
   gtk_widget_destroy(GTK_WIDGET(v->web));
   v->web = nullptr;
 }
@@ -549,8 +561,11 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   }
   GtkAllocation area;
   gtk_widget_get_allocation(panel, &area);
-  gtk_widget_set_size_request(widget, area.width > 1 ? area.width : 1,
-                              area.height > 31 ? area.height - 30 : 1);
+  fit_to_panel(panel, &area, widget);
+  // The view follows its panel's own allocation: where no window manager
+  // answers (kiosk sessions, some remote desktops) the host's resize may
+  // never come, and the view would keep the 1x1 of a panel not yet laid out.
+  g_signal_connect(panel, "size-allocate", G_CALLBACK(fit_to_panel), widget);
   gtk_widget_show(widget);
   the_view.web = web;
   the_view.host = panel;

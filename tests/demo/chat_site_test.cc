@@ -76,10 +76,10 @@ TEST(DemoChatSite, TimingKeepsLoadAndConsoleTimesApart) {
   site.record_console_time("170");
   EXPECT_EQ(site.timing_json(), "{\"console\":\"170\"}");
   site.count_page_load();
-  site.record_timing("100", "120");
+  site.record_timing("100", "120", "1075x521");
   site.count_page_load();  // a later load without timing yet
-  EXPECT_EQ(site.timing_json(),
-            "{\"load\":\"100\",\"paint\":\"120\",\"loads\":1,\"console\":\"170\"}");
+  EXPECT_EQ(site.timing_json(), "{\"load\":\"100\",\"paint\":\"120\",\"view\":\"1075x521\",\"loads\":1,"
+                                "\"console\":\"170\"}");
 }
 
 }  // namespace

@@ -126,5 +126,20 @@ xdotool windowactivate --sync "$own" key Escape
 wait_for "[ -z \"\$(visible 客服工作台 || true)\" ]"
 kill -0 "$client_pid" || fail "the client ended"
 
+# Without a window manager (kiosk sessions, some remote desktops) the view
+# still fills its window.
+kill "$client_pid"
+wait "$client_pid" 2>/dev/null || true
+pkill -x openbox || true
+loads=$(page_loads)
+"$client" >>"$work/client.out" 2>&1 &
+client_pid=$!
+wait_for "curl -s '$site/control/timing' | grep -q '\"loads\":$((loads + 1))'" 400
+view=$(curl -s "$site/control/timing" | sed 's/.*"view":"\([0-9x]*\)".*/\1/')
+width=${view%x*}
+height=${view#*x}
+((width >= 600 && height >= 300)) || fail "the view is ${view} without a window manager"
+shot 5-without-window-manager
+
 if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings"; fi
 echo ok
