@@ -24,6 +24,8 @@ constexpr std::string_view kKeyState = "wz";
 // The web process's memory limit in MiB.
 constexpr std::string_view kKeyMemoryLimit = "memlimit";
 constexpr int kDefaultMemoryLimit = 1024;
+// 1: the agent is asked where each download goes.
+constexpr std::string_view kKeyAskDownload = "askdownload";
 // Hosts, comma-separated, whose pages stay in the view beside the site's.
 constexpr std::string_view kKeyInView = "inview";
 // Certificates the agent trusted: a key per site host, the fingerprint.
@@ -88,9 +90,11 @@ Client::Client(ClientServices services)
           s_.log.line(from_utf8("the trusted certificate could not be stored in ") +
                       s_.settings.location());
         }
-      }) {
+      }),
+      downloads_(s_.ui, s_.view, s_.log, s_.desktop) {
   notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); },
                      [this] { load_notice_window(); }});
+  guard_.set_downloads([this](const DownloadEvent& e) { downloads_.event(e); });
   guard_.set_desktop([this](std::string_view address) {
     return s_.desktop != nullptr && s_.desktop->open_on_desktop(address);
   });
@@ -181,6 +185,10 @@ void Client::create_main() {
   const Text url = site_address_ + "/" + login_path_;
   guard_.watch(url);
   guard_.set_in_view_hosts(s_.settings.read(kKeyInView));
+  downloads_.hide_strip();
+  if (s_.settings.read(kKeyAskDownload) == "1") {
+    downloads_.set_save_dialog([this](const Text& suggested) { return s_.ui.ask_save_path(suggested); });
+  }
   trace("opening the console");
   const bool opened = s_.view.open(ui.native_handle(Form::Main, names().board), url);
   trace("console requested");
@@ -352,6 +360,7 @@ void Client::on_resized(Form form) {
                       ui.get(Form::Main, board, Property::Top),
                       ui.get(Form::Main, board, Property::Width),
                       ui.get(Form::Main, board, Property::Height) - 30});
+  downloads_.lay_out(ui.get(Form::Main, board, Property::Height));
   s_.settings.write(kKeyWidth, decimal(width));
   s_.settings.write(kKeyHeight, decimal(height));
 }
@@ -409,6 +418,7 @@ void Client::tray_blink() {
 
 void Client::on_click(Form form, std::string_view control) {
   if (form == Form::Join && control == names().join_button) join_server();
+  if (form == Form::Main) downloads_.on_click(control);
 }
 
 void Client::on_tray(int kind) {

@@ -5,6 +5,7 @@
 
 #include "app/attention.h"
 #include "app/console_guard.h"
+#include "app/downloads.h"
 #include "app/event_log.h"
 #include "app/notice.h"
 #include "app/page_bridge.h"
@@ -100,6 +101,7 @@ class Client final : public UiEvents {
   Attention attention_;
   PageBridge bridge_;
   ConsoleGuard guard_;
+  Downloads downloads_;
   Text site_address_;
   Text server_number_;
   Text login_path_;

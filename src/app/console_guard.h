@@ -41,6 +41,10 @@ class ConsoleGuard final : public PageEvents {
   void watch(std::string_view console_url);
   // Hosts whose pages stay in the view (the key `inview`).
   void set_in_view_hosts(std::string_view hosts) { policy_.set_in_view_hosts(hosts); }
+  // Where the engine's download news goes.
+  void set_downloads(std::function<void(const DownloadEvent&)> downloads) {
+    downloads_ = std::move(downloads);
+  }
   // Where an address the page asks for goes when it is for the desktop.
   void set_desktop(std::function<bool(std::string_view)> open) { open_on_desktop_ = std::move(open); }
 
@@ -60,6 +64,9 @@ class ConsoleGuard final : public PageEvents {
   void process_event(ProcessEvent event, std::string_view reason) override;
   void certificate_failed(const CertificateFailure& failure) override;
   [[nodiscard]] NavigationAnswer navigation_requested(const NavigationRequest& request) override;
+  void download(const DownloadEvent& event) override {
+    if (downloads_) downloads_(event);
+  }
 
  private:
   // What the main frame holds: the guard decides by the document the
@@ -82,6 +89,7 @@ class ConsoleGuard final : public PageEvents {
   EventLog& log_;
   std::function<void(const Text&, const Text&)> trusted_;
   std::function<bool(std::string_view)> open_on_desktop_;
+  std::function<void(const DownloadEvent&)> downloads_;
   NavigationPolicy policy_;
   Text console_url_;
   Text retry_url_;  // the failed address when it is the site's, else the console

@@ -24,6 +24,11 @@ class Desktop {
   // Hands an address (another site, mail, telephone) to the desktop's
   // default program for it; false when none took it.
   virtual bool open_on_desktop(std::string_view address) = 0;
+  // The user's download folder; a saved file opened with its program; its
+  // folder shown.
+  [[nodiscard]] virtual Text download_folder() = 0;
+  virtual bool open_file(std::string_view path) = 0;
+  virtual bool show_in_folder(std::string_view path) = 0;
 };
 
 }  // namespace quorvel::app

@@ -20,6 +20,12 @@ FormDesign main_form() {
   f.controls = {
       {t("画板2"), ControlKind::Board, {2, 4, 1270, 492}, {}, {}},
       {t("时钟1"), ControlKind::Timer, {94, 44, 40, 40}, {}, t("画板2"), 1000},
+      // The downloads' strip, in the board's bottom 30 pixels the console
+      // leaves free; hidden while there is nothing to show.
+      {t("标签下载"), ControlKind::Label, {8, 465, 520, 24}, {}, t("画板2")},
+      {t("按钮打开"), ControlKind::Button, {536, 463, 64, 26}, t("打开"), t("画板2")},
+      {t("按钮文件夹"), ControlKind::Button, {606, 463, 120, 26}, t("打开所在文件夹"), t("画板2")},
+      {t("按钮取消下载"), ControlKind::Button, {732, 463, 64, 26}, t("取消"), t("画板2")},
   };
   f.menu = {t("服务器配置"), t("刷新主页"), t("清除提醒"), t("显示"), t("退出")};
   f.menu_checks = {t("声音提醒"), t("开机自动启动")};
@@ -99,6 +105,10 @@ const Names& names() {
       t("清除提醒"),
       t("显示"),
       t("退出"),
+      t("标签下载"),
+      t("按钮打开"),
+      t("按钮文件夹"),
+      t("按钮取消下载"),
   };
   return n;
 }

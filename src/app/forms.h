@@ -58,6 +58,7 @@ struct Names {
   Text join_number, join_login_path, join_button;
   Text notice_countdown, notice_reply_caption, notice_timer, notice_content, notice_reply;
   Text menu_configure, menu_refresh, menu_clear, menu_show, menu_exit;
+  Text download_label, download_open, download_folder, download_cancel;
 };
 [[nodiscard]] const Names& names();
 

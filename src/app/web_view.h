@@ -30,6 +30,20 @@ struct DocumentCommit {
   NavigationCause cause = NavigationCause::Other;
 };
 
+// A file the page's response asked to be saved, as its download goes.
+struct DownloadEvent {
+  enum class Stage { Started, Progress, Finished, Failed };
+  enum class Error { None, Disk, Permission, Network, Cancelled, Other };
+  int id = 0;
+  Stage stage = Stage::Started;
+  Text address;
+  std::string disposition;  // the response's Content-Disposition, its raw bytes
+  std::int64_t total = -1;  // bytes; -1 when not announced
+  std::int64_t received = 0;
+  Error error = Error::None;
+  Text reason;  // the engine's words
+};
+
 // What happened to the process that runs the page.
 enum class ProcessEvent {
   Crashed,
@@ -66,6 +80,9 @@ class PageEvents {
   [[nodiscard]] virtual NavigationAnswer navigation_requested(const NavigationRequest&) {
     return NavigationAnswer::Load;
   }
+  // A download's news; when it starts, the host answers where it goes with
+  // WebView::download_to (else it is cancelled).
+  virtual void download(const DownloadEvent&) {}
   virtual void load_failed(const LoadFailure&) {}
   virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
   virtual void certificate_failed(const CertificateFailure&) {}
@@ -104,6 +121,10 @@ class WebView {
   virtual void load_html(std::string_view html) = 0;
   virtual void allow_certificate(std::string_view host, std::string_view fingerprint) = 0;
   virtual void terminate_process() = 0;
+  // Downloads: where one that starts is written (during its start event),
+  // and its end at the agent's request.
+  virtual void download_to(int id, std::string_view path) = 0;
+  virtual void cancel_download(int id) = 0;
 };
 
 }  // namespace quorvel::app

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -164,6 +165,23 @@ Text make_private_directory(std::string_view prefix) {
 
 bool remove(const Text& path) {
   return ::unlink(native(path).c_str()) == 0 || errno == ENOENT;
+}
+
+bool exists(const Text& path) {
+  struct stat st {};
+  return ::lstat(native(path).c_str(), &st) == 0;
+}
+
+bool rename_new(const Text& from, const Text& to) {
+  const std::string source = native(from), target = native(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a second name, then the first one gone.
+  if (::link(source.c_str(), target.c_str()) != 0) return false;
+  ::unlink(source.c_str());
+  return true;
 }
 
 Text executable_path() {

@@ -185,6 +185,14 @@ bool remove(const Text& path) {
   return DeleteFileW(wide(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool exists(const Text& path) {
+  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool rename_new(const Text& from, const Text& to) {
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
 Text executable_path() {
   wchar_t buf[32768];
   const DWORD n = GetModuleFileNameW(nullptr, buf, 32768);

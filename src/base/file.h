@@ -56,6 +56,11 @@ inline constexpr std::size_t kDefaultReadLimit = std::size_t{256} << 20;
 
 // Removes a file (a link itself, never its target); true when it is gone.
 bool remove(const Text& path);
+// Whether anything (a file, a folder, a link) is at the path.
+[[nodiscard]] bool exists(const Text& path);
+// Gives a file a new name that nothing has yet; false when something has
+// (it is never replaced) or the file cannot be moved.
+[[nodiscard]] bool rename_new(const Text& from, const Text& to);
 
 // Full path of the running executable.
 [[nodiscard]] Text executable_path();

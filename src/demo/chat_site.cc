@@ -58,6 +58,14 @@ ChatSite::ChatSite(Agent agent) : agent_(std::move(agent)) {
                              {{false, "发票什么时候可以开？", "09:40"},
                               {true, "付款后三个工作日内开出，请留意邮箱。", "09:41"}},
                              0};
+  // What visitors send besides words: a link to another site, a mail
+  // address, a picture and a file.
+  conversations_["v1003"] = {"广州访客",
+                             {{false, "你们的说明在这里吗？https://example.com/guide", "10:02"},
+                              {false, "有问题请发邮件 mailto:visitor@example.com", "10:03"},
+                              {false, "[图片]/images/quorvel.png", "10:04"},
+                              {false, "报价单：/files/报价单.pdf", "10:05"}},
+                             0};
 }
 
 void ChatSite::push_event(std::string name, std::string data) {

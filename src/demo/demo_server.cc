@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <mutex>
@@ -13,6 +15,8 @@
 namespace quorvel::embedded {
 extern const unsigned char demo_console_html[];
 extern const std::size_t demo_console_html_size;
+extern const unsigned char demo_picture[];
+extern const std::size_t demo_picture_size;
 }  // namespace quorvel::embedded
 
 namespace quorvel::demo {
@@ -29,14 +33,14 @@ std::string console_page() {
 }
 
 std::string event_stream_text(const std::vector<PageEvent>& events) {
-  // A comment line now and then shows whether the page is still there.
-  if (events.empty()) return ": waiting\n\n";
+  // A beat with every write (at least one a second) shows the server
+  // whether the page is still there, and the page whether its stream is.
   std::string out;
   for (const PageEvent& event : events) {
     out += "id: " + std::to_string(event.id) + "\nevent: " + event.name + "\ndata: " + event.data +
            "\n\n";
   }
-  return out;
+  return out + "event: beat\ndata: {}\n\n";
 }
 
 // A whole number in [1, limit]; anything else gives 1.
@@ -185,6 +189,7 @@ bool DemoServer::open_site(std::string& error) {
   });
   route_site_api();
   route_site_control();
+  route_files();
   route_console();
   const int wanted = site_port_ > 0 ? site_port_ : options_.site_port;
   site_port_ = wanted == 0 ? s.site->bind_to_any_port("127.0.0.1")
@@ -358,6 +363,66 @@ void DemoServer::route_site_control() {
   });
   site.Get("/control/timing", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(site_.timing_json(), kJson);
+  });
+}
+
+// Files the site hands over: /files/NAME (a few kilobytes, saved under
+// NAME) and /control/file?mb=N (N MiB, for the download benchmark).
+void DemoServer::route_files() {
+  httplib::Server& site = *servers_->site;
+  const auto attachment = [](const std::string& name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : name) {
+      const auto b = static_cast<unsigned char>(c);
+      if (std::isalnum(b) != 0 || c == '.' || c == '-' || c == '_') {
+        encoded += c;
+      } else {
+        encoded += '%';
+        encoded += kHex[b >> 4];
+        encoded += kHex[b & 0xF];
+      }
+    }
+    return "attachment; filename*=UTF-8''" + encoded;
+  };
+  const auto count = [this](const std::string& path) {
+    const std::lock_guard<std::mutex> lock(files_mutex_);
+    ++file_requests_[path];
+  };
+  site.Get("/files/(.+)", [attachment, count](const httplib::Request& req, httplib::Response& res) {
+    count(req.path);
+    const std::string name = req.matches[1];
+    std::string body;
+    while (body.size() < 4096) body += "Quorvel demo file: " + name + "\n";
+    res.set_header("Content-Disposition", attachment(name));
+    res.set_content(body, "application/octet-stream");
+  });
+  site.Get("/control/file", [attachment, count](const httplib::Request& req, httplib::Response& res) {
+    count(req.path);
+    const std::size_t mib = static_cast<std::size_t>(count_param(req, "mb", 1 << 20));
+    res.set_header("Content-Disposition", attachment("demo-" + std::to_string(mib) + "-MiB.bin"));
+    res.set_content_provider(mib << 20, "application/octet-stream",
+                             [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                               static const std::string block(1 << 16, 'q');
+                               const std::size_t n = std::min(length, block.size());
+                               sink.write(block.data(), n);
+                               static_cast<void>(offset);
+                               return true;
+                             });
+  });
+  // A picture a visitor sends, shown in the conversation.
+  site.Get("/images/quorvel.png", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(reinterpret_cast<const char*>(embedded::demo_picture), embedded::demo_picture_size,
+                    "image/png");
+  });
+  site.Get("/control/file-requests", [this](const httplib::Request&, httplib::Response& res) {
+    const std::lock_guard<std::mutex> lock(files_mutex_);
+    std::string out = "{";
+    for (const auto& [path, n] : file_requests_) {
+      if (out.size() > 1) out += ',';
+      out += json_quote(path) + ":" + std::to_string(n);
+    }
+    res.set_content(out + "}", kJson);
   });
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -57,6 +58,7 @@ class DemoServer {
   void route_site_api();
   void route_site_control();
   void route_console();
+  void route_files();
   // The site refuses connections for a while, then serves again.
   void go_down(std::chrono::seconds how_long);
 
@@ -71,6 +73,9 @@ class DemoServer {
   std::atomic<int> listening_{0};  // pages with their event stream open
   std::atomic<int> site_generation_{0};
   std::atomic<int> slow_ms_{0};
+  // Requests for each file the site hands over, for the tests.
+  std::mutex files_mutex_;
+  std::map<std::string, int> file_requests_;
   std::mutex down_mutex_;
   std::atomic<bool> site_down_{false};
   std::thread directory_thread_, site_thread_, visitor_thread_, down_thread_;

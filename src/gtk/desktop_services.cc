@@ -92,7 +92,48 @@ bool DesktopServices::do_not_disturb() {
 // GIO's default handler for the address's scheme (the browser, the mail
 // program), started with the permissions the client was started with.
 bool DesktopServices::open_on_desktop(std::string_view address) {
-  const std::string uri = to_utf8(address);
+  return launch_default(to_utf8(address));
+}
+
+Text DesktopServices::download_folder() {
+  const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+  if (folder != nullptr) return from_utf8(folder);
+  return from_utf8(std::string(g_get_home_dir()) + "/Downloads");
+}
+
+bool DesktopServices::open_file(std::string_view path) {
+  char* uri = g_filename_to_uri(to_utf8(path).c_str(), nullptr, nullptr);
+  const bool launched = uri != nullptr && launch_default(uri);
+  g_free(uri);
+  return launched;
+}
+
+// The file manager's own way to show a file where it is, else its folder.
+bool DesktopServices::show_in_folder(std::string_view path) {
+  char* uri = g_filename_to_uri(to_utf8(path).c_str(), nullptr, nullptr);
+  if (uri == nullptr) return false;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  GVariant* reply = nullptr;
+  if (bus != nullptr) {
+    const char* items[] = {uri, nullptr};
+    reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+        "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", items, ""), nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000, nullptr, nullptr);
+    g_object_unref(bus);
+  }
+  g_free(uri);
+  if (reply != nullptr) {
+    g_variant_unref(reply);
+    return true;
+  }
+  char* folder = g_filename_to_uri(to_utf8(file::directory_of(Text(path))).c_str(), nullptr, nullptr);
+  const bool launched = folder != nullptr && launch_default(folder);
+  g_free(folder);
+  return launched;
+}
+
+bool DesktopServices::launch_default(const std::string& uri) {
   GError* error = nullptr;
   gboolean launched = FALSE;
   process::with_started_permissions(

@@ -33,12 +33,18 @@ class DesktopServices final : public app::Desktop {
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override { return from_utf8(autostart_path()); }
   bool open_on_desktop(std::string_view address) override;
+  [[nodiscard]] Text download_folder() override;
+  bool open_file(std::string_view path) override;
+  bool show_in_folder(std::string_view path) override;
 
   // The autostart entry's path (created on demand by set_starts_with_session).
   [[nodiscard]] static std::string autostart_path();
 
  private:
   [[nodiscard]] std::string own_sound_file();
+  // GIO's default program for the address, with the permissions the client
+  // was started with.
+  static bool launch_default(const std::string& uri);
 
   ca_context* sound_ = nullptr;
   std::string own_sound_;

@@ -771,6 +771,35 @@ int GtkUi::message_box(std::string_view text, std::string_view caption, app::But
   return response == GTK_RESPONSE_OK ? app::kAnswerOk : app::kAnswerCancel;
 }
 
+Text GtkUi::ask_save_path(std::string_view suggested) {
+  const std::string path = utf8(suggested);
+  GtkWidget* dialog = gtk_file_chooser_dialog_new(
+      "保存文件", nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, "取消", GTK_RESPONSE_CANCEL, "保存",
+      GTK_RESPONSE_ACCEPT, nullptr);
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  char* folder = g_path_get_dirname(path.c_str());
+  char* name = g_path_get_basename(path.c_str());
+  gtk_file_chooser_set_current_folder(chooser, folder);
+  gtk_file_chooser_set_current_name(chooser, name);
+  g_free(folder);
+  g_free(name);
+  if (Window* owner = window(Form::Main)) {
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(owner->window));
+  }
+  open_boxes_.push_back(dialog);
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  open_boxes_.pop_back();
+  Text chosen;
+  if (response == GTK_RESPONSE_ACCEPT) {
+    char* file = gtk_file_chooser_get_filename(chooser);
+    if (file != nullptr) chosen = from_utf8(file);
+    g_free(file);
+  }
+  gtk_widget_destroy(dialog);
+  return chosen;
+}
+
 void GtkUi::raise_message_box() {
   if (!open_boxes_.empty()) gtk_window_present(GTK_WINDOW(open_boxes_.back()));
 }

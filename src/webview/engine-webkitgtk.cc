@@ -148,10 +148,33 @@ void QV_CALL view_terminate_process(qv_view* self) {
   if (WebKitWebView* web = view_of(self)->web) webkit_web_view_terminate_web_process(web);
 }
 
+// --- downloads ---------------------------------------------------------------
+
+// A download under way: where the host wants it, and what was told.
+struct Download {
+  WebKitDownload* download = nullptr;
+  std::string destination;  // UTF-8; empty until the host answers
+  bool failed = false;
+  gint64 told_at = 0;  // the last progress told (monotonic microseconds)
+};
+std::map<int, Download> downloads;
+int last_download_id = 0;
+
+void QV_CALL view_download_to(qv_view*, int32_t id, const char* path) {
+  const auto found = downloads.find(id);
+  if (found != downloads.end() && path != nullptr) found->second.destination = to_utf8(path);
+}
+
+void QV_CALL view_cancel_download(qv_view*, int32_t id) {
+  const auto found = downloads.find(id);
+  if (found != downloads.end()) webkit_download_cancel(found->second.download);
+}
+
 const qv_view_ops kViewOps = {view_reload,       view_close_first,      view_set_bounds,
                               view_close_second, view_run_script,       set_first_hook,
                               set_second_hook,   release_result,        view_load_url,
-                              view_load_html,    view_allow_certificate, view_terminate_process};
+                              view_load_html,    view_allow_certificate, view_terminate_process,
+                              view_download_to,  view_cancel_download};
 View the_view{{&kViewOps}};
 
 // --- WebKit's signals ----------------------------------------------------------
@@ -315,9 +338,27 @@ bool frame_scheme(const std::string& scheme) {
 
 void open_own_window(const std::string& uri);
 
+// A response the view cannot show, or one the site wants saved, is a
+// download: never a failed load.
+gboolean decide_response(WebKitResponsePolicyDecision* decision) {
+  WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+  SoupMessageHeaders* headers =
+      response != nullptr ? webkit_uri_response_get_http_headers(response) : nullptr;
+  const char* disposition =
+      headers != nullptr ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+  while (disposition != nullptr && (*disposition == ' ' || *disposition == '\t')) ++disposition;
+  const bool attachment =
+      disposition != nullptr && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+  if (!attachment && webkit_response_policy_decision_is_mime_type_supported(decision)) return FALSE;
+  webkit_policy_decision_download(WEBKIT_POLICY_DECISION(decision));
+  return TRUE;
+}
+
 gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
                           WebKitPolicyDecisionType type, gpointer) {
-  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    return decide_response(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+  }
   auto* navigation_decision = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(navigation_decision);
@@ -424,6 +465,111 @@ GtkWidget* on_create(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
   return nullptr;
 }
 
+// Raw header bytes for a record: printable ASCII as it is, the rest %XX.
+std::string percent_encoded(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b >= 0x7F || c == '%') {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void tell_download(int id, const char* stage, WebKitDownload* download, const char* error = nullptr,
+                   const char* reason = nullptr) {
+  std::string record;
+  add_field(record, "id", std::to_string(id));
+  add_field(record, "stage", stage);
+  WebKitURIRequest* request = webkit_download_get_request(download);
+  const char* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
+  add_field(record, "address", uri != nullptr ? uri : "");
+  WebKitURIResponse* response = webkit_download_get_response(download);
+  if (response != nullptr) {
+    const guint64 length = webkit_uri_response_get_content_length(response);
+    add_field(record, "total", length > 0 ? std::to_string(length) : "-1");
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    const char* disposition =
+        headers != nullptr ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+    if (disposition != nullptr) add_field(record, "disposition", percent_encoded(disposition));
+  }
+  add_field(record, "received", std::to_string(webkit_download_get_received_data_length(download)));
+  if (error != nullptr) add_field(record, "error", error);
+  if (reason != nullptr) add_field(record, "reason", reason);
+  notify(download_proc, to_internal(record));
+}
+
+int download_id(WebKitDownload* download) {
+  return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(download), "quorvel-id"));
+}
+
+// The host says where the file goes; none, and the download ends.
+gboolean on_decide_destination(WebKitDownload* download, char*, gpointer) {
+  const int id = download_id(download);
+  tell_download(id, "started", download);
+  const auto found = downloads.find(id);
+  if (found == downloads.end() || found->second.destination.empty()) {
+    webkit_download_cancel(download);
+    return TRUE;
+  }
+  webkit_download_set_allow_overwrite(download, FALSE);
+  webkit_download_set_destination(download, found->second.destination.c_str());
+  return TRUE;
+}
+
+void on_download_data(WebKitDownload* download, guint64, gpointer) {
+  const auto found = downloads.find(download_id(download));
+  if (found == downloads.end()) return;
+  // A few times a second is enough for a strip that shows it.
+  const gint64 now = g_get_monotonic_time();
+  if (now - found->second.told_at < 250000) return;
+  found->second.told_at = now;
+  tell_download(found->first, "progress", download);
+}
+
+void on_download_failed(WebKitDownload* download, GError* error, gpointer) {
+  const auto found = downloads.find(download_id(download));
+  if (found == downloads.end()) return;
+  found->second.failed = true;
+  const char* kind = "other";
+  if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
+    kind = "cancelled";
+  } else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_NETWORK)) {
+    kind = "network";
+  } else if (g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_DESTINATION)) {
+    const std::string words = error->message != nullptr ? error->message : "";
+    kind = words.find("space") != std::string::npos ? "disk"
+           : words.find("ermission") != std::string::npos ? "permission"
+                                                           : "other";
+  }
+  log_line(std::string("download failed: ") + (error->message != nullptr ? error->message : ""));
+  tell_download(found->first, "failed", download, kind, error->message);
+}
+
+void on_download_finished(WebKitDownload* download, gpointer) {
+  const auto found = downloads.find(download_id(download));
+  if (found == downloads.end()) return;
+  if (!found->second.failed) tell_download(found->first, "finished", download);
+  g_object_unref(found->second.download);
+  downloads.erase(found);
+}
+
+void on_download_started(WebKitWebContext*, WebKitDownload* download, gpointer) {
+  const int id = ++last_download_id;
+  g_object_set_data(G_OBJECT(download), "quorvel-id", GINT_TO_POINTER(id));
+  downloads[id] = {WEBKIT_DOWNLOAD(g_object_ref(download))};
+  g_signal_connect(download, "decide-destination", G_CALLBACK(on_decide_destination), nullptr);
+  g_signal_connect(download, "received-data", G_CALLBACK(on_download_data), nullptr);
+  g_signal_connect(download, "failed", G_CALLBACK(on_download_failed), nullptr);
+  g_signal_connect(download, "finished", G_CALLBACK(on_download_finished), nullptr);
+}
+
 void on_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer) {
   the_view.unresponsive = false;
   const char* kind = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "memory"
@@ -518,6 +664,7 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   auto* panel = reinterpret_cast<GtkWidget*>(host);
   if (panel == nullptr || !GTK_IS_CONTAINER(panel) || the_view.web != nullptr) return nullptr;
   the_view.context = make_context();
+  g_signal_connect(the_view.context, "download-started", G_CALLBACK(on_download_started), nullptr);
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   WebKitUserScript* bridge = webkit_user_script_new(

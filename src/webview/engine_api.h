@@ -39,6 +39,15 @@
  *                      user's gesture started it), new_window (1 or 0)
  *    The host's own pages and the addresses the host loads itself are
  *    not asked about.
+ *  - on_download and the view's download_to and cancel_download came next:
+ *      download:       id, stage (started, progress, finished, failed),
+ *                      address, disposition (the response's
+ *                      Content-Disposition, bytes outside printable ASCII
+ *                      as %XX), total (bytes, -1 unknown), received, error
+ *                      (disk, permission, network, cancelled, other),
+ *                      reason (the engine's words)
+ *    While its start is reported, the host calls download_to with the
+ *    path to write to; a download without one is cancelled.
  *  - ormixwebview_set_option, a sixth export that a library may lack, takes
  *    settings before the first open: "data_directory" (cookies and site
  *    storage kept there), "memory_limit_mb" (the web process's), and
@@ -105,6 +114,8 @@ typedef struct qv_view_ops {
      on, in this run (the host stores what the agent trusted). */
   void(QV_CALL* allow_certificate)(qv_view* self, const char* host, const char* fingerprint);
   void(QV_CALL* terminate_process)(qv_view* self);
+  void(QV_CALL* download_to)(qv_view* self, int32_t id, const char* path);
+  void(QV_CALL* cancel_download)(qv_view* self, int32_t id);
 } qv_view_ops;
 
 typedef struct qv_converter_ops {
@@ -121,6 +132,7 @@ typedef struct qv_events_ops {
   void(QV_CALL* on_tls_error)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_document_committed)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_navigation)(qv_events* self, int view, qv_decide_proc proc);
+  void(QV_CALL* on_download)(qv_events* self, int view, qv_event_proc proc);
 } qv_events_ops;
 
 struct qv_view {

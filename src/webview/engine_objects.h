@@ -71,6 +71,7 @@ qv_event_proc process_event_proc = nullptr;
 qv_event_proc tls_error_proc = nullptr;
 qv_event_proc committed_proc = nullptr;
 qv_decide_proc navigation_proc = nullptr;
+qv_event_proc download_proc = nullptr;
 qv_event_proc log_proc = nullptr;
 
 // The event records: "name=value" lines, values kept to one line.
@@ -151,9 +152,15 @@ void QV_CALL on_navigation(qv_events*, int, qv_decide_proc proc) {
   navigation_proc = proc;
 }
 
+void QV_CALL on_download(qv_events*, int, qv_event_proc proc) {
+  download_proc = proc;
+}
+
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
-                                  on_navigation};
+                                  on_navigation,    on_download};
+
+
 
 // Asks the host about a navigation (the record in the engine's own text,
 // converted by the caller); without a host everything loads.

@@ -80,4 +80,65 @@ app::NavigationRequest navigation_request_of(const EngineRecord& r) {
   return out;
 }
 
+namespace {
+
+std::string percent_decoded(std::string_view s) {
+  const auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+      out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::int64_t number(const Text& text, std::int64_t otherwise) {
+  if (text.empty()) return otherwise;
+  std::int64_t value = 0;
+  bool negative = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == 0 && text[i] == '-') {
+      negative = true;
+    } else if (text[i] >= '0' && text[i] <= '9' && value < (std::int64_t{1} << 56)) {
+      value = value * 10 + (text[i] - '0');
+    } else {
+      return otherwise;
+    }
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+app::DownloadEvent download_event_of(const EngineRecord& r) {
+  using Event = app::DownloadEvent;
+  Event e;
+  e.id = static_cast<int>(number(r.get("id"), 0));
+  const Text stage = r.get("stage");
+  e.stage = stage == "progress"   ? Event::Stage::Progress
+            : stage == "finished" ? Event::Stage::Finished
+            : stage == "failed"   ? Event::Stage::Failed
+                                  : Event::Stage::Started;
+  e.address = r.get("address");
+  e.disposition = percent_decoded(r.get("disposition"));
+  e.total = number(r.get("total"), -1);
+  e.received = number(r.get("received"), 0);
+  const Text error = r.get("error");
+  e.error = error == "disk"         ? Event::Error::Disk
+            : error == "permission" ? Event::Error::Permission
+            : error == "network"    ? Event::Error::Network
+            : error == "cancelled"  ? Event::Error::Cancelled
+            : error.empty()         ? Event::Error::None
+                                    : Event::Error::Other;
+  e.reason = r.get("reason");
+  return e;
+}
+
 }  // namespace quorvel::webview

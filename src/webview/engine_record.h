@@ -22,5 +22,6 @@ struct EngineRecord {
 [[nodiscard]] app::CertificateFailure certificate_failure_of(const EngineRecord& r);
 [[nodiscard]] app::NavigationRequest navigation_request_of(const EngineRecord& r);
 [[nodiscard]] app::DocumentCommit document_commit_of(const EngineRecord& r);
+[[nodiscard]] app::DownloadEvent download_event_of(const EngineRecord& r);
 
 }  // namespace quorvel::webview

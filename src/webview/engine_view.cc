@@ -18,9 +18,12 @@ void QV_CALL inert_second(qv_view*, qv_second_hook) {}
 void QV_CALL inert_release(qv_view*, qv_result*) {}
 void QV_CALL inert_text_op(qv_view*, const char*) {}
 void QV_CALL inert_allow(qv_view*, const char*, const char*) {}
+void QV_CALL inert_download_to(qv_view*, int32_t, const char*) {}
+void QV_CALL inert_cancel_download(qv_view*, int32_t) {}
 const qv_view_ops kInertViewOps = {inert_void,    inert_void,    inert_bounds, inert_void,
                                    inert_run,     inert_first,   inert_second, inert_release,
-                                   inert_text_op, inert_text_op, inert_allow,  inert_void};
+                                   inert_text_op, inert_text_op, inert_allow,  inert_void,
+                                   inert_download_to, inert_cancel_download};
 qv_view inert_view{&kInertViewOps};
 
 char* QV_CALL inert_text(qv_converter*, int64_t) {
@@ -34,7 +37,7 @@ void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
 void QV_CALL inert_register_decide(qv_events*, int, qv_decide_proc) {}
 const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
                                        inert_register, inert_register, inert_register,
-                                       inert_register_decide};
+                                       inert_register_decide, inert_register};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -93,6 +96,11 @@ int32_t QV_CALL on_navigation(int64_t argument) {
       break;
   }
   return QV_NAVIGATE_CANCEL;
+}
+
+void QV_CALL on_download(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->download(download_event_of(r));
 }
 
 // The two view hooks take their text and do nothing with it.
@@ -158,6 +166,7 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   events_->ops->on_tls_error(events_, 0, on_tls_error);
   events_->ops->on_document_committed(events_, 0, on_document_committed);
   events_->ops->on_navigation(events_, 0, on_navigation);
+  events_->ops->on_download(events_, 0, on_download);
   return true;
 }
 
@@ -197,6 +206,14 @@ void EngineView::allow_certificate(std::string_view host, std::string_view finge
 
 void EngineView::terminate_process() {
   view_->ops->terminate_process(view_);
+}
+
+void EngineView::download_to(int id, std::string_view path) {
+  view_->ops->download_to(view_, id, Text(path).c_str());
+}
+
+void EngineView::cancel_download(int id) {
+  view_->ops->cancel_download(view_, id);
 }
 
 void EngineView::run_script(std::string_view script) {

@@ -32,6 +32,8 @@ class EngineView final : public app::WebView {
   void load_html(std::string_view html) override;
   void allow_certificate(std::string_view host, std::string_view fingerprint) override;
   void terminate_process() override;
+  void download_to(int id, std::string_view path) override;
+  void cancel_download(int id) override;
 
  private:
   std::string_view image_;

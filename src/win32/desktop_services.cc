@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <knownfolders.h>
 
 #include "base/file.h"
 #include "base/wide-win32.h"
@@ -37,6 +39,28 @@ bool DesktopServices::starts_with_session() {
 bool DesktopServices::open_on_desktop(std::string_view address) {
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
+Text DesktopServices::download_folder() {
+  PWSTR folder = nullptr;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_Downloads, 0, nullptr, &folder)) || folder == nullptr) {
+    CoTaskMemFree(folder);
+    return {};
+  }
+  const Text out = narrow(folder);
+  CoTaskMemFree(folder);
+  return out;
+}
+
+bool DesktopServices::open_file(std::string_view path) {
+  return open_on_desktop(path);
+}
+
+bool DesktopServices::show_in_folder(std::string_view path) {
+  const std::wstring select = L"/select,\"" + wide(path) + L"\"";
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", L"explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL));
   return result > 32;
 }
 

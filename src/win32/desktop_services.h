@@ -23,6 +23,9 @@ class DesktopServices final : public app::Desktop {
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override;
   bool open_on_desktop(std::string_view address) override;
+  [[nodiscard]] Text download_folder() override;
+  bool open_file(std::string_view path) override;
+  bool show_in_folder(std::string_view path) override;
 
   // The Run value's command: the program's quoted path and the argument.
   [[nodiscard]] static std::wstring run_command();

@@ -1,6 +1,7 @@
 #include "win32/win32_ui.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -743,6 +744,20 @@ int Win32Ui::message_box(std::string_view text, std::string_view caption, app::B
                                                                 : MB_OKCANCEL | MB_ICONQUESTION);
   const int answer = MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), type);
   return answer == IDOK ? app::kAnswerOk : app::kAnswerCancel;
+}
+
+Text Win32Ui::ask_save_path(std::string_view suggested) {
+  std::wstring buffer = wide(suggested);
+  buffer.resize(32768, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = exists(app::Form::Main) ? reinterpret_cast<HWND>(native_handle(app::Form::Main, {}))
+                                             : nullptr;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameW(&dialog)) return {};
+  return narrow(buffer.c_str());
 }
 
 // The box is the system's: the newest dialog window of this thread.

@@ -70,6 +70,7 @@ class Win32Ui final : public app::TableUi, public app::TimedMessageBox {
   [[nodiscard]] std::vector<app::Monitor> monitors() const override;
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
   void raise_message_box() override;
+  [[nodiscard]] Text ask_save_path(std::string_view suggested) override;
   void quit() override;
 
   int show_timed_message(const app::TimedMessage& message) override;

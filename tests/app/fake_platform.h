@@ -94,6 +94,12 @@ class FakeUi final : public TableUi {
   std::function<void()> while_box_open;
   int raised_boxes = 0;
   void raise_message_box() override { ++raised_boxes; }
+  Text save_answer;  // what the save dialog answers
+  std::vector<Text> save_suggestions;
+  Text ask_save_path(std::string_view suggested) override {
+    save_suggestions.emplace_back(suggested);
+    return save_answer;
+  }
   int message_box(std::string_view text, std::string_view caption, Buttons buttons) override {
     boxes.push_back({Text(text), Text(caption), buttons});
     if (while_box_open) std::exchange(while_box_open, nullptr)();
@@ -195,6 +201,17 @@ class FakeDesktop final : public Desktop {
     opened.emplace_back(address);
     return opens;
   }
+  Text downloads;  // the download folder
+  std::vector<Text> opened_files, shown_folders;
+  [[nodiscard]] Text download_folder() override { return downloads; }
+  bool open_file(std::string_view path) override {
+    opened_files.emplace_back(path);
+    return true;
+  }
+  bool show_in_folder(std::string_view path) override {
+    shown_folders.emplace_back(path);
+    return true;
+  }
 };
 
 class FakeClock final : public Clock {
@@ -263,6 +280,10 @@ class FakeView final : public app::WebView {
     allowed.emplace_back(host, fingerprint);
   }
   void terminate_process() override { ++terminations; }
+  std::map<int, Text> download_paths;
+  std::vector<int> cancelled_downloads;
+  void download_to(int id, std::string_view path) override { download_paths[id] = Text(path); }
+  void cancel_download(int id) override { cancelled_downloads.push_back(id); }
   // What an engine reports of a document the main frame takes, and of its
   // load ending well.
   void commit(std::string_view url, bool own_page = false,

@@ -45,6 +45,10 @@ EOF
   for scheme in http https mailto tel; do echo "x-scheme-handler/$scheme=recorder.desktop"; done
 } >"$XDG_CONFIG_HOME/mimeapps.list"
 was_opened() { grep -qxF -- "$1" "$opened"; }
+# The download folder, as the desktop names it.
+downloads="$HOME/下载"
+mkdir -p "$downloads"
+echo "XDG_DOWNLOAD_DIR=\"$downloads\"" >"$XDG_CONFIG_HOME/user-dirs.dirs"
 
 # Another site: a page that tries to drive the client from wherever it is.
 mkdir -p "$work/other"
@@ -126,6 +130,33 @@ xdotool windowactivate --sync "$own" key Escape
 wait_for "[ -z \"\$(visible 客服工作台 || true)\" ]"
 kill -0 "$client_pid" || fail "the client ended"
 
+# A file the agent clicks: saved in the download folder under the site's
+# name, the console stays, the site is asked once; the same file again is
+# kept beside the first; nothing half-written stays behind.
+sleep 2
+wait_for "[ \"\$(listening)\" -ge 1 ]"
+file_requests() { curl -s "$site/control/file-requests"; }
+control open "url=$site/files/报价单.pdf" how=link
+sleep 0.5
+click_main_middle
+wait_for "[ -s '$downloads/报价单.pdf' ]"
+grep -q 'Quorvel demo file' "$downloads/报价单.pdf" || fail "the saved file is not the site's"
+sleep 4
+console_shown >/dev/null || fail "a download took the console away"
+[[ $(file_requests) == *'"/files/报价单.pdf":1'* ]] || fail "the file was asked for again: $(file_requests)"
+[ "$(logged 'could not be loaded')" = 0 ] || fail "a download failed the console"
+shot 5-downloaded
+# (WebKit ended the page's event stream when the click became a download;
+# the page opens it again once it has been quiet for 4 s.)
+sleep 6
+wait_for "[ \"\$(listening)\" -ge 1 ]"
+control open "url=$site/files/报价单.pdf" how=link
+sleep 0.5
+click_main_middle
+wait_for "[ -s '$downloads/报价单 (1).pdf' ]"
+sleep 1
+[ -z "$(find "$downloads" -name '*.part')" ] || fail "a temporary file was left: $(ls -a "$downloads")"
+
 # Without a window manager (kiosk sessions, some remote desktops) the view
 # still fills its window.
 kill "$client_pid"
@@ -139,7 +170,7 @@ view=$(curl -s "$site/control/timing" | sed 's/.*"view":"\([0-9x]*\)".*/\1/')
 width=${view%x*}
 height=${view#*x}
 ((width >= 600 && height >= 300)) || fail "the view is ${view} without a window manager"
-shot 5-without-window-manager
+shot 6-without-window-manager
 
 if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings"; fi
 echo ok

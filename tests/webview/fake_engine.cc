@@ -56,9 +56,16 @@ void QV_CALL allow_certificate(qv_view*, const char* host, const char* fingerpri
 void QV_CALL terminate_process(qv_view*) {
   record("terminate_process");
 }
+void QV_CALL download_to(qv_view*, int32_t id, const char* path) {
+  record("download_to " + std::to_string(id) + " " + path);
+}
+void QV_CALL cancel_download(qv_view*, int32_t id) {
+  record("cancel_download " + std::to_string(id));
+}
 const qv_view_ops kViewOps = {reload,     close_first,    set_bounds,        close_second,
                               run_script, set_first_hook, set_second_hook,   release_result,
-                              load_url,   load_html,      allow_certificate, terminate_process};
+                              load_url,   load_html,      allow_certificate, terminate_process,
+                              download_to, cancel_download};
 qv_view view{&kViewOps};
 
 char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
@@ -101,9 +108,13 @@ void QV_CALL on_navigation(qv_events*, int view_index, qv_decide_proc proc) {
   record("on_navigation " + std::to_string(view_index));
   state.navigation = proc;
 }
+void QV_CALL on_download(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_download " + std::to_string(view_index));
+  state.download = proc;
+}
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
-                                  on_navigation};
+                                  on_navigation,    on_download};
 qv_events events{&kEventsOps};
 
 }  // namespace

@@ -20,6 +20,7 @@ struct FakeEngineState {
   qv_event_proc tls_error = nullptr;
   qv_event_proc committed = nullptr;
   qv_decide_proc navigation = nullptr;
+  qv_event_proc download = nullptr;
   std::vector<std::string> options;  // "name=value" as set
 };
 
