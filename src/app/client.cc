@@ -1,6 +1,7 @@
 #include "app/client.h"
 
 #include <algorithm>
+#include <array>
 
 #include "app/forms.h"
 #include "base/text_ops.h"
@@ -24,6 +25,13 @@ constexpr std::string_view kKeyState = "wz";
 // The web process's memory limit in MiB.
 constexpr std::string_view kKeyMemoryLimit = "memlimit";
 constexpr int kDefaultMemoryLimit = 1024;
+// The page's zoom in percent, kept between starts, and the steps of
+// Ctrl+plus and Ctrl+minus.
+constexpr std::string_view kKeyZoom = "zoom";
+constexpr std::array<int, 13> kZoomLevels = {50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300};
+// Spell checking's languages (comma-separated), and the inspector.
+constexpr std::string_view kKeySpellLanguages = "spelllangs";
+constexpr std::string_view kKeyDevtools = "devtools";
 // 1: the agent is asked where each download goes.
 constexpr std::string_view kKeyAskDownload = "askdownload";
 // Hosts, comma-separated, whose pages stay in the view beside the site's.
@@ -91,10 +99,14 @@ Client::Client(ClientServices services)
                       s_.settings.location());
         }
       }),
-      downloads_(s_.ui, s_.view, s_.log, s_.desktop) {
+      downloads_(s_.ui, s_.view, s_.log, s_.desktop),
+      find_bar_(s_.ui, s_.view) {
   notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); },
                      [this] { load_notice_window(); }});
   guard_.set_downloads([this](const DownloadEvent& e) { downloads_.event(e); });
+  guard_.set_commands(
+      [this](ViewCommand command, std::string_view address) { carry_out(command, address); },
+      [this](int matches) { find_bar_.result(matches); });
   guard_.set_desktop([this](std::string_view address) {
     return s_.desktop != nullptr && s_.desktop->open_on_desktop(address);
   });
@@ -186,6 +198,7 @@ void Client::create_main() {
   guard_.watch(url);
   guard_.set_in_view_hosts(s_.settings.read(kKeyInView));
   downloads_.hide_strip();
+  find_bar_.hide();
   if (s_.settings.read(kKeyAskDownload) == "1") {
     downloads_.set_save_dialog([this](const Text& suggested) { return s_.ui.ask_save_path(suggested); });
   }
@@ -194,6 +207,9 @@ void Client::create_main() {
   trace("console requested");
   if (opened) {
     s_.view.set_events(&guard_);
+    zoom_ = std::clamp(key_int(kKeyZoom) > 0 ? key_int(kKeyZoom) : 100, kZoomLevels.front(),
+                       kZoomLevels.back());
+    if (zoom_ != 100) s_.view.set_zoom(zoom_);
     // A certificate the agent trusted for this site before.
     const Text host = host_of(url);
     const Text fingerprint = s_.settings.read_in(kTrustSection, trust_key(host));
@@ -222,6 +238,8 @@ void Client::configure_engine() {
   s_.view.set_option("memory_limit_mb", std::to_string(limit > 0 ? limit : kDefaultMemoryLimit));
   const std::string_view authority = http::extra_authority_pem();
   if (!authority.empty()) s_.view.set_option("extra_authority", authority);
+  s_.view.set_option("spell_languages", s_.settings.read(kKeySpellLanguages));
+  if (s_.settings.read(kKeyDevtools) == "1") s_.view.set_option("devtools", "1");
 }
 
 namespace {
@@ -361,6 +379,7 @@ void Client::on_resized(Form form) {
                       ui.get(Form::Main, board, Property::Width),
                       ui.get(Form::Main, board, Property::Height) - 30});
   downloads_.lay_out(ui.get(Form::Main, board, Property::Height));
+  find_bar_.lay_out(ui.get(Form::Main, board, Property::Height));
   s_.settings.write(kKeyWidth, decimal(width));
   s_.settings.write(kKeyHeight, decimal(height));
 }
@@ -394,6 +413,62 @@ void Client::on_double_click(Form form, std::string_view control) {
 
 void Client::on_key(Form form, std::string_view control, int code) {
   if (form == Form::Notice && control == names().notice_reply) notice_.key(code);
+  if (form == Form::Main && control == names().find_box) {
+    find_bar_.key(code);
+    if (!find_bar_.is_open()) downloads_.restore_strip();
+  }
+}
+
+void Client::zoom(int direction) {
+  int next = 100;
+  if (direction > 0) {
+    next = kZoomLevels.back();
+    for (const int level : kZoomLevels) {
+      if (level > zoom_) {
+        next = level;
+        break;
+      }
+    }
+  } else if (direction < 0) {
+    next = kZoomLevels.front();
+    for (const int level : kZoomLevels) {
+      if (level < zoom_) next = level;
+    }
+  }
+  if (next == zoom_) return;
+  zoom_ = next;
+  s_.view.set_zoom(zoom_);
+  s_.settings.write(kKeyZoom, decimal(zoom_));
+}
+
+void Client::carry_out(ViewCommand command, std::string_view address) {
+  switch (command) {
+    case ViewCommand::ZoomIn:
+      zoom(1);
+      break;
+    case ViewCommand::ZoomOut:
+      zoom(-1);
+      break;
+    case ViewCommand::ZoomReset:
+      zoom(0);
+      break;
+    case ViewCommand::Find:
+      downloads_.hide_strip();
+      find_bar_.open();
+      break;
+    case ViewCommand::Print:
+      s_.view.print();
+      break;
+    case ViewCommand::Reload:
+      s_.view.reload();
+      break;
+    case ViewCommand::OpenInBrowser:
+      s_.log.line("a link opened in the browser at the agent's request: " + Text(address));
+      if (s_.desktop == nullptr || !s_.desktop->open_on_desktop(address)) {
+        s_.log.line("no program of the desktop took the address");
+      }
+      break;
+  }
 }
 
 void Client::start_screenshot_tool() {
@@ -418,7 +493,10 @@ void Client::tray_blink() {
 
 void Client::on_click(Form form, std::string_view control) {
   if (form == Form::Join && control == names().join_button) join_server();
-  if (form == Form::Main) downloads_.on_click(control);
+  if (form == Form::Main) {
+    downloads_.on_click(control);
+    find_bar_.click(control);
+  }
 }
 
 void Client::on_tray(int kind) {

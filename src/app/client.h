@@ -6,6 +6,7 @@
 #include "app/attention.h"
 #include "app/console_guard.h"
 #include "app/downloads.h"
+#include "app/find_bar.h"
 #include "app/event_log.h"
 #include "app/notice.h"
 #include "app/page_bridge.h"
@@ -80,6 +81,8 @@ class Client final : public UiEvents {
  private:
   void create_main();
   void load_notice_window();
+  void carry_out(ViewCommand command, std::string_view address);
+  void zoom(int direction);
   void show_first_tray();
   void configure_engine();
   void place_main();
@@ -102,6 +105,8 @@ class Client final : public UiEvents {
   PageBridge bridge_;
   ConsoleGuard guard_;
   Downloads downloads_;
+  FindBar find_bar_;
+  int zoom_ = 100;  // the page's zoom in percent (the key `zoom`)
   Text site_address_;
   Text server_number_;
   Text login_path_;

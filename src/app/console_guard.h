@@ -41,6 +41,12 @@ class ConsoleGuard final : public PageEvents {
   void watch(std::string_view console_url);
   // Hosts whose pages stay in the view (the key `inview`).
   void set_in_view_hosts(std::string_view hosts) { policy_.set_in_view_hosts(hosts); }
+  // Where the agent's keys in the page, and the search's results, go.
+  void set_commands(std::function<void(ViewCommand, std::string_view)> commands,
+                    std::function<void(int)> find_results) {
+    commands_ = std::move(commands);
+    find_results_ = std::move(find_results);
+  }
   // Where the engine's download news goes.
   void set_downloads(std::function<void(const DownloadEvent&)> downloads) {
     downloads_ = std::move(downloads);
@@ -67,6 +73,12 @@ class ConsoleGuard final : public PageEvents {
   void download(const DownloadEvent& event) override {
     if (downloads_) downloads_(event);
   }
+  void command(ViewCommand command, std::string_view address) override {
+    if (commands_) commands_(command, address);
+  }
+  void find_result(int matches) override {
+    if (find_results_) find_results_(matches);
+  }
 
  private:
   // What the main frame holds: the guard decides by the document the
@@ -90,6 +102,8 @@ class ConsoleGuard final : public PageEvents {
   std::function<void(const Text&, const Text&)> trusted_;
   std::function<bool(std::string_view)> open_on_desktop_;
   std::function<void(const DownloadEvent&)> downloads_;
+  std::function<void(ViewCommand, std::string_view)> commands_;
+  std::function<void(int)> find_results_;
   NavigationPolicy policy_;
   Text console_url_;
   Text retry_url_;  // the failed address when it is the site's, else the console

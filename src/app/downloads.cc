@@ -192,6 +192,10 @@ void Downloads::hide_strip() {
   }
 }
 
+void Downloads::restore_strip() {
+  if (!entries_.empty()) show(entries_.back());
+}
+
 void Downloads::lay_out(int board_height) {
   const Names& n = names();
   ui_.set(Form::Main, n.download_label, Property::Top, board_height - 27);

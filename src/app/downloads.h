@@ -31,8 +31,10 @@ class Downloads {
   void on_click(std::string_view control);
   // The strip follows the board's bottom edge.
   void lay_out(int board_height);
-  // Hides the strip (the main window is made).
+  // Hides the strip (the main window is made, the find bar takes it), and
+  // shows it again with the latest download.
   void hide_strip();
+  void restore_strip();
 
   struct Entry {
     int id = 0;

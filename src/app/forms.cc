@@ -26,6 +26,11 @@ FormDesign main_form() {
       {t("按钮打开"), ControlKind::Button, {536, 463, 64, 26}, t("打开"), t("画板2")},
       {t("按钮文件夹"), ControlKind::Button, {606, 463, 120, 26}, t("打开所在文件夹"), t("画板2")},
       {t("按钮取消下载"), ControlKind::Button, {732, 463, 64, 26}, t("取消"), t("画板2")},
+      // Find in page, in the same strip while it is open.
+      {t("编辑框查找"), ControlKind::Edit, {8, 464, 220, 24}, {}, t("画板2")},
+      {t("按钮上一个"), ControlKind::Button, {234, 463, 64, 26}, t("上一个"), t("画板2")},
+      {t("按钮下一个"), ControlKind::Button, {304, 463, 64, 26}, t("下一个"), t("画板2")},
+      {t("标签查找结果"), ControlKind::Label, {376, 467, 90, 20}, {}, t("画板2")},
   };
   f.menu = {t("服务器配置"), t("刷新主页"), t("清除提醒"), t("显示"), t("退出")};
   f.menu_checks = {t("声音提醒"), t("开机自动启动")};
@@ -109,6 +114,10 @@ const Names& names() {
       t("按钮打开"),
       t("按钮文件夹"),
       t("按钮取消下载"),
+      t("编辑框查找"),
+      t("按钮上一个"),
+      t("按钮下一个"),
+      t("标签查找结果"),
   };
   return n;
 }

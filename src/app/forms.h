@@ -59,6 +59,7 @@ struct Names {
   Text notice_countdown, notice_reply_caption, notice_timer, notice_content, notice_reply;
   Text menu_configure, menu_refresh, menu_clear, menu_show, menu_exit;
   Text download_label, download_open, download_folder, download_cancel;
+  Text find_box, find_previous, find_next, find_count;
 };
 [[nodiscard]] const Names& names();
 

@@ -196,6 +196,8 @@ class Ui {
   virtual int message_box(std::string_view text, std::string_view caption, Buttons buttons) = 0;
   // Brings the message box shown last (still open) to the front.
   virtual void raise_message_box() {}
+  // Gives a control the keyboard (the board: the page in it).
+  virtual void focus_control(Form /*form*/, std::string_view /*control*/) {}
   // The desktop's save dialog, starting at a suggested path; the path the
   // agent chose, or empty text.
   [[nodiscard]] virtual Text ask_save_path(std::string_view /*suggested*/) { return {}; }

@@ -44,6 +44,10 @@ struct DownloadEvent {
   Text reason;  // the engine's words
 };
 
+// A key the agent pressed in the page, or a context menu entry, that is
+// the client's to carry out.
+enum class ViewCommand { ZoomIn, ZoomOut, ZoomReset, Find, Print, Reload, OpenInBrowser };
+
 // What happened to the process that runs the page.
 enum class ProcessEvent {
   Crashed,
@@ -83,6 +87,10 @@ class PageEvents {
   // A download's news; when it starts, the host answers where it goes with
   // WebView::download_to (else it is cancelled).
   virtual void download(const DownloadEvent&) {}
+  // `address`: the link, for OpenInBrowser.
+  virtual void command(ViewCommand, std::string_view /*address*/) {}
+  // How many matches the last search found.
+  virtual void find_result(int /*matches*/) {}
   virtual void load_failed(const LoadFailure&) {}
   virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
   virtual void certificate_failed(const CertificateFailure&) {}
@@ -125,6 +133,12 @@ class WebView {
   // and its end at the agent's request.
   virtual void download_to(int id, std::string_view path) = 0;
   virtual void cancel_download(int id) = 0;
+  // Zoom in percent of the page's own size.
+  virtual void set_zoom(int percent) = 0;
+  enum class Find { Next, Previous, End };
+  // Searches the page; a new text starts over.
+  virtual void find(std::string_view text, Find how) = 0;
+  virtual void print() = 0;
 };
 
 }  // namespace quorvel::app

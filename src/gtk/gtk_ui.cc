@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/find_bar.h"
 #include "app/forms.h"
 #include "gtk/display_lost.h"
 #include "gtk/end_signals.h"
@@ -177,7 +178,13 @@ struct Callbacks {
   static gboolean on_entry_key(GtkWidget*, GdkEventKey* event, gpointer data) {
     const auto& e = *static_cast<ControlEvent*>(data);
     const guint key = event->keyval;
-    if (events_of(e) == nullptr || key == GDK_KEY_Return || key == GDK_KEY_KP_Enter) return FALSE;
+    const bool enter = key == GDK_KEY_Return || key == GDK_KEY_KP_Enter;
+    // Shift+Enter steps back (the find box): a code of its own, no activation.
+    if (events_of(e) != nullptr && enter && (event->state & GDK_SHIFT_MASK) != 0) {
+      events_of(e)->on_key(e.form, e.name, app::kKeyShiftEnter);
+      return TRUE;
+    }
+    if (events_of(e) == nullptr || enter) return FALSE;
     const guint32 character = gdk_keyval_to_unicode(key);
     events_of(e)->on_key(e.form, e.name, static_cast<int>(character != 0 ? character : key));
     return FALSE;
@@ -769,6 +776,18 @@ int GtkUi::message_box(std::string_view text, std::string_view caption, app::But
   open_boxes_.pop_back();
   gtk_widget_destroy(dialog);
   return response == GTK_RESPONSE_OK ? app::kAnswerOk : app::kAnswerCancel;
+}
+
+void GtkUi::focus_control(Form form, std::string_view control) {
+  Window* f = window(form);
+  auto* c = f != nullptr ? static_cast<Widget*>(f->control(control)) : nullptr;
+  if (c == nullptr || c->widget == nullptr) return;
+  // A board takes no focus itself: the page in it does.
+  if (c->design.kind == app::ControlKind::Board) {
+    gtk_widget_child_focus(c->widget, GTK_DIR_TAB_FORWARD);
+  } else {
+    gtk_widget_grab_focus(c->widget);
+  }
 }
 
 Text GtkUi::ask_save_path(std::string_view suggested) {

@@ -53,6 +53,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   int message_box(std::string_view text, std::string_view caption, app::Buttons buttons) override;
   void raise_message_box() override;
   [[nodiscard]] Text ask_save_path(std::string_view suggested) override;
+  void focus_control(app::Form form, std::string_view control) override;
   void quit() override;
 
   int show_timed_message(const app::TimedMessage& message) override;

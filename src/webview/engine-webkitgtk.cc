@@ -55,6 +55,8 @@ struct Options {
   std::string data_directory;  // UTF-8
   int memory_limit_mb = 0;
   std::string extra_authority_pem;
+  std::string spell_languages;  // comma-separated; empty: the desktop's and en_US
+  bool devtools = false;
 } options;
 
 // --- the view ---------------------------------------------------------------
@@ -148,6 +150,158 @@ void QV_CALL view_terminate_process(qv_view* self) {
   if (WebKitWebView* web = view_of(self)->web) webkit_web_view_terminate_web_process(web);
 }
 
+// --- what the agent presses ------------------------------------------------------
+
+void tell_command(const char* command, const std::string& address = {}) {
+  std::string record;
+  add_field(record, "command", command);
+  if (!address.empty()) add_field(record, "address", address);
+  notify(command_proc, to_internal(record));
+}
+
+// The keys agents expect of a browser, the client's to carry out; the page
+// keeps every other.
+gboolean on_view_key(GtkWidget*, GdkEventKey* event, gpointer) {
+  const bool control = (event->state & GDK_CONTROL_MASK) != 0;
+  const guint key = gdk_keyval_to_lower(event->keyval);
+  const char* command = nullptr;
+  if (control && (key == GDK_KEY_plus || key == GDK_KEY_equal || key == GDK_KEY_KP_Add)) {
+    command = "zoom_in";
+  } else if (control && (key == GDK_KEY_minus || key == GDK_KEY_KP_Subtract)) {
+    command = "zoom_out";
+  } else if (control && (key == GDK_KEY_0 || key == GDK_KEY_KP_0)) {
+    command = "zoom_reset";
+  } else if (control && key == GDK_KEY_f) {
+    command = "find";
+  } else if (control && key == GDK_KEY_p) {
+    command = "print";
+  } else if ((control && key == GDK_KEY_r) || key == GDK_KEY_F5) {
+    command = "reload";
+  }
+  if (command == nullptr) return FALSE;
+  tell_command(command);
+  return TRUE;
+}
+
+gboolean on_view_scroll(GtkWidget*, GdkEventScroll* event, gpointer) {
+  if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
+  double dx = 0, dy = 0;
+  const bool up = event->direction == GDK_SCROLL_UP ||
+                  (event->direction == GDK_SCROLL_SMOOTH && gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy) && dy < 0);
+  const bool down = event->direction == GDK_SCROLL_DOWN ||
+                    (event->direction == GDK_SCROLL_SMOOTH && dy > 0);
+  if (up) tell_command("zoom_in");
+  if (down) tell_command("zoom_out");
+  return TRUE;
+}
+
+void QV_CALL view_set_zoom(qv_view* self, int32_t percent) {
+  if (WebKitWebView* web = view_of(self)->web) {
+    webkit_web_view_set_zoom_level(web, percent > 0 ? percent / 100.0 : 1.0);
+  }
+}
+
+std::string searched;  // the text of the last search
+
+void on_counted_matches(WebKitFindController*, guint matches, gpointer) {
+  std::string record;
+  add_field(record, "matches", std::to_string(matches));
+  notify(find_result_proc, to_internal(record));
+}
+
+void on_not_found(WebKitFindController* finder, gpointer data) {
+  on_counted_matches(finder, 0, data);
+}
+
+void QV_CALL view_find(qv_view* self, const char* text, int32_t how) {
+  WebKitWebView* web = view_of(self)->web;
+  if (web == nullptr || text == nullptr) return;
+  WebKitFindController* finder = webkit_web_view_get_find_controller(web);
+  const std::string wanted = to_utf8(text);
+  if (how == QV_FIND_END) {
+    webkit_find_controller_search_finish(finder);
+    searched.clear();
+  } else if (wanted != searched) {
+    searched = wanted;
+    const guint flags = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+    webkit_find_controller_count_matches(finder, wanted.c_str(), flags, G_MAXUINT);
+    webkit_find_controller_search(finder, wanted.c_str(), flags, G_MAXUINT);
+  } else if (how == QV_FIND_PREVIOUS) {
+    webkit_find_controller_search_previous(finder);
+  } else {
+    webkit_find_controller_search_next(finder);
+  }
+}
+
+void QV_CALL view_print(qv_view* self) {
+  View* v = view_of(self);
+  if (v->web == nullptr) return;
+  WebKitPrintOperation* operation = webkit_print_operation_new(v->web);
+  GtkWidget* top = v->host != nullptr ? gtk_widget_get_toplevel(v->host) : nullptr;
+  webkit_print_operation_run_dialog(operation, GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr);
+  g_object_unref(operation);
+}
+
+void on_open_in_browser(GSimpleAction*, GVariant* address, gpointer) {
+  tell_command("open_in_browser", g_variant_get_string(address, nullptr));
+}
+
+// Nothing that leads nowhere in a client (back, forward, a new window, the
+// inspector unless asked for); a link can open in the browser.
+gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                         WebKitHitTestResult* hit, gpointer) {
+  static constexpr WebKitContextMenuAction kNowhere[] = {
+      WEBKIT_CONTEXT_MENU_ACTION_GO_BACK,
+      WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD,
+      WEBKIT_CONTEXT_MENU_ACTION_STOP,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW,
+      WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW,
+      WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK,
+  };
+  GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+  for (GList* i = items; i != nullptr; i = i->next) {
+    auto* item = static_cast<WebKitContextMenuItem*>(i->data);
+    const WebKitContextMenuAction action = webkit_context_menu_item_get_stock_action(item);
+    bool remove = action == WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT && !options.devtools;
+    for (const WebKitContextMenuAction nowhere : kNowhere) remove = remove || action == nowhere;
+    if (remove) webkit_context_menu_remove(menu, item);
+  }
+  g_list_free(items);
+  if (webkit_hit_test_result_context_is_link(hit)) {
+    static GSimpleAction* open = [] {
+      GSimpleAction* a = g_simple_action_new("open-in-browser", G_VARIANT_TYPE_STRING);
+      g_signal_connect(a, "activate", G_CALLBACK(on_open_in_browser), nullptr);
+      return a;
+    }();
+    const char* link = webkit_hit_test_result_get_link_uri(hit);
+    webkit_context_menu_prepend(menu, webkit_context_menu_item_new_from_gaction(
+                                          G_ACTION(open), "在浏览器中打开链接",
+                                          g_variant_new_string(link != nullptr ? link : "")));
+  }
+  return FALSE;
+}
+
+// Spell checking in the page's text boxes: the agent's languages, else
+// the desktop's (where a dictionary has it) and American English.
+void set_up_spelling(WebKitWebContext* context) {
+  webkit_web_context_set_spell_checking_enabled(context, TRUE);
+  std::string list = options.spell_languages;
+  if (list.empty()) {
+    std::string desktop = g_get_language_names()[0];
+    desktop = desktop.substr(0, desktop.find_first_of(".@"));
+    list = desktop == "C" || desktop == "POSIX" || desktop == "en_US" ? "en_US" : desktop + ",en_US";
+  }
+  gchar** languages = g_strsplit(list.c_str(), ",", -1);
+  for (gchar** l = languages; *l != nullptr; ++l) g_strstrip(*l);
+  webkit_web_context_set_spell_checking_languages(context, languages);
+  g_strfreev(languages);
+  log_line("spell checking: " + list);
+}
+
 // --- downloads ---------------------------------------------------------------
 
 // A download under way: where the host wants it, and what was told.
@@ -174,7 +328,8 @@ const qv_view_ops kViewOps = {view_reload,       view_close_first,      view_set
                               view_close_second, view_run_script,       set_first_hook,
                               set_second_hook,   release_result,        view_load_url,
                               view_load_html,    view_allow_certificate, view_terminate_process,
-                              view_download_to,  view_cancel_download};
+                              view_download_to,  view_cancel_download,   view_set_zoom,
+                              view_find,         view_print};
 View the_view{{&kViewOps}};
 
 // --- WebKit's signals ----------------------------------------------------------
@@ -658,6 +813,8 @@ QV_EXPORT void QV_CALL ormixwebview_set_option(const char* name, const char* val
   if (option == "data_directory") options.data_directory = to_utf8(value);
   if (option == "memory_limit_mb") options.memory_limit_mb = std::atoi(value);
   if (option == "extra_authority") options.extra_authority_pem = value;
+  if (option == "spell_languages") options.spell_languages = to_utf8(value);
+  if (option == "devtools") options.devtools = std::string_view(value) == "1";
 }
 
 QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_open_options*) {
@@ -689,6 +846,14 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
     webkit_settings_set_hardware_acceleration_policy(settings,
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   }
+  webkit_settings_set_enable_developer_extras(settings, options.devtools ? TRUE : FALSE);
+  set_up_spelling(the_view.context);
+  g_signal_connect(web, "key-press-event", G_CALLBACK(on_view_key), nullptr);
+  g_signal_connect(web, "scroll-event", G_CALLBACK(on_view_scroll), nullptr);
+  g_signal_connect(web, "context-menu", G_CALLBACK(on_context_menu), nullptr);
+  WebKitFindController* finder = webkit_web_view_get_find_controller(web);
+  g_signal_connect(finder, "counted-matches", G_CALLBACK(on_counted_matches), nullptr);
+  g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(on_not_found), nullptr);
   log_line(gpu ? "GPU render node found: WebKit's default compositing"
                : "no GPU render node: compositing off");
   g_signal_connect(web, "load-changed", G_CALLBACK(on_load_changed), nullptr);

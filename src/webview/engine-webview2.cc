@@ -317,15 +317,23 @@ qv_result* QV_CALL view_run_script(qv_view* self, const char* script, intptr_t, 
   return result;
 }
 
-// The runtime keeps its own downloads for now: nothing is started here.
+// The runtime keeps its own downloads, find bar and printing for now.
 void QV_CALL view_download_to(qv_view*, int32_t, const char*) {}
 void QV_CALL view_cancel_download(qv_view*, int32_t) {}
+void QV_CALL view_find(qv_view*, const char*, int32_t) {}
+void QV_CALL view_print(qv_view*) {}
+
+void QV_CALL view_set_zoom(qv_view* self, int32_t percent) {
+  View* v = view_of(self);
+  if (v->controller && percent > 0) v->controller->put_ZoomFactor(percent / 100.0);
+}
 
 const qv_view_ops kViewOps = {view_reload,       view_close_first,       view_set_bounds,
                               view_close_second, view_run_script,        set_first_hook,
                               set_second_hook,   release_result,         view_load_url,
                               view_load_html,    view_allow_certificate, view_terminate_process,
-                              view_download_to,  view_cancel_download};
+                              view_download_to,  view_cancel_download,   view_set_zoom,
+                              view_find,         view_print};
 View the_view{{&kViewOps}};
 
 // --- creation ------------------------------------------------------------------

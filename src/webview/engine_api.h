@@ -48,11 +48,20 @@
  *                      reason (the engine's words)
  *    While its start is reported, the host calls download_to with the
  *    path to write to; a download without one is cancelled.
+ *  - on_command, and the view's set_zoom, find and print, came next: the
+ *    keys an agent presses in the page, as commands for the host
+ *      command:        command (zoom_in, zoom_out, zoom_reset, find, print,
+ *                      reload, open_in_browser), address (open_in_browser)
+ *      find result:    matches (how many the last search found)
+ *    find's how: QV_FIND_NEXT (a new text starts over), QV_FIND_PREVIOUS,
+ *    QV_FIND_END (the highlights go).
  *  - ormixwebview_set_option, a sixth export that a library may lack, takes
  *    settings before the first open: "data_directory" (cookies and site
- *    storage kept there), "memory_limit_mb" (the web process's), and
+ *    storage kept there), "memory_limit_mb" (the web process's),
  *    "extra_authority" (PEM text of the one authority the build trusts
- *    beside the system's).
+ *    beside the system's), and later "spell_languages" (comma-separated,
+ *    empty: the desktop's language and en_US) and "devtools" ("1": the
+ *    inspector in the context menu).
  */
 #ifndef QUORVEL_WEBVIEW_ENGINE_API_H
 #define QUORVEL_WEBVIEW_ENGINE_API_H
@@ -75,6 +84,11 @@ typedef void(QV_CALL* qv_event_proc)(int64_t argument);
 typedef int(QV_CALL* qv_first_hook)(intptr_t value, const char* text);
 typedef void(QV_CALL* qv_second_hook)(intptr_t value, const char* text);
 typedef int32_t(QV_CALL* qv_decide_proc)(int64_t argument);
+
+/* find's ways. */
+#define QV_FIND_NEXT 0
+#define QV_FIND_PREVIOUS 1
+#define QV_FIND_END 2
 
 /* What the engine does with a navigation (on_navigation's answers). */
 #define QV_NAVIGATE_LOAD 0       /* in the view */
@@ -116,6 +130,9 @@ typedef struct qv_view_ops {
   void(QV_CALL* terminate_process)(qv_view* self);
   void(QV_CALL* download_to)(qv_view* self, int32_t id, const char* path);
   void(QV_CALL* cancel_download)(qv_view* self, int32_t id);
+  void(QV_CALL* set_zoom)(qv_view* self, int32_t percent);
+  void(QV_CALL* find)(qv_view* self, const char* text, int32_t how);
+  void(QV_CALL* print)(qv_view* self);
 } qv_view_ops;
 
 typedef struct qv_converter_ops {
@@ -133,6 +150,8 @@ typedef struct qv_events_ops {
   void(QV_CALL* on_document_committed)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_navigation)(qv_events* self, int view, qv_decide_proc proc);
   void(QV_CALL* on_download)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_command)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_find_result)(qv_events* self, int view, qv_event_proc proc);
 } qv_events_ops;
 
 struct qv_view {

@@ -72,6 +72,8 @@ qv_event_proc tls_error_proc = nullptr;
 qv_event_proc committed_proc = nullptr;
 qv_decide_proc navigation_proc = nullptr;
 qv_event_proc download_proc = nullptr;
+qv_event_proc command_proc = nullptr;
+qv_event_proc find_result_proc = nullptr;
 qv_event_proc log_proc = nullptr;
 
 // The event records: "name=value" lines, values kept to one line.
@@ -156,9 +158,17 @@ void QV_CALL on_download(qv_events*, int, qv_event_proc proc) {
   download_proc = proc;
 }
 
+void QV_CALL on_command(qv_events*, int, qv_event_proc proc) {
+  command_proc = proc;
+}
+void QV_CALL on_find_result(qv_events*, int, qv_event_proc proc) {
+  find_result_proc = proc;
+}
+
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
-                                  on_navigation,    on_download};
+                                  on_navigation,    on_download,        on_command,
+                                  on_find_result};
 
 
 

@@ -141,4 +141,20 @@ app::DownloadEvent download_event_of(const EngineRecord& r) {
   return e;
 }
 
+bool command_of(const EngineRecord& r, app::ViewCommand& command) {
+  using C = app::ViewCommand;
+  static const std::pair<std::string_view, C> kCommands[] = {
+      {"zoom_in", C::ZoomIn}, {"zoom_out", C::ZoomOut}, {"zoom_reset", C::ZoomReset},
+      {"find", C::Find},      {"print", C::Print},      {"reload", C::Reload},
+      {"open_in_browser", C::OpenInBrowser}};
+  const Text name = r.get("command");
+  for (const auto& [word, value] : kCommands) {
+    if (name == word) {
+      command = value;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace quorvel::webview

@@ -1,5 +1,6 @@
 #include "webview/engine_view.h"
 
+#include "base/text_ops.h"
 #include "webview/engine_deploy.h"
 #include "webview/engine_record.h"
 
@@ -20,10 +21,13 @@ void QV_CALL inert_text_op(qv_view*, const char*) {}
 void QV_CALL inert_allow(qv_view*, const char*, const char*) {}
 void QV_CALL inert_download_to(qv_view*, int32_t, const char*) {}
 void QV_CALL inert_cancel_download(qv_view*, int32_t) {}
+void QV_CALL inert_zoom(qv_view*, int32_t) {}
+void QV_CALL inert_find(qv_view*, const char*, int32_t) {}
 const qv_view_ops kInertViewOps = {inert_void,    inert_void,    inert_bounds, inert_void,
                                    inert_run,     inert_first,   inert_second, inert_release,
                                    inert_text_op, inert_text_op, inert_allow,  inert_void,
-                                   inert_download_to, inert_cancel_download};
+                                   inert_download_to, inert_cancel_download, inert_zoom,
+                                   inert_find,    inert_void};
 qv_view inert_view{&kInertViewOps};
 
 char* QV_CALL inert_text(qv_converter*, int64_t) {
@@ -37,7 +41,8 @@ void QV_CALL inert_register(qv_events*, int, qv_event_proc) {}
 void QV_CALL inert_register_decide(qv_events*, int, qv_decide_proc) {}
 const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
                                        inert_register, inert_register, inert_register,
-                                       inert_register_decide, inert_register};
+                                       inert_register_decide, inert_register, inert_register,
+                                       inert_register};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -101,6 +106,17 @@ int32_t QV_CALL on_navigation(int64_t argument) {
 void QV_CALL on_download(int64_t argument) {
   const EngineRecord r = read_record(argument_text(argument));
   if (page_events != nullptr) page_events->download(download_event_of(r));
+}
+
+void QV_CALL on_command(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  app::ViewCommand command{};
+  if (page_events != nullptr && command_of(r, command)) page_events->command(command, r.get("address"));
+}
+
+void QV_CALL on_find_result(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) page_events->find_result(text_to_int(r.get("matches")));
 }
 
 // The two view hooks take their text and do nothing with it.
@@ -167,6 +183,8 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   events_->ops->on_document_committed(events_, 0, on_document_committed);
   events_->ops->on_navigation(events_, 0, on_navigation);
   events_->ops->on_download(events_, 0, on_download);
+  events_->ops->on_command(events_, 0, on_command);
+  events_->ops->on_find_result(events_, 0, on_find_result);
   return true;
 }
 
@@ -214,6 +232,20 @@ void EngineView::download_to(int id, std::string_view path) {
 
 void EngineView::cancel_download(int id) {
   view_->ops->cancel_download(view_, id);
+}
+
+void EngineView::set_zoom(int percent) {
+  view_->ops->set_zoom(view_, percent);
+}
+
+void EngineView::find(std::string_view text, Find how) {
+  const int32_t way = how == Find::Previous ? QV_FIND_PREVIOUS : how == Find::End ? QV_FIND_END
+                                                                                : QV_FIND_NEXT;
+  view_->ops->find(view_, Text(text).c_str(), way);
+}
+
+void EngineView::print() {
+  view_->ops->print(view_);
 }
 
 void EngineView::run_script(std::string_view script) {

@@ -34,6 +34,9 @@ class EngineView final : public app::WebView {
   void terminate_process() override;
   void download_to(int id, std::string_view path) override;
   void cancel_download(int id) override;
+  void set_zoom(int percent) override;
+  void find(std::string_view text, Find how) override;
+  void print() override;
 
  private:
   std::string_view image_;

@@ -19,6 +19,16 @@ namespace fs = std::filesystem;
 using Stage = DownloadEvent::Stage;
 using Error = DownloadEvent::Error;
 
+// Paths as UTF-8 text and back, the same on Windows (whose narrow paths
+// are the ANSI code page's).
+std::string utf8_of(const fs::path& path) {
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
+}
+fs::path path_of(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 struct Folder {
   fs::path path = fs::temp_directory_path() /
                   ("quorvel-downloads-" + std::to_string(::getpid()) + "-" +
@@ -27,7 +37,7 @@ struct Folder {
   ~Folder() { fs::remove_all(path); }
   [[nodiscard]] std::vector<std::string> names() const {
     std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(path)) out.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(path)) out.push_back(utf8_of(e.path().filename()));
     std::sort(out.begin(), out.end());
     return out;
   }
@@ -36,7 +46,7 @@ struct Folder {
 struct Bound : fake::World {
   Folder folder;
   Bound() {
-    desktop.downloads = from_utf8(folder.path.string());
+    desktop.downloads = from_utf8(utf8_of(folder.path));
     settings.values["hostdata"] = "{\"code\":\"200\",\"data\":\"https://chat.test\"}";
     client.start();
   }
@@ -55,7 +65,7 @@ struct Bound : fake::World {
   }
   // What the engine writes where the client told it.
   void write(int id, const std::string& bytes) {
-    std::ofstream(to_utf8(view.download_paths.at(id)), std::ios::binary) << bytes;
+    std::ofstream(path_of(to_utf8(view.download_paths.at(id))), std::ios::binary) << bytes;
   }
   Text strip() { return ui.get_text(Form::Main, names().download_label, TextProperty::Text); }
   bool shown(const Text& control) { return ui.get(Form::Main, control, Property::Visible) != 0; }
@@ -65,9 +75,9 @@ TEST(Downloads, AFileIsWrittenAsideAndTakesItsNameWhenWhole) {
   Bound w;
   EXPECT_FALSE(w.shown(names().download_label));  // nothing to show yet
   w.tell(1, Stage::Started, "attachment; filename*=UTF-8''%E6%8A%A5%E5%91%8A.pdf");
-  const std::string temporary = to_utf8(w.view.download_paths.at(1));
-  EXPECT_EQ(fs::path(temporary).parent_path(), w.folder.path);
-  EXPECT_EQ(fs::path(temporary).filename().string(), ".报告.pdf.part");
+  const fs::path temporary = path_of(to_utf8(w.view.download_paths.at(1)));
+  EXPECT_EQ(temporary.parent_path(), w.folder.path);
+  EXPECT_EQ(utf8_of(temporary.filename()), ".报告.pdf.part");
   w.write(1, "half");
   w.tell(1, Stage::Progress, {}, 500);
   EXPECT_NE(w.strip().find(from_utf8("报告.pdf  50%")), Text::npos);
@@ -81,7 +91,7 @@ TEST(Downloads, AFileIsWrittenAsideAndTakesItsNameWhenWhole) {
   EXPECT_FALSE(w.shown(names().download_cancel));
   w.client.on_click(Form::Main, names().download_open);
   w.client.on_click(Form::Main, names().download_folder);
-  const Text saved = from_utf8((w.folder.path / "报告.pdf").string());
+  const Text saved = from_utf8(utf8_of(w.folder.path / path_of("报告.pdf")));
   EXPECT_EQ(w.desktop.opened_files, std::vector<Text>{saved});
   EXPECT_EQ(w.desktop.shown_folders, std::vector<Text>{saved});
   // The same name again is kept beside it.
@@ -125,18 +135,18 @@ TEST(Downloads, HostileNamesStayInTheFolder) {
 TEST(Downloads, AskedWhereEachGoesWhenTheKeySaysSo) {
   fake::World w;
   Folder folder;
-  w.desktop.downloads = from_utf8(folder.path.string());
+  w.desktop.downloads = from_utf8(utf8_of(folder.path));
   w.settings.values = {{"hostdata", "{\"code\":\"200\",\"data\":\"https://chat.test\"}"},
                        {"askdownload", "1"}};
-  const Text chosen = from_utf8((folder.path / "mine.txt").string());
+  const Text chosen = from_utf8(utf8_of(folder.path / "mine.txt"));
   w.ui.save_answer = chosen;
   w.client.start();
   DownloadEvent e;
   e.id = 3;
   e.disposition = "attachment; filename=theirs.txt";
   w.view.events->download(e);
-  EXPECT_EQ(w.ui.save_suggestions, std::vector<Text>{from_utf8((folder.path / "theirs.txt").string())});
-  std::ofstream(to_utf8(w.view.download_paths.at(3))) << "x";
+  EXPECT_EQ(w.ui.save_suggestions, std::vector<Text>{from_utf8(utf8_of(folder.path / "theirs.txt"))});
+  std::ofstream(path_of(to_utf8(w.view.download_paths.at(3)))) << "x";
   e.stage = Stage::Finished;
   w.view.events->download(e);
   EXPECT_TRUE(fs::exists(folder.path / "mine.txt"));

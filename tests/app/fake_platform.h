@@ -94,6 +94,8 @@ class FakeUi final : public TableUi {
   std::function<void()> while_box_open;
   int raised_boxes = 0;
   void raise_message_box() override { ++raised_boxes; }
+  std::vector<Text> focused_controls;
+  void focus_control(Form, std::string_view control) override { focused_controls.emplace_back(control); }
   Text save_answer;  // what the save dialog answers
   std::vector<Text> save_suggestions;
   Text ask_save_path(std::string_view suggested) override {
@@ -284,6 +286,12 @@ class FakeView final : public app::WebView {
   std::vector<int> cancelled_downloads;
   void download_to(int id, std::string_view path) override { download_paths[id] = Text(path); }
   void cancel_download(int id) override { cancelled_downloads.push_back(id); }
+  std::vector<int> zooms;
+  std::vector<std::pair<Text, Find>> finds;
+  int prints = 0;
+  void set_zoom(int percent) override { zooms.push_back(percent); }
+  void find(std::string_view text, Find how) override { finds.emplace_back(Text(text), how); }
+  void print() override { ++prints; }
   // What an engine reports of a document the main frame takes, and of its
   // load ending well.
   void commit(std::string_view url, bool own_page = false,

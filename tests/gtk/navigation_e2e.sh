@@ -157,8 +157,23 @@ wait_for "[ -s '$downloads/报价单 (1).pdf' ]"
 sleep 1
 [ -z "$(find "$downloads" -name '*.part')" ] || fail "a temporary file was left: $(ls -a "$downloads")"
 
+# What agents press: Ctrl+= zooms (kept, and still there after the restart
+# below), Ctrl+F opens the find bar, Esc closes it.
+click_main_middle
+xdotool key ctrl+equal
+wait_for "[ \"\$(key zoom)\" = 110 ]"
+xdotool key ctrl+f
+sleep 0.5
+xdotool type --delay 30 'demo'
+xdotool key Return
+sleep 1
+shot 6-find-bar
+xdotool key Escape
+sleep 0.5
+kill -0 "$client_pid" || fail "Esc in the find bar ended the client"
+
 # Without a window manager (kiosk sessions, some remote desktops) the view
-# still fills its window.
+# still fills its window, at the zoom kept.
 kill "$client_pid"
 wait "$client_pid" 2>/dev/null || true
 pkill -x openbox || true
@@ -170,7 +185,8 @@ view=$(curl -s "$site/control/timing" | sed 's/.*"view":"\([0-9x]*\)".*/\1/')
 width=${view%x*}
 height=${view#*x}
 ((width >= 600 && height >= 300)) || fail "the view is ${view} without a window manager"
-shot 6-without-window-manager
+((width < 1000)) || fail "the zoom was not kept over the restart: the view is ${view}"
+shot 7-without-window-manager
 
 if grep -q "CRITICAL" "$work/client.out"; then fail "critical warnings"; fi
 echo ok

@@ -62,10 +62,20 @@ void QV_CALL download_to(qv_view*, int32_t id, const char* path) {
 void QV_CALL cancel_download(qv_view*, int32_t id) {
   record("cancel_download " + std::to_string(id));
 }
-const qv_view_ops kViewOps = {reload,     close_first,    set_bounds,        close_second,
-                              run_script, set_first_hook, set_second_hook,   release_result,
-                              load_url,   load_html,      allow_certificate, terminate_process,
-                              download_to, cancel_download};
+void QV_CALL set_zoom(qv_view*, int32_t percent) {
+  record("set_zoom " + std::to_string(percent));
+}
+void QV_CALL find(qv_view*, const char* text, int32_t how) {
+  record("find " + std::string(text) + " " + std::to_string(how));
+}
+void QV_CALL print(qv_view*) {
+  record("print");
+}
+const qv_view_ops kViewOps = {reload,      close_first,     set_bounds,        close_second,
+                              run_script,  set_first_hook,  set_second_hook,   release_result,
+                              load_url,    load_html,       allow_certificate, terminate_process,
+                              download_to, cancel_download, set_zoom,          find,
+                              print};
 qv_view view{&kViewOps};
 
 char* QV_CALL argument_to_text(qv_converter*, int64_t argument) {
@@ -112,9 +122,18 @@ void QV_CALL on_download(qv_events*, int view_index, qv_event_proc proc) {
   record("on_download " + std::to_string(view_index));
   state.download = proc;
 }
+void QV_CALL on_command(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_command " + std::to_string(view_index));
+  state.command = proc;
+}
+void QV_CALL on_find_result(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_find_result " + std::to_string(view_index));
+  state.find_result = proc;
+}
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
-                                  on_navigation,    on_download};
+                                  on_navigation,    on_download,        on_command,
+                                  on_find_result};
 qv_events events{&kEventsOps};
 
 }  // namespace

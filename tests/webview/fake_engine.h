@@ -21,6 +21,8 @@ struct FakeEngineState {
   qv_event_proc committed = nullptr;
   qv_decide_proc navigation = nullptr;
   qv_event_proc download = nullptr;
+  qv_event_proc command = nullptr;
+  qv_event_proc find_result = nullptr;
   std::vector<std::string> options;  // "name=value" as set
 };
 
