@@ -100,10 +100,13 @@ Client::Client(ClientServices services)
         }
       }),
       downloads_(s_.ui, s_.view, s_.log, s_.desktop),
-      find_bar_(s_.ui, s_.view) {
+      find_bar_(s_.ui, s_.view),
+      permissions_(s_.ui, s_.settings, s_.log) {
   notice_.set_hooks({[this] { attention_.message(); }, [this] { return attention_.quiet(); },
                      [this] { load_notice_window(); }});
   guard_.set_downloads([this](const DownloadEvent& e) { downloads_.event(e); });
+  guard_.set_site_services([this](const PermissionRequest& r) { return permissions_.decide(r); },
+                           [this](const PageNotification& n) { notify(n); });
   guard_.set_commands(
       [this](ViewCommand command, std::string_view address) { carry_out(command, address); },
       [this](int matches) { find_bar_.result(matches); });
@@ -398,7 +401,9 @@ void Client::on_timer(Form form, std::string_view control) {
     guard_.tick();
     attention_.tick(unread_count_);
     // The quiet is over and messages still wait: the notice now.
-    if (!attention_.quiet() && unread_count_ > 0) notice_.show_held_back();
+    if (!attention_.quiet() && (unread_count_ > 0 || notice_.announcement_held_back())) {
+      notice_.show_held_back();
+    }
   }
   if (form == Form::Notice && control == names().notice_timer) notice_.tick();
 }
@@ -417,6 +422,20 @@ void Client::on_key(Form form, std::string_view control, int code) {
     find_bar_.key(code);
     if (!find_bar_.is_open()) downloads_.restore_strip();
   }
+}
+
+// The site's own notification: the desktop's service where there is one
+// (its click brings the client forward), else the client's notice; held
+// back, as the notices are, while the desktop asks for quiet.
+void Client::notify(const PageNotification& notification) {
+  if (attention_.quiet()) {
+    notice_.announce(notification.title, notification.body);
+    return;
+  }
+  if (s_.desktop != nullptr && s_.desktop->show_notification(notification.title, notification.body)) {
+    return;
+  }
+  notice_.announce(notification.title, notification.body);
 }
 
 void Client::zoom(int direction) {

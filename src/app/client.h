@@ -7,6 +7,7 @@
 #include "app/console_guard.h"
 #include "app/downloads.h"
 #include "app/find_bar.h"
+#include "app/permissions.h"
 #include "app/event_log.h"
 #include "app/notice.h"
 #include "app/page_bridge.h"
@@ -82,6 +83,7 @@ class Client final : public UiEvents {
   void create_main();
   void load_notice_window();
   void carry_out(ViewCommand command, std::string_view address);
+  void notify(const PageNotification& notification);
   void zoom(int direction);
   void show_first_tray();
   void configure_engine();
@@ -106,6 +108,7 @@ class Client final : public UiEvents {
   ConsoleGuard guard_;
   Downloads downloads_;
   FindBar find_bar_;
+  Permissions permissions_;
   int zoom_ = 100;  // the page's zoom in percent (the key `zoom`)
   Text site_address_;
   Text server_number_;

@@ -269,6 +269,19 @@ NavigationAnswer ConsoleGuard::navigation_requested(const NavigationRequest& req
   return answer;
 }
 
+// Only the site's own pages are granted anything, or heard.
+bool ConsoleGuard::permission_requested(const PermissionRequest& request) {
+  if (!policy_.of_site(request.address)) {
+    log("another site's page asked for a permission; denied", request.address);
+    return false;
+  }
+  return permissions_ && permissions_(request);
+}
+
+void ConsoleGuard::page_notification(const PageNotification& notification) {
+  if (policy_.of_site(notification.address) && notifications_) notifications_(notification);
+}
+
 void ConsoleGuard::tick() {
   const std::int64_t now = clock_.now_ms();
   if (unresponsive_since_ != 0 && now - unresponsive_since_ >= kUnresponsiveMs) {

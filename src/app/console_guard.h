@@ -47,6 +47,12 @@ class ConsoleGuard final : public PageEvents {
     commands_ = std::move(commands);
     find_results_ = std::move(find_results);
   }
+  // Who decides what the site may use, and shows what it notifies.
+  void set_site_services(std::function<bool(const PermissionRequest&)> permissions,
+                         std::function<void(const PageNotification&)> notifications) {
+    permissions_ = std::move(permissions);
+    notifications_ = std::move(notifications);
+  }
   // Where the engine's download news goes.
   void set_downloads(std::function<void(const DownloadEvent&)> downloads) {
     downloads_ = std::move(downloads);
@@ -79,6 +85,8 @@ class ConsoleGuard final : public PageEvents {
   void find_result(int matches) override {
     if (find_results_) find_results_(matches);
   }
+  [[nodiscard]] bool permission_requested(const PermissionRequest& request) override;
+  void page_notification(const PageNotification& notification) override;
 
  private:
   // What the main frame holds: the guard decides by the document the
@@ -104,6 +112,8 @@ class ConsoleGuard final : public PageEvents {
   std::function<void(const DownloadEvent&)> downloads_;
   std::function<void(ViewCommand, std::string_view)> commands_;
   std::function<void(int)> find_results_;
+  std::function<bool(const PermissionRequest&)> permissions_;
+  std::function<void(const PageNotification&)> notifications_;
   NavigationPolicy policy_;
   Text console_url_;
   Text retry_url_;  // the failed address when it is the site's, else the console

@@ -24,6 +24,9 @@ class Desktop {
   // Hands an address (another site, mail, telephone) to the desktop's
   // default program for it; false when none took it.
   virtual bool open_on_desktop(std::string_view address) = 0;
+  // A notification through the desktop's service, whose click brings the
+  // client forward; false where the session has none.
+  virtual bool show_notification(std::string_view title, std::string_view body) = 0;
   // The user's download folder; a saved file opened with its program; its
   // folder shown.
   [[nodiscard]] virtual Text download_folder() = 0;

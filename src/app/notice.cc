@@ -92,6 +92,7 @@ void Notice::compose(std::string_view payload) {
       }
     }
   } else {
+    announced_ = false;
     title_ = texts().from + decipher_payload(messages_.get_text("D.BossName"), key) +
              texts().colon + decipher_payload(messages_.get_text("D.Fnick"), key) + texts().message;
     ui_.set_text(Form::Notice, kSelf, TextProperty::Caption, title_);
@@ -110,6 +111,29 @@ void Notice::compose(std::string_view payload) {
   held_back_ = false;
   // Placed and counting before it maps, never first at the screen's centre
   // or with the countdown of an earlier notice.
+  show_countdown();
+  lay_out();
+  ui_.set(Form::Notice, kSelf, Property::Visible, 1);
+  ui_.set(Form::Notice, kSelf, Property::TopMost, 1);
+}
+
+void Notice::announce(std::string_view caption, std::string_view text) {
+  if (hooks_.window) hooks_.window();
+  const Names& n = names();
+  title_ = Text(caption);
+  ui_.set_text(Form::Notice, kSelf, TextProperty::Caption, title_);
+  ui_.set_text(Form::Notice, n.notice_content, TextProperty::Tag, {});
+  entries_ = {Text(text)};
+  announced_ = true;
+  reply_to_.clear();
+  reply_account_.clear();
+  other_senders_ = 0;
+  countdown_ = kShowSeconds;
+  if (hooks_.quiet && hooks_.quiet()) {
+    held_back_ = true;
+    return;
+  }
+  held_back_ = false;
   show_countdown();
   lay_out();
   ui_.set(Form::Notice, kSelf, Property::Visible, 1);

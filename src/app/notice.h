@@ -33,6 +33,9 @@ class Notice {
 
   // A "newmsg=>" payload.
   void compose(std::string_view payload);
+  // A notification of the site's own, where the desktop shows none: its
+  // title and text, no one to reply to.
+  void announce(std::string_view caption, std::string_view text);
   void lay_out();
   // The close timer's tick, every second whether or not a notice shows.
   void tick();
@@ -54,6 +57,9 @@ class Notice {
   };
   void set_hooks(Hooks hooks) { hooks_ = std::move(hooks); }
   [[nodiscard]] bool held_back() const { return held_back_; }
+  // A held-back notification of the site's (shown when the quiet ends,
+  // whatever is unread).
+  [[nodiscard]] bool announcement_held_back() const { return held_back_ && announced_; }
   void show_held_back();
 
  private:
@@ -77,6 +83,7 @@ class Notice {
   Text reply_account_;
   Hooks hooks_;
   bool held_back_ = false;
+  bool announced_ = false;  // what shows is a notification, not a message
 };
 
 }  // namespace quorvel::app

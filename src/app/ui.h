@@ -196,6 +196,13 @@ class Ui {
   virtual int message_box(std::string_view text, std::string_view caption, Buttons buttons) = 0;
   // Brings the message box shown last (still open) to the front.
   virtual void raise_message_box() {}
+  // A question with 允许 and 拒绝 and a 记住此选择 check; what the agent
+  // answered.
+  struct PermissionAnswer {
+    bool allow = false;
+    bool remember = false;
+  };
+  [[nodiscard]] virtual PermissionAnswer ask_permission(std::string_view /*question*/) { return {}; }
   // Gives a control the keyboard (the board: the page in it).
   virtual void focus_control(Form /*form*/, std::string_view /*control*/) {}
   // The desktop's save dialog, starting at a suggested path; the path the

@@ -44,6 +44,30 @@ struct DownloadEvent {
   Text reason;  // the engine's words
 };
 
+// A permission the page asks for.
+struct PermissionRequest {
+  enum class Kind {
+    Notifications,
+    Microphone,
+    Camera,
+    MicrophoneAndCamera,
+    Screen,
+    Clipboard,
+    Autoplay,
+    Location,
+    Other
+  };
+  Kind kind = Kind::Other;
+  Text address;  // the main frame's document
+};
+
+// A notification the page shows (`new Notification(title, {body})`).
+struct PageNotification {
+  Text title;
+  Text body;
+  Text address;
+};
+
 // A key the agent pressed in the page, or a context menu entry, that is
 // the client's to carry out.
 enum class ViewCommand { ZoomIn, ZoomOut, ZoomReset, Find, Print, Reload, OpenInBrowser };
@@ -91,6 +115,9 @@ class PageEvents {
   virtual void command(ViewCommand, std::string_view /*address*/) {}
   // How many matches the last search found.
   virtual void find_result(int /*matches*/) {}
+  // Whether the page may have what it asks for.
+  [[nodiscard]] virtual bool permission_requested(const PermissionRequest&) { return false; }
+  virtual void page_notification(const PageNotification&) {}
   virtual void load_failed(const LoadFailure&) {}
   virtual void process_event(ProcessEvent, std::string_view /*reason*/) {}
   virtual void certificate_failed(const CertificateFailure&) {}

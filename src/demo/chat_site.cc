@@ -162,6 +162,26 @@ void ChatSite::show_frame(const std::string& url) {
   push_event("frame", "{\"url\":" + json_quote(url) + "}");
 }
 
+void ChatSite::ask_permissions() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("ask", "{}");
+}
+
+void ChatSite::notify_pages(const std::string& title, const std::string& body) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  push_event("notify", "{\"title\":" + json_quote(title) + ",\"body\":" + json_quote(body) + "}");
+}
+
+void ChatSite::record_permission(const std::string& what, const std::string& answer) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (permissions_.size() < 1000) permissions_.push_back(what + " " + answer);
+}
+
+std::vector<std::string> ChatSite::permissions() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return permissions_;
+}
+
 void ChatSite::record_key(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (keys_.size() < 1000) keys_.push_back(key);

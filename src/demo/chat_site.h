@@ -70,6 +70,12 @@ class ChatSite {
   // link, blank or window), or shows it in a frame.
   void offer_click(const std::string& url, const std::string& how);
   void show_frame(const std::string& url);
+  // Every open page asks for notifications and the microphone, or shows a
+  // notification.
+  void ask_permissions();
+  void notify_pages(const std::string& title, const std::string& body);
+  void record_permission(const std::string& what, const std::string& answer);
+  [[nodiscard]] std::vector<std::string> permissions() const;
   // A key the page saw (Escape), for tests of where keys go.
   void record_key(const std::string& key);
   [[nodiscard]] std::vector<std::string> keys() const;
@@ -123,6 +129,7 @@ class ChatSite {
   int extra_unread_ = 0;
   int page_loads_ = 0;
   std::string load_ms_, paint_ms_, console_ms_, view_;
+  std::vector<std::string> permissions_;  // "what answer", in order
   int loads_at_timing_ = 0;
 };
 

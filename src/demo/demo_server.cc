@@ -275,6 +275,10 @@ void DemoServer::route_site_api() {
     }
     res.set_content("{\"ok\":true}", kJson);
   });
+  site.Post("/api/permission", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.record_permission(req.get_param_value("what"), req.get_param_value("answer"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
   site.Post("/api/key", [this](const httplib::Request& req, httplib::Response& res) {
     site_.record_key(req.get_param_value("key"));
     res.set_content("{\"ok\":true}", kJson);
@@ -326,6 +330,22 @@ void DemoServer::route_site_control() {
   site.Post("/control/open", [this](const httplib::Request& req, httplib::Response& res) {
     site_.offer_click(req.get_param_value("url"), req.get_param_value("how"));
     res.set_content("{\"ok\":true}", kJson);
+  });
+  site.Post("/control/ask", [this](const httplib::Request&, httplib::Response& res) {
+    site_.ask_permissions();
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  site.Post("/control/notify", [this](const httplib::Request& req, httplib::Response& res) {
+    site_.notify_pages(req.get_param_value("title"), req.get_param_value("body"));
+    res.set_content("{\"ok\":true}", kJson);
+  });
+  site.Get("/control/permissions", [this](const httplib::Request&, httplib::Response& res) {
+    std::string out = "[";
+    for (const std::string& p : site_.permissions()) {
+      if (out.size() > 1) out += ',';
+      out += json_quote(p);
+    }
+    res.set_content(out + "]", kJson);
   });
   site.Post("/control/frame", [this](const httplib::Request& req, httplib::Response& res) {
     site_.show_frame(req.get_param_value("url"));

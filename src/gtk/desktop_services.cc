@@ -95,6 +95,30 @@ bool DesktopServices::open_on_desktop(std::string_view address) {
   return launch_default(to_utf8(address));
 }
 
+// GLib's notification through the session's notification service; a click
+// on it activates the application, which brings the client forward.
+bool DesktopServices::show_notification(std::string_view title, std::string_view body) {
+  GApplication* app = g_application_get_default();
+  if (app == nullptr || !g_application_get_is_registered(app)) return false;
+  GDBusConnection* bus = g_application_get_dbus_connection(app);
+  if (bus == nullptr) return false;
+  GVariant* owned = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", "org.freedesktop.Notifications"), G_VARIANT_TYPE("(b)"),
+      G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+  gboolean present = FALSE;
+  if (owned != nullptr) {
+    g_variant_get(owned, "(b)", &present);
+    g_variant_unref(owned);
+  }
+  if (present == FALSE) return false;
+  GNotification* notification = g_notification_new(to_utf8(title).c_str());
+  g_notification_set_body(notification, to_utf8(body).c_str());
+  g_application_send_notification(app, "page", notification);
+  g_object_unref(notification);
+  return true;
+}
+
 Text DesktopServices::download_folder() {
   const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
   if (folder != nullptr) return from_utf8(folder);

@@ -33,6 +33,7 @@ class DesktopServices final : public app::Desktop {
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override { return from_utf8(autostart_path()); }
   bool open_on_desktop(std::string_view address) override;
+  bool show_notification(std::string_view title, std::string_view body) override;
   [[nodiscard]] Text download_folder() override;
   bool open_file(std::string_view path) override;
   bool show_in_folder(std::string_view path) override;

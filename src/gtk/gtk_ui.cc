@@ -778,6 +778,35 @@ int GtkUi::message_box(std::string_view text, std::string_view caption, app::But
   return response == GTK_RESPONSE_OK ? app::kAnswerOk : app::kAnswerCancel;
 }
 
+app::Ui::PermissionAnswer GtkUi::ask_permission(std::string_view question) {
+  Window* owner = window(Form::Main);
+  GtkWidget* dialog = gtk_message_dialog_new(
+      owner != nullptr ? GTK_WINDOW(owner->window) : nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+      GTK_BUTTONS_NONE, "%s", utf8(question).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), utf8(app::names().info_caption).c_str());
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  gtk_dialog_add_buttons(GTK_DIALOG(dialog), "拒绝", GTK_RESPONSE_REJECT, "允许", GTK_RESPONSE_ACCEPT,
+                         nullptr);
+  GtkWidget* remember = gtk_check_button_new_with_label("记住此选择");
+  gtk_container_add(GTK_CONTAINER(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))),
+                    remember);
+  gtk_widget_show(remember);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_REJECT);
+  // The keyboard starts at the check, then Tab goes to 拒绝 and 允许.
+  gtk_widget_realize(dialog);
+  gtk_widget_grab_focus(remember);
+  open_boxes_.push_back(dialog);
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  open_boxes_.pop_back();
+  PermissionAnswer answer;
+  answer.allow = response == GTK_RESPONSE_ACCEPT;
+  // A closed box is no answer to remember.
+  answer.remember = (response == GTK_RESPONSE_ACCEPT || response == GTK_RESPONSE_REJECT) &&
+                    gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(remember)) != FALSE;
+  gtk_widget_destroy(dialog);
+  return answer;
+}
+
 void GtkUi::focus_control(Form form, std::string_view control) {
   Window* f = window(form);
   auto* c = f != nullptr ? static_cast<Widget*>(f->control(control)) : nullptr;

@@ -54,6 +54,7 @@ class GtkUi final : public app::TableUi, public app::TimedMessageBox {
   void raise_message_box() override;
   [[nodiscard]] Text ask_save_path(std::string_view suggested) override;
   void focus_control(app::Form form, std::string_view control) override;
+  [[nodiscard]] PermissionAnswer ask_permission(std::string_view question) override;
   void quit() override;
 
   int show_timed_message(const app::TimedMessage& message) override;

@@ -285,6 +285,59 @@ gboolean on_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
   return FALSE;
 }
 
+// --- what the site may use ---------------------------------------------------------
+
+const char* permission_kind(WebKitPermissionRequest* request) {
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) return "notifications";
+  if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(request)) return "location";
+  if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(request)) return "clipboard";
+  if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
+    auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
+    if (webkit_user_media_permission_is_for_display_device(media)) return "screen";
+    const bool audio = webkit_user_media_permission_is_for_audio_device(media) != FALSE;
+    const bool video = webkit_user_media_permission_is_for_video_device(media) != FALSE;
+    return audio && video ? "microphone+camera" : video ? "camera" : "microphone";
+  }
+  return "other";
+}
+
+// The host decides; the page's main frame is who asks.
+gboolean on_permission_request(WebKitWebView* web, WebKitPermissionRequest* request, gpointer) {
+  std::string record;
+  add_field(record, "kind", permission_kind(request));
+  const char* uri = webkit_web_view_get_uri(web);
+  add_field(record, "address", uri != nullptr ? uri : "");
+  if (ask_permission(to_internal(record).c_str())) {
+    webkit_permission_request_allow(request);
+  } else {
+    webkit_permission_request_deny(request);
+  }
+  return TRUE;
+}
+
+// The page's notifications are the host's to show.
+gboolean on_show_notification(WebKitWebView* web, WebKitNotification* notification, gpointer) {
+  std::string record;
+  const char* title = webkit_notification_get_title(notification);
+  const char* body = webkit_notification_get_body(notification);
+  const char* uri = webkit_web_view_get_uri(web);
+  add_field(record, "title", title != nullptr ? title : "");
+  add_field(record, "body", body != nullptr ? body : "");
+  add_field(record, "address", uri != nullptr ? uri : "");
+  notify(notification_proc, to_internal(record));
+  return TRUE;
+}
+
+// The site's notifications are granted before it asks, so that the page
+// sees them granted; other sites ask, and are denied.
+void grant_notifications(WebKitWebContext* context, const char* site_uri) {
+  WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(site_uri);
+  GList* allowed = g_list_append(nullptr, origin);
+  webkit_web_context_initialize_notification_permissions(context, allowed, nullptr);
+  g_list_free(allowed);
+  webkit_security_origin_unref(origin);
+}
+
 // Spell checking in the page's text boxes: the agent's languages, else
 // the desktop's (where a dictionary has it) and American English.
 void set_up_spelling(WebKitWebContext* context) {
@@ -837,9 +890,13 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
   // variable, read when that process starts, spares it that.
   const bool gpu = has_render_node();
   if (!gpu) g_setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", FALSE);
+  // The site's own alert sound plays without a click first.
+  WebKitWebsitePolicies* policies =
+      webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
   WebKitWebView* web = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
                                                     the_view.context, "user-content-manager",
-                                                    content, nullptr));
+                                                    content, "website-policies", policies, nullptr));
+  g_object_unref(policies);
   g_object_unref(content);
   WebKitSettings* settings = webkit_web_view_get_settings(web);
   if (!gpu) {
@@ -847,10 +904,22 @@ QV_EXPORT qv_view* QV_CALL ormixwebview_open(intptr_t host, const char* url, qv_
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   }
   webkit_settings_set_enable_developer_extras(settings, options.devtools ? TRUE : FALSE);
+  // Voice and video with a visitor: the site asks, the agent answers.
+  webkit_settings_set_enable_media_stream(settings, TRUE);
+  webkit_settings_set_enable_webrtc(settings, TRUE);
+#ifdef QUORVEL_TEST_BUILD
+  // Test builds only: devices where the test machine has none.
+  if (g_getenv("QUORVEL_TEST_MOCK_CAPTURE") != nullptr) {
+    webkit_settings_set_enable_mock_capture_devices(settings, TRUE);
+  }
+#endif
   set_up_spelling(the_view.context);
   g_signal_connect(web, "key-press-event", G_CALLBACK(on_view_key), nullptr);
   g_signal_connect(web, "scroll-event", G_CALLBACK(on_view_scroll), nullptr);
   g_signal_connect(web, "context-menu", G_CALLBACK(on_context_menu), nullptr);
+  g_signal_connect(web, "permission-request", G_CALLBACK(on_permission_request), nullptr);
+  g_signal_connect(web, "show-notification", G_CALLBACK(on_show_notification), nullptr);
+  if (url != nullptr && url[0] != '\0') grant_notifications(the_view.context, to_utf8(url).c_str());
   WebKitFindController* finder = webkit_web_view_get_find_controller(web);
   g_signal_connect(finder, "counted-matches", G_CALLBACK(on_counted_matches), nullptr);
   g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(on_not_found), nullptr);

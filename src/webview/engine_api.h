@@ -55,6 +55,11 @@
  *      find result:    matches (how many the last search found)
  *    find's how: QV_FIND_NEXT (a new text starts over), QV_FIND_PREVIOUS,
  *    QV_FIND_END (the highlights go).
+ *  - on_permission (a question: 1 allows) and on_notification came next:
+ *      permission:     kind (notifications, microphone, camera,
+ *                      microphone+camera, screen, clipboard, autoplay,
+ *                      location, other), address (the main frame's)
+ *      notification:   title, body, address
  *  - ormixwebview_set_option, a sixth export that a library may lack, takes
  *    settings before the first open: "data_directory" (cookies and site
  *    storage kept there), "memory_limit_mb" (the web process's),
@@ -152,6 +157,8 @@ typedef struct qv_events_ops {
   void(QV_CALL* on_download)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_command)(qv_events* self, int view, qv_event_proc proc);
   void(QV_CALL* on_find_result)(qv_events* self, int view, qv_event_proc proc);
+  void(QV_CALL* on_permission)(qv_events* self, int view, qv_decide_proc proc);
+  void(QV_CALL* on_notification)(qv_events* self, int view, qv_event_proc proc);
 } qv_events_ops;
 
 struct qv_view {

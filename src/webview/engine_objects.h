@@ -74,6 +74,8 @@ qv_decide_proc navigation_proc = nullptr;
 qv_event_proc download_proc = nullptr;
 qv_event_proc command_proc = nullptr;
 qv_event_proc find_result_proc = nullptr;
+qv_decide_proc permission_proc = nullptr;
+qv_event_proc notification_proc = nullptr;
 qv_event_proc log_proc = nullptr;
 
 // The event records: "name=value" lines, values kept to one line.
@@ -165,10 +167,24 @@ void QV_CALL on_find_result(qv_events*, int, qv_event_proc proc) {
   find_result_proc = proc;
 }
 
+void QV_CALL on_permission(qv_events*, int, qv_decide_proc proc) {
+  permission_proc = proc;
+}
+void QV_CALL on_notification(qv_events*, int, qv_event_proc proc) {
+  notification_proc = proc;
+}
+
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
                                   on_navigation,    on_download,        on_command,
-                                  on_find_result};
+                                  on_find_result,   on_permission,      on_notification};
+
+// Asks the host whether the page may have a permission; without a host,
+// nothing is granted.
+bool ask_permission(const char* internal_record) {
+  return permission_proc != nullptr &&
+         permission_proc(static_cast<int64_t>(reinterpret_cast<intptr_t>(internal_record))) == 1;
+}
 
 
 

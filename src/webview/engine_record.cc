@@ -157,4 +157,24 @@ bool command_of(const EngineRecord& r, app::ViewCommand& command) {
   return false;
 }
 
+app::PermissionRequest permission_request_of(const EngineRecord& r) {
+  using Kind = app::PermissionRequest::Kind;
+  static const std::pair<std::string_view, Kind> kKinds[] = {
+      {"notifications", Kind::Notifications},
+      {"microphone", Kind::Microphone},
+      {"camera", Kind::Camera},
+      {"microphone+camera", Kind::MicrophoneAndCamera},
+      {"screen", Kind::Screen},
+      {"clipboard", Kind::Clipboard},
+      {"autoplay", Kind::Autoplay},
+      {"location", Kind::Location}};
+  app::PermissionRequest out;
+  out.address = r.get("address");
+  const Text kind = r.get("kind");
+  for (const auto& [word, value] : kKinds) {
+    if (kind == word) out.kind = value;
+  }
+  return out;
+}
+
 }  // namespace quorvel::webview

@@ -23,6 +23,7 @@ struct EngineRecord {
 [[nodiscard]] app::NavigationRequest navigation_request_of(const EngineRecord& r);
 [[nodiscard]] app::DocumentCommit document_commit_of(const EngineRecord& r);
 [[nodiscard]] app::DownloadEvent download_event_of(const EngineRecord& r);
+[[nodiscard]] app::PermissionRequest permission_request_of(const EngineRecord& r);
 // False for a command this host does not know.
 [[nodiscard]] bool command_of(const EngineRecord& r, app::ViewCommand& command);
 

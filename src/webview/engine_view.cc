@@ -42,7 +42,7 @@ void QV_CALL inert_register_decide(qv_events*, int, qv_decide_proc) {}
 const qv_events_ops kInertEventsOps = {inert_register, inert_register, inert_register,
                                        inert_register, inert_register, inert_register,
                                        inert_register_decide, inert_register, inert_register,
-                                       inert_register};
+                                       inert_register, inert_register_decide, inert_register};
 qv_events inert_events{&kInertEventsOps};
 
 // --- the procedures the library calls -------------------------------------------
@@ -119,6 +119,19 @@ void QV_CALL on_find_result(int64_t argument) {
   if (page_events != nullptr) page_events->find_result(text_to_int(r.get("matches")));
 }
 
+int32_t QV_CALL on_permission(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  return page_events != nullptr && page_events->permission_requested(permission_request_of(r)) ? 1
+                                                                                             : 0;
+}
+
+void QV_CALL on_notification(int64_t argument) {
+  const EngineRecord r = read_record(argument_text(argument));
+  if (page_events != nullptr) {
+    page_events->page_notification({r.get("title"), r.get("body"), r.get("address")});
+  }
+}
+
 // The two view hooks take their text and do nothing with it.
 int QV_CALL first_hook(intptr_t, const char*) {
   return 0;
@@ -185,6 +198,8 @@ bool EngineView::open(std::intptr_t host, std::string_view url) {
   events_->ops->on_download(events_, 0, on_download);
   events_->ops->on_command(events_, 0, on_command);
   events_->ops->on_find_result(events_, 0, on_find_result);
+  events_->ops->on_permission(events_, 0, on_permission);
+  events_->ops->on_notification(events_, 0, on_notification);
   return true;
 }
 

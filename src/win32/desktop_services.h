@@ -23,6 +23,7 @@ class DesktopServices final : public app::Desktop {
   bool set_starts_with_session(bool enabled) override;
   [[nodiscard]] Text session_entry() const override;
   bool open_on_desktop(std::string_view address) override;
+  bool show_notification(std::string_view, std::string_view) override { return false; }
   [[nodiscard]] Text download_folder() override;
   bool open_file(std::string_view path) override;
   bool show_in_folder(std::string_view path) override;

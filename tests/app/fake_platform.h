@@ -94,6 +94,15 @@ class FakeUi final : public TableUi {
   std::function<void()> while_box_open;
   int raised_boxes = 0;
   void raise_message_box() override { ++raised_boxes; }
+  std::deque<PermissionAnswer> permission_answers;  // denied when empty
+  std::vector<Text> permission_questions;
+  PermissionAnswer ask_permission(std::string_view question) override {
+    permission_questions.emplace_back(question);
+    if (permission_answers.empty()) return {};
+    const PermissionAnswer a = permission_answers.front();
+    permission_answers.pop_front();
+    return a;
+  }
   std::vector<Text> focused_controls;
   void focus_control(Form, std::string_view control) override { focused_controls.emplace_back(control); }
   Text save_answer;  // what the save dialog answers
@@ -202,6 +211,12 @@ class FakeDesktop final : public Desktop {
   bool open_on_desktop(std::string_view address) override {
     opened.emplace_back(address);
     return opens;
+  }
+  bool notification_service = true;
+  std::vector<std::pair<Text, Text>> notifications;
+  bool show_notification(std::string_view title, std::string_view body) override {
+    if (notification_service) notifications.emplace_back(title, body);
+    return notification_service;
   }
   Text downloads;  // the download folder
   std::vector<Text> opened_files, shown_folders;

@@ -98,7 +98,8 @@ TEST(EngineView, DrivesTheLibraryAsTheInterfaceSays) {
       "set_first_hook",  "set_second_hook",                  "on_console_message 0",
       "on_load_failed 0", "on_process_event 0",              "on_tls_error 0",
       "on_document_committed 0", "on_navigation 0",  "on_download 0",
-      "on_command 0",           "on_find_result 0"};
+      "on_command 0",           "on_find_result 0", "on_permission 0",
+      "on_notification 0"};
   EXPECT_EQ(state.calls, opened);
   // Fields 4 and 19, counting from 1, set to 1; every other field 0.
   for (int i = 0; i < 22; ++i) EXPECT_EQ(state.open_fields[i], i == 3 || i == 18 ? 1 : 0) << i;

@@ -130,10 +130,18 @@ void QV_CALL on_find_result(qv_events*, int view_index, qv_event_proc proc) {
   record("on_find_result " + std::to_string(view_index));
   state.find_result = proc;
 }
+void QV_CALL on_permission(qv_events*, int view_index, qv_decide_proc proc) {
+  record("on_permission " + std::to_string(view_index));
+  state.permission = proc;
+}
+void QV_CALL on_notification(qv_events*, int view_index, qv_event_proc proc) {
+  record("on_notification " + std::to_string(view_index));
+  state.notification = proc;
+}
 const qv_events_ops kEventsOps = {on_page_loaded,   on_console_message, on_load_failed,
                                   on_process_event, on_tls_error,       on_document_committed,
                                   on_navigation,    on_download,        on_command,
-                                  on_find_result};
+                                  on_find_result,   on_permission,      on_notification};
 qv_events events{&kEventsOps};
 
 }  // namespace

@@ -23,6 +23,8 @@ struct FakeEngineState {
   qv_event_proc download = nullptr;
   qv_event_proc command = nullptr;
   qv_event_proc find_result = nullptr;
+  qv_decide_proc permission = nullptr;
+  qv_event_proc notification = nullptr;
   std::vector<std::string> options;  // "name=value" as set
 };
 
