@@ -74,25 +74,6 @@ std::vector<Parameter> parameters(std::string_view header, std::string& type) {
   return out;
 }
 
-int hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = lower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-std::string percent_decoded(std::string_view s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-      out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
 bool valid_utf8(std::string_view bytes) {
   std::u16string ignored;
   return utf8_to_utf16_strict(bytes, ignored);
@@ -110,7 +91,7 @@ Text extended_value(std::string_view value) {
   const std::size_t second = first == std::string_view::npos ? first : value.find('\'', first + 1);
   if (second == std::string_view::npos) return {};
   const std::string charset(value.substr(0, first));
-  const std::string bytes = percent_decoded(value.substr(second + 1));
+  const std::string bytes = web::percent_decoded(value.substr(second + 1));
   if (same_word(charset, "utf-8")) return valid_utf8(bytes) ? from_utf8(bytes) : Text();
   if (same_word(charset, "iso-8859-1")) {
     std::string utf8;
@@ -176,7 +157,7 @@ Text suggested_name(std::string_view disposition, std::string_view address) {
   for (const Parameter& p : params) {
     if (!same_word(p.name, "filename") || p.value.empty()) continue;
     // Some sites percent-encode the plain name as well.
-    const std::string decoded = percent_decoded(p.value);
+    const std::string decoded = web::percent_decoded(p.value);
     if (decoded != p.value && valid_utf8(decoded)) return from_utf8(decoded);
     return from_raw(p.value);
   }

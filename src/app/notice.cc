@@ -104,6 +104,10 @@ void Notice::compose(std::string_view payload) {
     other_senders_ = 0;
   }
   if (hooks_.message) hooks_.message();
+  present();
+}
+
+void Notice::present() {
   if (hooks_.quiet && hooks_.quiet()) {
     held_back_ = true;
     return;
@@ -129,15 +133,7 @@ void Notice::announce(std::string_view caption, std::string_view text) {
   reply_account_.clear();
   other_senders_ = 0;
   countdown_ = kShowSeconds;
-  if (hooks_.quiet && hooks_.quiet()) {
-    held_back_ = true;
-    return;
-  }
-  held_back_ = false;
-  show_countdown();
-  lay_out();
-  ui_.set(Form::Notice, kSelf, Property::Visible, 1);
-  ui_.set(Form::Notice, kSelf, Property::TopMost, 1);
+  present();
 }
 
 void Notice::show_held_back() {

@@ -63,6 +63,9 @@ class Notice {
   void show_held_back();
 
  private:
+  // Shows what was composed, or holds it back while the desktop asks for
+  // quiet.
+  void present();
   void show_countdown();
   // The conversation as one text, cut to what fits a label `room` pixels
   // high: the oldest entries go first, then the tail of the one left.

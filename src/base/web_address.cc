@@ -180,15 +180,18 @@ std::string last_path_segment(std::string_view address) {
     const std::size_t path_start = path.find('/', scheme_end + 3);
     path = path_start == std::string_view::npos ? std::string_view() : path.substr(path_start);
   }
-  const std::string_view segment = path.substr(path.rfind('/') + 1);
+  return percent_decoded(path.substr(path.rfind('/') + 1));
+}
+
+std::string percent_decoded(std::string_view text) {
   std::string out;
-  for (std::size_t i = 0; i < segment.size(); ++i) {
-    if (segment[i] == '%' && i + 2 < segment.size() && hex_value(segment[i + 1]) >= 0 &&
-        hex_value(segment[i + 2]) >= 0) {
-      out += static_cast<char>(hex_value(segment[i + 1]) * 16 + hex_value(segment[i + 2]));
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex_value(text[i + 1]) >= 0 &&
+        hex_value(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex_value(text[i + 1]) * 16 + hex_value(text[i + 2]));
       i += 2;
     } else {
-      out += segment[i];
+      out += text[i];
     }
   }
   return out;

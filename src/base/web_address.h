@@ -34,4 +34,7 @@ struct Origin {
 // percent-decoded as raw bytes ("" for a path that ends in "/").
 [[nodiscard]] std::string last_path_segment(std::string_view address);
 
+// "%XX" as the byte it stands for; a "%" without two hex digits stays.
+[[nodiscard]] std::string percent_decoded(std::string_view text);
+
 }  // namespace quorvel::web

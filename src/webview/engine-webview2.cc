@@ -97,6 +97,9 @@ using NavigationStarting = Handler<ICoreWebView2NavigationStartingEventHandler,
 using NewWindowRequested = Handler<ICoreWebView2NewWindowRequestedEventHandler,
                                    IID_ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2*,
                                    ICoreWebView2NewWindowRequestedEventArgs*>;
+using PermissionRequested = Handler<ICoreWebView2PermissionRequestedEventHandler,
+                                    IID_ICoreWebView2PermissionRequestedEventHandler, ICoreWebView2*,
+                                    ICoreWebView2PermissionRequestedEventArgs*>;
 using ContentLoading = Handler<ICoreWebView2ContentLoadingEventHandler,
                                IID_ICoreWebView2ContentLoadingEventHandler, ICoreWebView2*,
                                ICoreWebView2ContentLoadingEventArgs*>;
@@ -545,6 +548,25 @@ HRESULT on_new_window(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* 
   return S_OK;
 }
 
+// What the page asks to use: the host decides, for the frame that asks.
+HRESULT on_permission_request(ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+  if (args == nullptr) return S_OK;
+  COREWEBVIEW2_PERMISSION_KIND kind = 0;
+  args->get_PermissionKind(&kind);
+  LPWSTR uri = nullptr;
+  args->get_Uri(&uri);
+  static constexpr const char* kKinds[] = {"other",         "microphone",    "camera",
+                                           "location",      "notifications", "other",
+                                           "clipboard",     "other",         "other",
+                                           "autoplay"};
+  std::string record;
+  add_field(record, "kind", kind >= 0 && kind < 10 ? kKinds[kind] : "other");
+  add_field(record, "address", quorvel::narrow(take(uri)));
+  constexpr COREWEBVIEW2_PERMISSION_STATE kAllow = 1, kDeny = 2;
+  args->put_State(ask_permission(record.c_str()) ? kAllow : kDeny);
+  return S_OK;
+}
+
 // The main frame's new document, before its scripts run. The runtime's
 // own error page is none: the failure follows as a completed navigation.
 HRESULT on_content_loading(ICoreWebView2* sender, ICoreWebView2ContentLoadingEventArgs* args) {
@@ -593,6 +615,8 @@ void add_handlers(ICoreWebView2* web) {
   web->add_ContentLoading(loading.get(), &token);
   const auto window = ComPtr<NewWindowRequested>::adopt(new NewWindowRequested(on_new_window));
   web->add_NewWindowRequested(window.get(), &token);
+  const auto permission = ComPtr<PermissionRequested>::adopt(new PermissionRequested(on_permission_request));
+  web->add_PermissionRequested(permission.get(), &token);
   const auto failed = ComPtr<ProcessFailed>::adopt(new ProcessFailed(on_process_failed));
   web->add_ProcessFailed(failed.get(), &token);
   // Older runtimes lack the certificate event: their failed navigation

@@ -1,6 +1,7 @@
 #include "webview/engine_record.h"
 
 #include "base/text_ops.h"
+#include "base/web_address.h"
 
 namespace quorvel::webview {
 
@@ -82,23 +83,6 @@ app::NavigationRequest navigation_request_of(const EngineRecord& r) {
 
 namespace {
 
-std::string percent_decoded(std::string_view s) {
-  const auto hex = [](char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-  };
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-      out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
 std::int64_t number(const Text& text, std::int64_t otherwise) {
   if (text.empty()) return otherwise;
   std::int64_t value = 0;
@@ -127,7 +111,7 @@ app::DownloadEvent download_event_of(const EngineRecord& r) {
             : stage == "failed"   ? Event::Stage::Failed
                                   : Event::Stage::Started;
   e.address = r.get("address");
-  e.disposition = percent_decoded(r.get("disposition"));
+  e.disposition = web::percent_decoded(r.get("disposition"));
   e.total = number(r.get("total"), -1);
   e.received = number(r.get("received"), 0);
   const Text error = r.get("error");

@@ -16,6 +16,8 @@ struct EventRegistrationToken {
 
 using COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT = int;
 using COREWEBVIEW2_MOVE_FOCUS_REASON = int;
+using COREWEBVIEW2_PERMISSION_KIND = int;
+using COREWEBVIEW2_PERMISSION_STATE = int;
 using COREWEBVIEW2_PROCESS_FAILED_KIND = int;
 using COREWEBVIEW2_PROCESS_FAILED_REASON = int;
 using COREWEBVIEW2_SERVER_CERTIFICATE_ERROR_ACTION = int;
@@ -45,6 +47,8 @@ struct ICoreWebView2NavigationStartingEventArgs;
 struct ICoreWebView2NavigationStartingEventHandler;
 struct ICoreWebView2NewWindowRequestedEventArgs;
 struct ICoreWebView2NewWindowRequestedEventHandler;
+struct ICoreWebView2PermissionRequestedEventArgs;
+struct ICoreWebView2PermissionRequestedEventHandler;
 struct ICoreWebView2ProcessFailedEventArgs;
 struct ICoreWebView2ProcessFailedEventArgs2;
 struct ICoreWebView2ProcessFailedEventHandler;
@@ -66,7 +70,6 @@ struct ICoreWebView2HistoryChangedEventHandler;
 struct ICoreWebView2HttpHeadersCollectionIterator;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
-struct ICoreWebView2PermissionRequestedEventHandler;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
 struct ICoreWebView2StringCollection;
@@ -140,6 +143,10 @@ inline constexpr GUID IID_ICoreWebView2NewWindowRequestedEventHandler = {
     0xd4c185fe, 0xc81c, 0x4989, {0x97, 0xaf, 0x2d, 0x3f, 0xa7, 0xab, 0x56, 0x51}};
 inline constexpr GUID IID_ICoreWebView2NewWindowRequestedEventArgs = {
     0x34acb11c, 0xfc37, 0x4418, {0x91, 0x32, 0xf9, 0xc2, 0x1d, 0x1e, 0xaf, 0xb9}};
+inline constexpr GUID IID_ICoreWebView2PermissionRequestedEventHandler = {
+    0x15e1c6a3, 0xc72a, 0x4df3, {0x91, 0xd7, 0xd0, 0x97, 0xfb, 0xec, 0x6b, 0xfd}};
+inline constexpr GUID IID_ICoreWebView2PermissionRequestedEventArgs = {
+    0x973ae2ef, 0xff18, 0x4894, {0x8f, 0xb2, 0x3c, 0x75, 0x8f, 0x04, 0x68, 0x10}};
 
 struct ICoreWebView2Environment : IUnknown {
   // slot 3
@@ -763,6 +770,28 @@ struct ICoreWebView2NewWindowRequestedEventArgs : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
   // slot 10
   virtual HRESULT STDMETHODCALLTYPE get_WindowFeatures(ICoreWebView2WindowFeatures** value) = 0;
+};
+
+struct ICoreWebView2PermissionRequestedEventHandler : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                           ICoreWebView2PermissionRequestedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2PermissionRequestedEventArgs : IUnknown {
+  // slot 3
+  virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+  // slot 4
+  virtual HRESULT STDMETHODCALLTYPE
+  get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* permissionKind) = 0;
+  // slot 5
+  virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;
+  // slot 6
+  virtual HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_PERMISSION_STATE* state) = 0;
+  // slot 7
+  virtual HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) = 0;
+  // slot 8
+  virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
 };
 
 }  // namespace quorvel::webview2

@@ -40,6 +40,15 @@ int32_t QV_CALL on_navigation(int64_t text) {
   if (other) return QV_NAVIGATE_CANCEL;
   return new_window ? QV_NAVIGATE_OWN_WINDOW : QV_NAVIGATE_LOAD;
 }
+// The host allows the microphone and the clipboard, nothing else.
+std::string asked_permission;
+int32_t QV_CALL on_permission(int64_t text) {
+  asked_permission = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
+  return asked_permission.find("kind=microphone") != std::string::npos ||
+                 asked_permission.find("kind=clipboard") != std::string::npos
+             ? 1
+             : 0;
+}
 void QV_CALL on_committed(int64_t text) {
   committed = reinterpret_cast<const char*>(static_cast<intptr_t>(text));
 }
@@ -343,6 +352,18 @@ TEST(WebView2Engine, ReportsFailuresAndRecovers) {
   EXPECT_EQ(new_window(L"https://site.test/transcript", 1), 0);  // the runtime's own window
   EXPECT_EQ(field(asked, "new_window"), "1");
   EXPECT_EQ(new_window(L"https://other.test/", 1), 1);  // nothing opens
+  // What the page asks to use, in the host's terms: the microphone allowed,
+  // the camera not (no host answer yet), each with the frame's address.
+  events->ops->on_permission(events, 1, on_permission);
+  const auto permission = quorvel::proc_address<FakePermissionFunction>(runtime, "fake_permission");
+  ASSERT_NE(permission, nullptr);
+  EXPECT_EQ(permission(L"https://site.test/c", 1), 1);
+  EXPECT_EQ(field(asked_permission, "kind"), "microphone");
+  EXPECT_EQ(field(asked_permission, "address"), "https://site.test/c");
+  EXPECT_EQ(permission(L"https://site.test/c", 2), 2);
+  EXPECT_EQ(field(asked_permission, "kind"), "camera");
+  EXPECT_EQ(permission(L"https://site.test/c", 6), 1);
+  EXPECT_EQ(field(asked_permission, "kind"), "clipboard");
 
   view->ops->close_first(view);
   view->ops->close_second(view);

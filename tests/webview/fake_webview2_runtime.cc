@@ -169,6 +169,23 @@ struct NewWindowArgs : Unknown<ICoreWebView2NewWindowRequestedEventArgsStub> {
   }
 };
 
+struct PermissionArgs : Unknown<ICoreWebView2PermissionRequestedEventArgsStub> {
+  std::wstring uri;
+  int kind = 0, state = 0;
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
+    *out = co_text(uri);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* out) override {
+    *out = kind;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE value) override {
+    state = value;
+    return S_OK;
+  }
+};
+
 struct LoadingArgs : Unknown<ICoreWebView2ContentLoadingEventArgsStub> {
   UINT64 id = 0;
   HRESULT STDMETHODCALLTYPE get_IsErrorPage(BOOL* out) override {
@@ -276,6 +293,7 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
   ICoreWebView2NavigationStartingEventHandler* starting = nullptr;
   ICoreWebView2ContentLoadingEventHandler* content = nullptr;
   ICoreWebView2NewWindowRequestedEventHandler* new_windows = nullptr;
+  ICoreWebView2PermissionRequestedEventHandler* permissions = nullptr;
   bool loading_html = false;
   bool by_user = false, with_body = false;  // how the page's own navigation came
   UINT64 navigation_id = 0;
@@ -428,6 +446,12 @@ struct WebView : Unknown<ICoreWebView2_14Stub> {
     h->AddRef();
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* h,
+                                                    EventRegistrationToken*) override {
+    permissions = h;
+    h->AddRef();
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler* h,
                                                EventRegistrationToken*) override {
     content = h;
@@ -554,6 +578,17 @@ __declspec(dllexport) void fake_page_navigates(const wchar_t* uri, int by_user, 
   web.by_user = by_user != 0;
   web.with_body = with_body != 0;
   web.load_later(false);
+}
+
+// The page asks to use something: the state the engine set (1 allow, 2
+// deny, 0 none).
+__declspec(dllexport) int fake_permission(const wchar_t* uri, int kind) {
+  WebView& web = Environment::environment().controller.web;
+  PermissionArgs args;
+  args.uri = uri;
+  args.kind = kind;
+  if (web.permissions != nullptr) web.permissions->Invoke(&web, &args);
+  return args.state;
 }
 
 // The page asks for a new window: whether the host handled it (1), or left

@@ -30,5 +30,8 @@ using FakeStateFunction = FakeWebView2State* (*)();
 using FakeFailFunction = void (*)(int kind, int reason);
 // The page navigates by itself (user's click, form with a body, script).
 using FakePageNavigatesFunction = void (*)(const wchar_t* uri, int by_user, int with_body);
+// The page asks to use something (COREWEBVIEW2_PERMISSION_KIND); the state
+// the engine answered.
+using FakePermissionFunction = int (*)(const wchar_t* uri, int kind);
 // The page asks for a new window; 1 when the host handled it.
 using FakeNewWindowFunction = int (*)(const wchar_t* uri, int by_user);

@@ -375,5 +375,24 @@ TEST(WebView2Declarations, NewWindowRequestedEventArgs) {
             "34acb11c-fc37-4418-9132-f9c21d1eafb9");
 }
 
+TEST(WebView2Declarations, PermissionRequestedEventHandler) {
+  auto* p = probe<ICoreWebView2PermissionRequestedEventHandler>();
+  EXPECT_EQ(p->Invoke({}, {}), 3);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2PermissionRequestedEventHandler),
+            "15e1c6a3-c72a-4df3-91d7-d097fbec6bfd");
+}
+
+TEST(WebView2Declarations, PermissionRequestedEventArgs) {
+  auto* p = probe<ICoreWebView2PermissionRequestedEventArgs>();
+  EXPECT_EQ(p->get_Uri({}), 3);
+  EXPECT_EQ(p->get_PermissionKind({}), 4);
+  EXPECT_EQ(p->get_IsUserInitiated({}), 5);
+  EXPECT_EQ(p->get_State({}), 6);
+  EXPECT_EQ(p->put_State({}), 7);
+  EXPECT_EQ(p->GetDeferral({}), 8);
+  EXPECT_EQ(iid_text(IID_ICoreWebView2PermissionRequestedEventArgs),
+            "973ae2ef-ff18-4894-8fb2-3c758f046810");
+}
+
 }  // namespace
 }  // namespace quorvel::webview2

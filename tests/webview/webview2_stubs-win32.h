@@ -722,4 +722,23 @@ struct ICoreWebView2NewWindowRequestedEventArgsStub : ICoreWebView2NewWindowRequ
   }
 };
 
+struct ICoreWebView2PermissionRequestedEventHandlerStub
+    : ICoreWebView2PermissionRequestedEventHandler {
+  HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*,
+                                   ICoreWebView2PermissionRequestedEventArgs*) override {
+    return E_NOTIMPL;
+  }
+};
+
+struct ICoreWebView2PermissionRequestedEventArgsStub : ICoreWebView2PermissionRequestedEventArgs {
+  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_PERMISSION_STATE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
+};
+
 }  // namespace quorvel::webview2
